@@ -1,0 +1,74 @@
+# Build helpers shared by every folder.
+#
+# A library folder holds its sources and headers side by side; the folder's parent is
+# on the include path, so callers write #include <CoreFoundation/CFString.h>.
+
+# Adds every child folder that has a CMakeLists.txt, in name order.
+function(lumora_add_child_folders)
+  file(GLOB children LIST_DIRECTORIES true RELATIVE "${CMAKE_CURRENT_SOURCE_DIR}" "${CMAKE_CURRENT_SOURCE_DIR}/*")
+  list(SORT children)
+  foreach(child IN LISTS children)
+    if(IS_DIRECTORY "${CMAKE_CURRENT_SOURCE_DIR}/${child}" AND EXISTS "${CMAKE_CURRENT_SOURCE_DIR}/${child}/CMakeLists.txt")
+      add_subdirectory(${child})
+    endif()
+  endforeach()
+endfunction()
+
+# lumora_library(<name> [DEPS <public deps>...] [PRIVATE_DEPS <deps>...])
+# A static library of the .c/.cpp files directly in the current folder.
+function(lumora_library name)
+  cmake_parse_arguments(ARG "" "" "DEPS;PRIVATE_DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS
+       "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp" "${CMAKE_CURRENT_SOURCE_DIR}/*.c")
+  add_library(${name} STATIC ${sources})
+  get_filename_component(parent "${CMAKE_CURRENT_SOURCE_DIR}" DIRECTORY)
+  target_include_directories(${name} PUBLIC "${parent}")
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE ${ARG_PRIVATE_DEPS})
+endfunction()
+
+# lumora_framework(<name> SOURCES <files>... [DEPS <deps>...] [DOMAIN System|Local])
+# A loadable framework bundle in the build tree's system (or local) Frameworks folder:
+#   <Library>/Frameworks/<name>.framework/Contents/Linux/<name>
+function(lumora_framework name)
+  cmake_parse_arguments(ARG "" "DOMAIN" "SOURCES;DEPS" ${ARGN})
+  if(NOT ARG_DOMAIN)
+    set(ARG_DOMAIN System)
+  endif()
+  if(ARG_DOMAIN STREQUAL "System")
+    set(library "${LUMORA_SYSTEM_LIBRARY}")
+  else()
+    set(library "${LUMORA_LOCAL_LIBRARY}")
+  endif()
+  set(target "${name}_framework")
+  add_library(${target} MODULE ${ARG_SOURCES})
+  target_link_libraries(${target} PRIVATE ${ARG_DEPS})
+  set_target_properties(${target} PROPERTIES
+    OUTPUT_NAME "${name}" PREFIX "" SUFFIX ""
+    LIBRARY_OUTPUT_DIRECTORY "${library}/Frameworks/${name}.framework/Contents/Linux"
+    C_VISIBILITY_PRESET hidden CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
+endfunction()
+
+# lumora_test(<name> [DEPS <deps>...] [LABELS <labels>...])
+# A GoogleTest program of the .cpp files directly in the current folder. Every test runs
+# with HOME and the XDG folders in a fresh temporary folder (tests/support/TestMain.cpp)
+# and with the build tree's system and local Library folders.
+function(lumora_test name)
+  cmake_parse_arguments(ARG "" "" "DEPS;LABELS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp")
+  add_executable(${name} ${sources})
+  target_link_libraries(${name} PRIVATE lumora_test_main ${ARG_DEPS})
+  set(labels unit ${ARG_LABELS})
+  gtest_discover_tests(${name}
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES
+      LABELS "${labels}"
+      TIMEOUT 300
+      ENVIRONMENT "LUMORA_SYSTEM_LIBRARY=${LUMORA_SYSTEM_LIBRARY};LUMORA_LOCAL_LIBRARY=${LUMORA_LOCAL_LIBRARY};LUMORA_TEST_DATA=${CMAKE_CURRENT_SOURCE_DIR}")
+endfunction()
+
+# lumora_benchmark(<name> SOURCES <files>... [DEPS <deps>...])
+function(lumora_benchmark name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE benchmark::benchmark_main ${ARG_DEPS})
+endfunction()

@@ -1,0 +1,36 @@
+# Shared by scripts/run and scripts/test: package installation and the CMake build.
+# shellcheck shell=bash
+
+LUMORA_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+export LUMORA_ROOT
+
+lumora_say() { printf '\033[1m== %s\033[0m\n' "$*" >&2; }
+
+# Installs every package of scripts/packages.txt that is not installed yet.
+lumora_install_packages() {
+    local wanted missing=()
+    wanted=$(grep -v -E '^\s*(#|$)' "$LUMORA_ROOT/scripts/packages.txt")
+    for pkg in $wanted; do
+        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$pkg")
+        fi
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    lumora_say "installing ${missing[*]}"
+    local sudo=()
+    [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+    "${sudo[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# lumora_build <build-dir> <cmake options...>: configures (once) and builds with Ninja and ccache.
+lumora_build() {
+    local dir="$1"; shift
+    export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/ccache}"
+    export CCACHE_MAXSIZE="${CCACHE_MAXSIZE:-5G}"
+    if [ ! -f "$dir/build.ninja" ]; then
+        cmake -S "$LUMORA_ROOT" -B "$dir" -G Ninja \
+            -DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache "$@"
+    fi
+    cmake --build "$dir" --parallel "$(nproc)"
+}
