@@ -1,0 +1,7 @@
+// The Carbon layer: File and Folder Manager, Gestalt and their status codes.
+#pragma once
+
+#include <Carbon/Files.h>
+#include <Carbon/Folders.h>
+#include <Carbon/Gestalt.h>
+#include <Carbon/MacErrors.h>

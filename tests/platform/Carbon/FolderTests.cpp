@@ -1,0 +1,154 @@
+#include <gtest/gtest.h>
+
+#include <Carbon/Folders.h>
+
+#include <cstring>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "CarbonTestSupport.h"
+#include "support/TestFolders.h"
+
+using carbon_test::PathOf;
+using carbon_test::RealPath;
+using carbon_test::ScopedEnv;
+using lumora::test::ScopedFolder;
+
+namespace {
+
+// Every domain's folders inside one fresh folder.
+class FolderTest : public ::testing::Test {
+protected:
+    ScopedFolder mRoot{"folders"};
+    std::string mBase = RealPath(mRoot.path());
+    ScopedEnv mEnv{
+        {"XDG_DATA_HOME", mBase + "/data"},
+        {"XDG_STATE_HOME", mBase + "/state"},
+        {"LUMORA_LOCAL_LIBRARY", mBase + "/local/Library"},
+        {"LUMORA_SYSTEM_LIBRARY", mBase + "/system/Library/"},  // a trailing slash is dropped
+    };
+};
+
+mode_t Mode(const std::string &path) {
+    struct stat info {};
+    ::stat(path.c_str(), &info);
+    return info.st_mode & 07777;
+}
+
+mode_t Umask() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}
+
+}  // namespace
+
+TEST_F(FolderTest, EachDomainAndTypeMapsToItsFolderAndIsCreatedOnRequest) {
+    const struct {
+        short domain;
+        OSType type;
+        const char *path;      // below mBase
+        const char *created;   // the first folder the creation adds
+    } cases[] = {
+        {kUserDomain, kLogsFolderType, "/state/Logs", "/state"},
+        {kUserDomain, kFrameworksFolderType, "/data/Lumora/Library/Frameworks", "/data"},
+        {kUserDomain, kQuickTimeComponentsFolderType, "/data/Lumora/Library/QuickTime", "/data"},
+        {kLocalDomain, kLogsFolderType, "/local/Library/Logs", "/local"},
+        {kLocalDomain, kFrameworksFolderType, "/local/Library/Frameworks", "/local"},
+        {kLocalDomain, kQuickTimeComponentsFolderType, "/local/Library/QuickTime", "/local"},
+        {kSystemDomain, kLogsFolderType, "/system/Library/Logs", "/system"},
+        {kSystemDomain, kFrameworksFolderType, "/system/Library/Frameworks", "/system"},
+        {kSystemDomain, kQuickTimeComponentsFolderType, "/system/Library/QuickTime", "/system"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.path);
+        const std::string expected = mBase + c.path;
+        ASSERT_TRUE(lumora::test::RemoveTree(mBase + c.created));
+
+        FSRef ref;
+        std::memset(&ref, 0x5A, sizeof ref);
+        EXPECT_EQ(FSFindFolder(c.domain, c.type, kDontCreateFolder, &ref), fnfErr);
+        EXPECT_EQ(FSGetCatalogInfo(&ref, kFSCatInfoNone, nullptr, nullptr, nullptr, nullptr), errFSBadFSRef)
+            << "a failed search leaves no usable reference";
+        struct stat info;
+        EXPECT_NE(::stat((mBase + c.created).c_str(), &info), 0) << "kDontCreateFolder created something";
+
+        ASSERT_EQ(FSFindFolder(c.domain, c.type, kCreateFolder, &ref), noErr);
+        EXPECT_EQ(PathOf(ref), expected);
+        const mode_t mode = c.domain == kUserDomain ? 0700 : (0755 & ~Umask());
+        EXPECT_EQ(Mode(expected), mode);
+        EXPECT_EQ(Mode(mBase + c.created), mode);
+
+        FSRef again;
+        ASSERT_EQ(FSFindFolder(c.domain, c.type, kDontCreateFolder, &again), noErr);
+        EXPECT_EQ(PathOf(again), expected);
+        EXPECT_EQ(FSGetCatalogInfo(&again, kFSCatInfoNone, nullptr, nullptr, nullptr, nullptr), noErr);
+    }
+}
+
+TEST_F(FolderTest, ExistingFolderKeepsItsMode) {
+    ASSERT_EQ(::mkdir((mBase + "/state").c_str(), 0755), 0);
+    ASSERT_EQ(::mkdir((mBase + "/state/Logs").c_str(), 0751), 0);
+    FSRef ref;
+    ASSERT_EQ(FSFindFolder(kUserDomain, kLogsFolderType, kCreateFolder, &ref), noErr);
+    EXPECT_EQ(Mode(mBase + "/state/Logs"), 0751 & ~Umask());
+}
+
+TEST_F(FolderTest, AFileInTheFoldersPlaceIsNoFolder) {
+    ASSERT_EQ(::mkdir((mBase + "/state").c_str(), 0700), 0);
+    ASSERT_TRUE(lumora::test::WriteFile(mBase + "/state/Logs", "not a folder"));
+    ASSERT_TRUE(lumora::test::WriteFile(mBase + "/data", "not a folder either"));
+    FSRef ref;
+    EXPECT_EQ(FSFindFolder(kUserDomain, kLogsFolderType, kDontCreateFolder, &ref), dirNFErr);
+    EXPECT_EQ(FSFindFolder(kUserDomain, kLogsFolderType, kCreateFolder, &ref), dirNFErr);
+    EXPECT_EQ(FSFindFolder(kUserDomain, kFrameworksFolderType, kDontCreateFolder, &ref), fnfErr);
+    EXPECT_EQ(FSFindFolder(kUserDomain, kFrameworksFolderType, kCreateFolder, &ref), dirNFErr);
+    EXPECT_EQ(FSGetCatalogInfo(&ref, kFSCatInfoNone, nullptr, nullptr, nullptr, nullptr), errFSBadFSRef);
+}
+
+TEST_F(FolderTest, UnknownDomainsTypesAndNullReferencesAreRefused) {
+    FSRef ref;
+    EXPECT_EQ(FSFindFolder(-32764 /* network */, kFrameworksFolderType, kCreateFolder, &ref), nsvErr);
+    EXPECT_EQ(FSFindFolder(0, kLogsFolderType, kCreateFolder, &ref), nsvErr);
+    EXPECT_EQ(FSFindFolder(kUserDomain, MakeFourCharCode("pref"), kCreateFolder, &ref), paramErr);
+    EXPECT_EQ(FSFindFolder(kUserDomain, kLogsFolderType, kCreateFolder, nullptr), paramErr);
+    struct stat info;
+    EXPECT_NE(::stat((mBase + "/state").c_str(), &info), 0);
+}
+
+TEST(FolderPath, DefaultsWhenVariablesAreUnsetOrNotAbsolute) {
+    const std::string home = lumora::test::HomeFolder();
+    ScopedEnv env{
+        {"HOME", home},
+        {"XDG_DATA_HOME", std::nullopt},
+        {"XDG_STATE_HOME", std::string("relative/state")},
+        {"LUMORA_LOCAL_LIBRARY", std::string("")},
+        {"LUMORA_SYSTEM_LIBRARY", std::nullopt},
+    };
+    const struct {
+        short domain;
+        OSType type;
+        std::string path;
+    } cases[] = {
+        {kUserDomain, kFrameworksFolderType, home + "/.local/share/Lumora/Library/Frameworks"},
+        {kUserDomain, kLogsFolderType, home + "/.local/state/Logs"},
+        {kLocalDomain, kQuickTimeComponentsFolderType, "/usr/local/share/Lumora/Library/QuickTime"},
+        {kLocalDomain, kLogsFolderType, "/usr/local/share/Lumora/Library/Logs"},
+        {kSystemDomain, kFrameworksFolderType, "/usr/share/Lumora/Library/Frameworks"},
+    };
+    for (const auto &c : cases) {
+        std::string path;
+        EXPECT_EQ(lumora::carbon::FolderPath(c.domain, c.type, path), noErr);
+        EXPECT_EQ(path, c.path);
+    }
+}
+
+TEST(FolderPath, WithoutHomeTheAccountsHomeFolderIsUsed) {
+    ScopedEnv env{{"HOME", std::nullopt}, {"XDG_STATE_HOME", std::nullopt}};
+    const struct passwd *account = ::getpwuid(::getuid());
+    ASSERT_NE(account, nullptr);
+    std::string path;
+    EXPECT_EQ(lumora::carbon::FolderPath(kUserDomain, kLogsFolderType, path), noErr);
+    EXPECT_EQ(path, std::string(account->pw_dir) + "/.local/state/Logs");
+}
