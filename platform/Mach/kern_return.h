@@ -1,0 +1,7 @@
+// Result codes of the Mach-style calls of this layer.
+#pragma once
+
+typedef int kern_return_t;
+
+#define KERN_SUCCESS 0
+#define KERN_INVALID_ARGUMENT 4
