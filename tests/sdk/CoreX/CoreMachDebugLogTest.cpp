@@ -308,14 +308,7 @@ TEST_F(DebugLogFileTest, AnUnwritableLogFileDropsTheMessage) {
 
 // Run again in a child whose system Library folder holds no frameworks.
 TEST(DebugLogWithoutCoreServices, StatusStringsAreEmpty) {
-    if (!corex_test::InChildProcess()) {
-        const corex_test::ChildResult child = corex_test::RunTestInChild(
-            "DebugLogWithoutCoreServices.StatusStringsAreEmpty",
-            {"LUMORA_SYSTEM_LIBRARY=" + lumora::test::HomeFolder() + "/NoSystemLibrary"});
-        EXPECT_EQ(child.exitStatus, 0) << child.output;
-        EXPECT_NE(child.output.find("[  PASSED  ] 1 test"), std::string::npos) << child.output;
-        return;
-    }
+    if (corex_test::RanWithoutSystemFrameworks("DebugLogWithoutCoreServices.StatusStringsAreEmpty")) return;
     CoreMachDebugLogSetUseLogger(kCoreLogOutput_StdoutAndFile);
     CapturedOutput standardOutput(STDOUT_FILENO);
     _CoreMachDebugVerifyOSerrBody(-43, "GetVersion", "F", 8, " code : x");

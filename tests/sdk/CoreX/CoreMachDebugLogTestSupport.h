@@ -171,4 +171,16 @@ inline ChildResult RunTestInChild(const std::string &testName, const std::vector
     return result;
 }
 
+// In the parent: runs `testName` again in a child whose system Library folder holds no
+// frameworks, expects it to pass, and answers true (the caller then returns). In that
+// child: answers false, and the caller goes on with the test's body.
+inline bool RanWithoutSystemFrameworks(const std::string &testName) {
+    if (InChildProcess()) return false;
+    const ChildResult child = RunTestInChild(
+        testName, {"LUMORA_SYSTEM_LIBRARY=" + lumora::test::HomeFolder() + "/NoSystemLibrary"});
+    EXPECT_EQ(child.exitStatus, 0) << child.output;
+    EXPECT_NE(child.output.find("[  PASSED  ] 1 test"), std::string::npos) << child.output;
+    return true;
+}
+
 }  // namespace corex_test
