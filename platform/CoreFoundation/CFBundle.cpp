@@ -178,6 +178,43 @@ CFURLRef CFBundleCopySharedSupportURL(CFBundleRef bundle) {
     return object ? object->contentsFolder("SharedSupport") : nullptr;
 }
 
+namespace {
+
+// True when a relative resource path has no ".." component (and is not absolute).
+bool StaysInside(const std::string &relative) {
+    if (!relative.empty() && relative.front() == '/') return false;
+    size_t start = 0;
+    while (start <= relative.size()) {
+        const size_t slash = relative.find('/', start);
+        const size_t end = slash == std::string::npos ? relative.size() : slash;
+        if (relative.compare(start, end - start, "..") == 0 && end - start == 2) return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+}  // namespace
+
+CFURLRef CFBundleCopyResourceURL(CFBundleRef bundle, CFStringRef resourceName, CFStringRef resourceType,
+                                 CFStringRef subDirName) {
+    std::string name, type, subfolder;
+    if (Bundle(bundle) == nullptr || !cf::UTF8(resourceName, name) || name.empty()) return nullptr;
+    if (resourceType != nullptr && !cf::UTF8(resourceType, type)) return nullptr;
+    if (subDirName != nullptr && !cf::UTF8(subDirName, subfolder)) return nullptr;
+    if (!type.empty() && type.front() != '.') type.insert(type.begin(), '.');
+    std::string relative = subfolder.empty() ? name + type : subfolder + "/" + name + type;
+    if (!StaysInside(relative)) return nullptr;
+
+    CFURLRef resources = CFBundleCopyResourcesDirectoryURL(bundle);
+    if (resources == nullptr) return nullptr;
+    char folder[PATH_MAX];
+    const bool ok = CFURLGetFileSystemRepresentation(resources, true, reinterpret_cast<UInt8 *>(folder), sizeof folder);
+    CFRelease(resources);
+    if (!ok) return nullptr;
+    const std::string path = std::string(folder) + "/" + relative;
+    return IsFile(path) ? URLOf(path, false) : nullptr;
+}
+
 Boolean CFBundleLoadExecutable(CFBundleRef bundle) { return CFBundleLoadExecutableAndReturnError(bundle, nullptr); }
 
 Boolean CFBundleLoadExecutableAndReturnError(CFBundleRef bundle, CFErrorRef *error) {

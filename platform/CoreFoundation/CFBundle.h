@@ -30,6 +30,12 @@ CFURLRef CFBundleCopySharedFrameworksURL(CFBundleRef bundle);
 CFURLRef CFBundleCopyBuiltInPlugInsURL(CFBundleRef bundle);
 CFURLRef CFBundleCopySharedSupportURL(CFBundleRef bundle);
 
+// The file <Resources>[/subDirName]/resourceName[.resourceType] when it exists, else null.
+// A null or empty type means the name is used as it stands. Names that step out of the
+// resources folder (a ".." component) are refused.
+CFURLRef CFBundleCopyResourceURL(CFBundleRef bundle, CFStringRef resourceName, CFStringRef resourceType,
+                                 CFStringRef subDirName);
+
 // Loads the executable (dlopen, RTLD_NOW | RTLD_LOCAL). True when it is loaded. On failure
 // the reason (the dynamic loader's text) is kept and shown in the bundle's description.
 Boolean CFBundleLoadExecutable(CFBundleRef bundle);

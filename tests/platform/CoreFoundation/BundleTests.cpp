@@ -67,6 +67,45 @@ TEST(CFBundle, LoadsARealExecutableAndFindsItsFunctions) {
     EXPECT_EQ(CFBundleGetFunctionPointerForName(bundle, answer), nullptr);
 }
 
+TEST(CFBundle, ResourcesByNameAndType) {
+    lumora::test::ScopedFolder folder("Resources");
+    const std::string path = folder.path() + "/Pack.qfxbundle";
+    const std::string resources = path + "/Contents/Resources";
+    ASSERT_EQ(::mkdir(path.c_str(), 0700), 0);
+    ASSERT_EQ(::mkdir((path + "/Contents").c_str(), 0700), 0);
+    ASSERT_EQ(::mkdir(resources.c_str(), 0700), 0);
+    ASSERT_EQ(::mkdir((resources + "/Masks").c_str(), 0700), 0);
+    ASSERT_TRUE(lumora::test::WriteFile(resources + "/Star.pdf", "%PDF"));
+    ASSERT_TRUE(lumora::test::WriteFile(resources + "/Masks/Heart.png", "png"));
+    ASSERT_TRUE(lumora::test::WriteFile(folder.path() + "/Outside.pdf", "%PDF"));
+    Owned<CFBundleRef> bundle(BundleAt(path));
+    ASSERT_TRUE(bundle);
+
+    struct Case {
+        const char *name, *type, *subfolder, *expected;  // expected: relative to Resources, or null
+    };
+    const Case cases[] = {
+        {"Star", "pdf", nullptr, "Star.pdf"},
+        {"Star", ".pdf", nullptr, "Star.pdf"},
+        {"Star.pdf", nullptr, nullptr, "Star.pdf"},
+        {"Star.pdf", "", nullptr, "Star.pdf"},
+        {"Heart", "png", "Masks", "Masks/Heart.png"},
+        {"Heart", "png", nullptr, nullptr},
+        {"Star", "png", nullptr, nullptr},
+        {"Masks", nullptr, nullptr, nullptr},  // a folder is not a resource file
+        {"../../Outside", "pdf", nullptr, nullptr},
+        {"Outside", "pdf", "../..", nullptr},
+    };
+    for (const Case &c : cases) {
+        Owned<CFStringRef> name(MakeString(c.name));
+        Owned<CFStringRef> type(c.type ? MakeString(c.type) : nullptr);
+        Owned<CFStringRef> subfolder(c.subfolder ? MakeString(c.subfolder) : nullptr);
+        const std::string found = PathOf(CFBundleCopyResourceURL(bundle, name, type, subfolder));
+        EXPECT_EQ(found, c.expected ? resources + "/" + c.expected : std::string("-")) << c.name;
+    }
+    EXPECT_EQ(CFBundleCopyResourceURL(bundle, nullptr, nullptr, nullptr), nullptr);
+}
+
 TEST(CFBundle, MissingOrBrokenExecutables) {
     lumora::test::ScopedFolder folder("bundles");
     EXPECT_EQ(BundleAt(folder.file("Absent.bundle")), nullptr);  // no such folder
