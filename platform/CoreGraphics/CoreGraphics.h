@@ -1,0 +1,17 @@
+// The Core Graphics layer: drawing contexts, images, paths, shadings and PDF pages.
+#pragma once
+
+#include <CoreGraphics/CGAffineTransform.h>
+#include <CoreGraphics/CGBase.h>
+#include <CoreGraphics/CGBitmapContext.h>
+#include <CoreGraphics/CGColor.h>
+#include <CoreGraphics/CGColorSpace.h>
+#include <CoreGraphics/CGContext.h>
+#include <CoreGraphics/CGDataProvider.h>
+#include <CoreGraphics/CGFunction.h>
+#include <CoreGraphics/CGGeometry.h>
+#include <CoreGraphics/CGImage.h>
+#include <CoreGraphics/CGPDFDocument.h>
+#include <CoreGraphics/CGPDFPage.h>
+#include <CoreGraphics/CGPath.h>
+#include <CoreGraphics/CGShading.h>
