@@ -57,13 +57,21 @@ function(lumora_test name)
   file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp")
   add_executable(${name} ${sources})
   target_link_libraries(${name} PRIVATE lumora_test_main ${ARG_DEPS})
-  set(labels unit ${ARG_LABELS})
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
-    PROPERTIES
-      LABELS "${labels}"
-      TIMEOUT 300
-      ENVIRONMENT "LUMORA_SYSTEM_LIBRARY=${LUMORA_SYSTEM_LIBRARY};LUMORA_LOCAL_LIBRARY=${LUMORA_LOCAL_LIBRARY};LUMORA_TEST_DATA=${CMAKE_CURRENT_SOURCE_DIR}")
+    TEST_LIST ${name}_TESTS
+    PROPERTIES TIMEOUT 300)
+  # gtest_discover_tests flattens list values of its PROPERTIES (a second label or a second
+  # variable would become a property name), so the labels and the environment are set by a
+  # file that ctest includes after the discovered tests.
+  set(labels unit ${ARG_LABELS})
+  set(environment "LUMORA_SYSTEM_LIBRARY=${LUMORA_SYSTEM_LIBRARY};LUMORA_LOCAL_LIBRARY=${LUMORA_LOCAL_LIBRARY};LUMORA_TEST_DATA=${CMAKE_CURRENT_SOURCE_DIR}")
+  file(CONFIGURE OUTPUT "${CMAKE_CURRENT_BINARY_DIR}/${name}_properties.cmake" CONTENT [=[
+if(@name@_TESTS)
+  set_tests_properties(${@name@_TESTS} PROPERTIES LABELS "@labels@" ENVIRONMENT "@environment@")
+endif()
+]=] @ONLY)
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${CMAKE_CURRENT_BINARY_DIR}/${name}_properties.cmake")
 endfunction()
 
 # lumora_benchmark(<name> SOURCES <files>... [DEPS <deps>...])
