@@ -1,0 +1,43 @@
+// Internal to the OpenGL layer: the process's one EGL display.
+#pragma once
+
+#include <EGL/egl.h>
+#include <EGL/eglext.h>
+#include <xcb/xcb.h>
+
+#include <cstdint>
+
+namespace cgl {
+
+struct Display {
+    EGLDisplay egl = EGL_NO_DISPLAY;
+    // The X11 connection the display was opened on; null on the surfaceless platform.
+    xcb_connection_t *x11 = nullptr;
+};
+
+// The display, opened at the first call (thread-safe) and kept to the end of the process.
+// Null when neither the X11 nor the surfaceless platform gives a display with desktop
+// OpenGL, surfaceless contexts and contexts without a configuration.
+const Display *TheDisplay();
+
+// Binds the desktop OpenGL API on the calling thread (EGL keeps the bound API per thread).
+void BindDesktopGL();
+
+// The configuration of an X11 window's visual that comes closest to the preferred sizes
+// (negative: no preference). Fails with the CGL error to report: kCGLBadWindow, kCGLBadMatch.
+struct WindowConfig {
+    EGLConfig config = nullptr;
+    int32_t error = 0;
+};
+WindowConfig ChooseWindowConfig(const Display &display, uint32_t window, int colorSize, int alphaSize,
+                                int depthSize);
+
+// Throws away what the X server sent on the display's connection (errors of requests that
+// nobody waits for), so that it does not pile up.
+void DrainX11Events(const Display &display);
+
+// Waits until the X server has carried out every request sent so far on the display's
+// connection (a swapped image is then in the window for every client), then drains.
+void SyncX11(const Display &display);
+
+}  // namespace cgl

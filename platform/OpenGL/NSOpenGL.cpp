@@ -1,0 +1,5 @@
+#include <OpenGL/NSOpenGL.h>
+
+NSOpenGLContext::NSOpenGLContext(::CGLContextObj context) : mContext(CGLRetainContext(context)) {}
+
+NSOpenGLContext::~NSOpenGLContext() { CGLReleaseContext(mContext); }
