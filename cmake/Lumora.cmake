@@ -28,7 +28,7 @@ endfunction()
 
 # lumora_framework(<name> SOURCES <files>... [DEPS <deps>...] [DOMAIN System|Local])
 # A loadable framework bundle in the build tree's system (or local) Frameworks folder:
-#   <Library>/Frameworks/<name>.framework/Contents/Linux/<name>
+#   <Library>/Frameworks/<name>.framework/Contents/Linux/<name> and Contents/Info.plist
 function(lumora_framework name)
   cmake_parse_arguments(ARG "" "DOMAIN" "SOURCES;DEPS" ${ARGN})
   if(NOT ARG_DOMAIN)
@@ -41,11 +41,31 @@ function(lumora_framework name)
   endif()
   set(target "${name}_framework")
   add_library(${target} MODULE ${ARG_SOURCES})
+  get_filename_component(parent "${CMAKE_CURRENT_SOURCE_DIR}" DIRECTORY)
+  target_include_directories(${target} PRIVATE "${parent}")
   target_link_libraries(${target} PRIVATE ${ARG_DEPS})
   set_target_properties(${target} PROPERTIES
     OUTPUT_NAME "${name}" PREFIX "" SUFFIX ""
     LIBRARY_OUTPUT_DIRECTORY "${library}/Frameworks/${name}.framework/Contents/Linux"
     C_VISIBILITY_PRESET hidden CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
+  file(WRITE "${library}/Frameworks/${name}.framework/Contents/Info.plist"
+"<?xml version=\"1.0\" encoding=\"UTF-8\"?>
+<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">
+<plist version=\"1.0\">
+<dict>
+\t<key>CFBundleExecutable</key>
+\t<string>${name}</string>
+\t<key>CFBundleIdentifier</key>
+\t<string>org.lumora.framework.${name}</string>
+\t<key>CFBundleName</key>
+\t<string>${name}</string>
+\t<key>CFBundlePackageType</key>
+\t<string>FMWK</string>
+\t<key>CFBundleVersion</key>
+\t<string>${PROJECT_VERSION}</string>
+</dict>
+</plist>
+")
 endfunction()
 
 # lumora_test(<name> [DEPS <deps>...] [LABELS <labels>...])
