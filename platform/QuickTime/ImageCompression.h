@@ -1,0 +1,168 @@
+// Image descriptions and transformation matrices.
+//
+// An ImageDescription is the 86-byte record below (host byte order in memory) followed by
+// its extensions, each an atom of a big-endian 32-bit size (8 + data bytes), a big-endian
+// type and the data; idSize counts the record and every extension. Extension data is kept
+// as stored (big-endian by convention: 'rowb' is a big-endian SInt32). The property calls
+// convert between host values and the stored big-endian bytes.
+#pragma once
+
+#include <QuickTime/QuickDraw.h>
+
+// The layer's calls have C linkage, as the framework's exported entry points do.
+extern "C" {
+
+typedef OSType CodecType;
+typedef UInt32 CodecQ;
+
+enum : OSErr {
+    codecErr = -8960,
+    noCodecErr = -8961,
+    codecUnimpErr = -8962,
+    codecBadDataErr = -8969,       // image data that cannot be decoded (corrupt or truncated)
+    codecExtensionNotFoundErr = -8971,
+    badImageDescription = -2001,   // a description whose idSize or extensions are not well formed
+};
+
+enum : CodecQ {
+    codecMinQuality = 0x000,
+    codecLowQuality = 0x100,
+    codecNormalQuality = 0x200,
+    codecHighQuality = 0x300,
+    codecMaxQuality = 0x3FF,
+    codecLosslessQuality = 0x400,
+};
+
+enum : CodecType {
+    kRawCodecType = MakeFourCharCode("raw "),
+    kJPEGCodecType = MakeFourCharCode("jpeg"),
+    kPNGCodecType = MakeFourCharCode("png "),
+    kTIFFCodecType = MakeFourCharCode("tiff"),
+    kComponentVideoCodecType = MakeFourCharCode("yuv2"),
+};
+
+#pragma pack(push, 2)
+struct ImageDescription {
+    SInt32 idSize;  // the record and its extensions, in bytes
+    CodecType cType;
+    SInt32 resvd1;
+    SInt16 resvd2;
+    SInt16 dataRefIndex;
+    SInt16 version;
+    SInt16 revisionLevel;
+    SInt32 vendor;
+    CodecQ temporalQuality;
+    CodecQ spatialQuality;
+    SInt16 width;
+    SInt16 height;
+    Fixed hRes;
+    Fixed vRes;
+    SInt32 dataSize;
+    SInt16 frameCount;
+    Str31 name;
+    SInt16 depth;
+    SInt16 clutID;
+};
+#pragma pack(pop)
+static_assert(sizeof(ImageDescription) == 86, "the image description record is 86 bytes");
+typedef ImageDescription *ImageDescriptionPtr;
+typedef ImageDescriptionPtr *ImageDescriptionHandle;
+
+// Extension types.
+enum : OSType {
+    kImageDescriptionRowBytesExtension = MakeFourCharCode("rowb"),
+    kImageDescriptionColorSpaceExtension = MakeFourCharCode("cspc"),
+    kImageDescriptionGammaExtension = MakeFourCharCode("gama"),
+    kImageDescriptionFieldInfoExtension = MakeFourCharCode("fiel"),
+    kImageDescriptionCleanApertureExtension = MakeFourCharCode("clap"),
+    kImageDescriptionPixelAspectRatioExtension = MakeFourCharCode("pasp"),
+};
+
+// Appends a copy of the extension's bytes (as they are) as an extension of type idType.
+// paramErr for a null description or extension, badImageDescription for a malformed
+// description, memFullErr when it cannot grow (for instance while it is locked).
+OSErr AddImageDescriptionExtension(ImageDescriptionHandle desc, Handle extension, long idType);
+// A new handle (the caller disposes it) with the data of the index-th (from 1) extension
+// of type idType (idType 0: of any type). codecExtensionNotFoundErr when there is none.
+OSErr GetImageDescriptionExtension(ImageDescriptionHandle desc, Handle *extension, long idType, long index);
+// How many extensions of type idType (0: of any type) there are.
+OSErr CountImageDescriptionExtensionType(ImageDescriptionHandle desc, long idType, long *count);
+// Removes the index-th (from 1) extension of type idType (0: of any type).
+OSErr RemoveImageDescriptionExtension(ImageDescriptionHandle desc, long idType, long index);
+
+// A new description of the pixel map (the caller disposes it): cType the pixel format,
+// width and height of the bounds, depth the pixel size (40 for 8-bit grey, 24 for the
+// 4:2:2 formats), 72 dpi, dataSize rowBytes * height, version 2, no extensions.
+OSErr MakeImageDescriptionForPixMap(PixMapHandle pixmap, ImageDescriptionHandle *idh);
+
+// Properties: typed access to the extensions ('idsc' class).
+typedef OSType QTPropertyClass;
+typedef OSType QTPropertyID;
+typedef UInt32 QTPropertyValueType;
+typedef void *QTPropertyValuePtr;
+typedef const void *ConstQTPropertyValuePtr;
+
+enum : OSErr {
+    kQTPropertyBadValueSizeErr = -2184,
+    kQTPropertyNotSupportedErr = -2195,
+};
+
+enum : QTPropertyClass {
+    kQTPropertyClass_ImageDescription = MakeFourCharCode("idsc"),
+};
+
+enum : QTPropertyID {
+    kICMImageDescriptionPropertyID_FieldInfo = MakeFourCharCode("fiel"),        // FieldInfoImageDescriptionExtension2
+    kICMImageDescriptionPropertyID_CleanAperture = MakeFourCharCode("clap"),    // CleanApertureImageDescriptionExtension
+    kICMImageDescriptionPropertyID_PixelAspectRatio = MakeFourCharCode("pasp"), // PixelAspectRatioImageDescriptionExtension
+    kICMImageDescriptionPropertyID_GammaLevel = MakeFourCharCode("gama"),       // Fixed
+    kICMImageDescriptionPropertyID_RowBytes = MakeFourCharCode("rowb"),         // SInt32
+};
+
+struct FieldInfoImageDescriptionExtension2 {
+    UInt8 fields;
+    UInt8 detail;
+};
+
+struct CleanApertureImageDescriptionExtension {
+    UInt32 cleanApertureWidthN;
+    UInt32 cleanApertureWidthD;
+    UInt32 cleanApertureHeightN;
+    UInt32 cleanApertureHeightD;
+    SInt32 horizOffN;
+    UInt32 horizOffD;
+    SInt32 vertOffN;
+    UInt32 vertOffD;
+};
+
+struct PixelAspectRatioImageDescriptionExtension {
+    UInt32 hSpacing;
+    UInt32 vSpacing;
+};
+
+// Replaces the extensions of the property's type by one holding the value (stored
+// big-endian). kQTPropertyNotSupportedErr for another class or id,
+// kQTPropertyBadValueSizeErr when the size is not the value's size.
+OSStatus ICMImageDescriptionSetProperty(ImageDescriptionHandle inDesc, QTPropertyClass inPropClass,
+                                        QTPropertyID inPropID, ByteCount inPropValueSize,
+                                        ConstQTPropertyValuePtr inPropValueAddress);
+// Reads the first extension of the property's type into the value (host order).
+// codecExtensionNotFoundErr when the description has none; kQTPropertyBadValueSizeErr
+// when the buffer is smaller than the value or the stored extension has another size.
+OSStatus ICMImageDescriptionGetProperty(ImageDescriptionHandle inDesc, QTPropertyClass inPropClass,
+                                        QTPropertyID inPropID, ByteCount inPropValueSize,
+                                        QTPropertyValuePtr outPropValueAddress, ByteCount *outPropValueSizeUsed);
+
+// Transformation matrices: a point (x, y) becomes (x * m[0][0] + y * m[1][0] + m[2][0],
+// x * m[0][1] + y * m[1][1] + m[2][1]); the third column is the perspective part.
+struct MatrixRecord {
+    Fixed matrix[3][3];
+};
+typedef MatrixRecord *MatrixRecordPtr;
+
+void SetIdentityMatrix(MatrixRecord *matrix);
+// Scales about the point (aboutX, aboutY).
+void ScaleMatrix(MatrixRecord *m, Fixed scaleX, Fixed scaleY, Fixed aboutX, Fixed aboutY);
+void TranslateMatrix(MatrixRecord *m, Fixed deltaH, Fixed deltaV);
+
+}  // extern "C"

@@ -1,0 +1,31 @@
+// Inside the QuickTime layer: the common part of every component instance.
+#pragma once
+
+#include <QuickTime/Components.h>
+#include <QuickTime/QuickTimeComponents.h>
+
+struct ComponentInstanceRecord {
+    static constexpr UInt32 kMagic = MakeFourCharCode("CMPI");
+
+    ComponentInstanceRecord(const ComponentDescription &description, const char *name, bool closable)
+        : mDescription(description), mName(name), mClosable(closable) {}
+    virtual ~ComponentInstanceRecord();
+    ComponentInstanceRecord(const ComponentInstanceRecord &) = delete;
+    ComponentInstanceRecord &operator=(const ComponentInstanceRecord &) = delete;
+
+    UInt32 mMagic = kMagic;
+    ComponentDescription mDescription;
+    const char *mName;  // a literal
+    bool mClosable;     // false for instances owned by another object
+};
+
+namespace lumora::qt {
+
+// The instance behind a ComponentInstance or Component, or null when it is not one.
+ComponentInstanceRecord *LiveComponent(const void *instance);
+
+// A graphics importer of the subtype (kQTFileTypePNG, kQTFileTypeJPEG, kQTFileTypeTIFF);
+// null for another subtype.
+ComponentInstanceRecord *NewGraphicsImporter(OSType subtype);
+
+}  // namespace lumora::qt
