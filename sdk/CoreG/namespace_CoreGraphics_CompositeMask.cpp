@@ -1,0 +1,106 @@
+#include <CoreG/namespace_CoreGraphics_CompositeMask.h>
+
+#include <dispatch/dispatch.h>
+
+#include <CoreG/namespace_CoreGraphics_MaskScreens.h>
+#include <CoreG/namespace_CoreGraphics_MaskShapes.h>
+#include <CoreX/CoreMachDebugLog.h>
+
+#include "namespace_CoreGraphics_MaskPixels.h"
+
+namespace CoreGraphics {
+
+namespace {
+
+constexpr const char *kFile = "/Code/sdk/CoreG/namespace_CoreGraphics_CompositeMask";
+
+}  // namespace
+
+void CompositeMask::ResetParameters() {
+    mShapeType = 0;
+    mShapeParams.Reset();
+    mShapeOpacity = 1.0f;
+    mScreenType = 0;
+    mScreenParams.Reset();
+    mScreenOpacity = 1.0f;
+    mOperator = 0;
+}
+
+bool CompositeMask::ConstructSelfWidthHeight(int width, int height) {
+    const bool shape = mShapeContext.Construct(width, height);
+    const bool screen = mScreenContext.Construct(width, height);
+    return shape && screen;
+}
+
+bool CompositeMask::Construct(int width, int height) {
+    if (!MaskContext::Construct(width, height)) return false;
+    bool fOk = ConstructSelfWidthHeight(width, height);
+    if (!fOk) _CoreMachDebugVerifyBody("Construct", kFile, 17, " code : fOk=ConstructSelfWidthHeight(inWidth,inHeight)");
+    return fOk;
+}
+
+bool CompositeMask::Construct(const CGSize &size) {
+    return Construct(maskpixels::SideFromLength(size.width), maskpixels::SideFromLength(size.height));
+}
+
+void CompositeMask::DestructAll() {
+    mShapeContext.QitmapContext::Destruct();
+    mScreenContext.QitmapContext::Destruct();
+    QitmapContext::Destruct();
+}
+
+bool CompositeMask::SetMaskDimensions(const CGSize &size, bool update) {
+    if (IsConstructed() && CGFloat(mImageWidth) == size.width && CGFloat(mImageHeight) == size.height) return false;
+    if (IsConstructed()) DestructAll();
+    bool fReconstructed = Construct(size);
+    if (!fReconstructed) {
+        _CoreMachDebugVerifyBody("SetMaskDimensions", kFile, 110, " code : fReconstructed = Construct(inDimensions)");
+        return false;
+    }
+    if (update) {
+        fReconstructed = Update();
+        if (!fReconstructed) _CoreMachDebugVerifyBody("SetMaskDimensions", kFile, 114, " code : fReconstructed = Update()");
+    }
+    return fReconstructed;
+}
+
+bool CompositeMask::MergeLayers(int op, bool invert) {
+    const float screenOpacity = mScreenOpacity, shapeOpacity = mShapeOpacity;
+    return MergeMasks(mScreenContext, &screenOpacity, mShapeContext, &shapeOpacity, op == 0 ? mOperator : op, invert);
+}
+
+bool CompositeMask::Update() {
+    const auto paintShape = [this] { mShapeContext.MakeMaskShape(mShapeType, &mShapeParams); };
+    const auto paintScreen = [this] { mScreenContext.MakeMaskScreen(mScreenType, &mScreenParams); };
+    dispatch_queue_t queue = dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_HIGH, 0);
+    dispatch_group_t group = queue != nullptr ? dispatch_group_create() : nullptr;
+    if (group != nullptr) {
+        // The two layers touch disjoint masks; the merge reads both, so it waits for both.
+        dispatch_group_async(group, queue, paintShape);
+        dispatch_group_async(group, queue, paintScreen);
+        dispatch_group_wait(group, DISPATCH_TIME_FOREVER);
+        dispatch_release(group);
+    } else {
+        paintShape();
+        paintScreen();
+    }
+    bool merged = false;
+    const auto merge = [&] { merged = MergeLayers(mOperator, false); };
+    if (queue != nullptr) dispatch_sync(queue, merge);
+    else merge();
+    return merged;
+}
+
+float CompositeMask::OpacityAt(float fx, float fy, int op) {
+    const int screen = mScreenType != 0 ? mScreenContext.SampleBilinear(fx, fy) : 0;
+    const int shape = mShapeType != 0 ? mShapeContext.SampleBilinear(fx, fy) : 0;
+    int r = MergeOperatorValue(op < 0 ? mOperator : op, screen, shape);
+    r = r < 0 ? 0 : r > 255 ? 255 : r;
+    return float(r) / 255.0f;
+}
+
+}  // namespace CoreGraphics
+
+bool import_namespace_CoreGraphics_CompositeMask() {
+    return import_namespace_CoreGraphics_MaskShapes() && import_namespace_CoreGraphics_MaskScreens();
+}
