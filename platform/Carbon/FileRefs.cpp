@@ -57,6 +57,15 @@ FileRefRecord RecordOf(const FSRef &ref) {
 
 }  // namespace
 
+UInt32 InternPath(const std::string &path) { return PathTable::Shared().intern(path); }
+
+bool PathOfID(UInt32 id, std::string &path) { return PathTable::Shared().lookup(id, path); }
+
+std::string JoinPath(const std::string &folder, const std::string &name) {
+    if (name.empty()) return folder;
+    return folder == "/" ? folder + name : folder + "/" + name;
+}
+
 OSErr StatusFromErrno(int error) {
     switch (error) {
     case 0: return noErr;
@@ -69,6 +78,9 @@ OSErr StatusFromErrno(int error) {
     case EDQUOT: return dskFulErr;
     case ENAMETOOLONG: return pathTooLongErr;
     case EEXIST: return dupFNErr;
+    case EISDIR: return notAFileErr;
+    case EMFILE:
+    case ENFILE: return tmfoErr;
     case ENOMEM: return memFullErr;
     case EINVAL: return paramErr;
     default: return ioErr;
@@ -193,7 +205,6 @@ OSErr FSGetCatalogInfo(const FSRef *ref, FSCatalogInfoBitmap whichInfo, FSCatalo
     if (ref == nullptr) return paramErr;
     if ((whichInfo & ~kProvidedCatalogInfo) != 0) return errFSBadInfoBitmap;
     if (whichInfo != kFSCatInfoNone && catalogInfo == nullptr) return paramErr;
-    if (fsSpec != nullptr) return unimpErr;
 
     std::string path;
     struct stat attributes;
@@ -227,7 +238,15 @@ OSErr FSGetCatalogInfo(const FSRef *ref, FSCatalogInfoBitmap whichInfo, FSCatalo
         if (status != noErr) return status;
     }
 
+    FSSpec spec{};
+    if (fsSpec != nullptr) {
+        status = path == "/" ? MakeFileSpec(path, std::string(), spec)
+                             : MakeFileSpec(slash == 0 ? std::string("/") : path.substr(0, slash), path.substr(slash + 1), spec);
+        if (status != noErr) return status;
+    }
+
     if (whichInfo != kFSCatInfoNone) *catalogInfo = info;
+    if (fsSpec != nullptr) *fsSpec = spec;
     if (outName != nullptr) *outName = name;
     if (parentRef != nullptr) *parentRef = parent;
     return noErr;

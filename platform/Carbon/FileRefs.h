@@ -1,5 +1,5 @@
-// Inside the Carbon layer: what an FSRef holds and how paths become references. Other
-// parts of this layer (and the File Manager calls added later) build on these.
+// Inside the Carbon layer: what an FSRef and an FSSpec hold and how paths become references
+// and specifications. The other parts of this layer build on these.
 #pragma once
 
 #include <string>
@@ -35,5 +35,22 @@ OSErr FileRefPath(const FSRef &ref, std::string &path, struct stat *attributes =
 
 // A reference that is no reference (zero-filled).
 void ClearFileRef(FSRef &ref);
+
+// The process-wide path table behind FSRef and FSSpec. InternPath answers the id of a path
+// (added when new; 0 when the table is full); ids start at 1 and are never reused.
+UInt32 InternPath(const std::string &path);
+bool PathOfID(UInt32 id, std::string &path);
+
+// `name` in the folder `folder` (both as the table holds them: absolute, no trailing '/').
+std::string JoinPath(const std::string &folder, const std::string &name);
+
+// The specification of `name` in the canonical folder `folder` (an empty name: the folder
+// itself). memFullErr when the path table is full.
+OSErr MakeFileSpec(const std::string &folder, const std::string &name, FSSpec &spec);
+
+// The path a specification names, whether or not something is there. nsvErr for another
+// volume, dirNFErr for a folder id not in the table, bdNamErr for a name that is not one
+// name of that folder (see FSSpec in Files.h).
+OSErr FileSpecPath(const FSSpec &spec, std::string &path);
 
 }  // namespace lumora::carbon

@@ -206,10 +206,11 @@ TEST_F(FSRefTest, CatalogInfoThatIsNotProvidedIsAnError) {
     FSCatalogInfo info{};
     info.nodeFlags = 0x1234;
     FSSpec spec{};
-    EXPECT_EQ(FSGetCatalogInfo(&ref, 0x00000010 /* node id */, &info, nullptr, nullptr, nullptr), errFSBadInfoBitmap);
-    EXPECT_EQ(FSGetCatalogInfo(&ref, kFSCatInfoNodeFlags, nullptr, nullptr, nullptr, nullptr), paramErr);
-    EXPECT_EQ(FSGetCatalogInfo(&ref, kFSCatInfoNodeFlags, &info, nullptr, &spec, nullptr), unimpErr);
+    spec.parID = 4321;
+    EXPECT_EQ(FSGetCatalogInfo(&ref, 0x00000010 /* node id */, &info, nullptr, &spec, nullptr), errFSBadInfoBitmap);
+    EXPECT_EQ(FSGetCatalogInfo(&ref, kFSCatInfoNodeFlags, nullptr, nullptr, &spec, nullptr), paramErr);
     EXPECT_EQ(info.nodeFlags, 0x1234) << "outputs are left alone on an error";
+    EXPECT_EQ(spec.parID, 4321);
 }
 
 TEST_F(FSRefTest, URLsOfFilesAndFolders) {
