@@ -7,10 +7,10 @@
 #include <CoreFoundation/CFBundle.h>
 #include <QuickTime/QuickTime.h>
 
-#include "TestMedia.h"
+#include "support/media/TestMedia.h"
 #include "support/TestFolders.h"
 
-using namespace qt_test;
+using namespace lumora::test;
 
 namespace {
 

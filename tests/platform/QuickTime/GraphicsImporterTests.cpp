@@ -5,10 +5,10 @@
 
 #include <QuickTime/QuickTime.h>
 
-#include "TestMedia.h"
+#include "support/media/TestMedia.h"
 #include "support/TestFolders.h"
 
-using namespace qt_test;
+using namespace lumora::test;
 
 namespace {
 
@@ -50,7 +50,7 @@ ComponentInstance ImporterForFile(const std::string &path, OSErr *status = nullp
     return importer;
 }
 
-void ExpectNear(const RGB &got, const RGB &want, int tolerance) {
+void ExpectNear(const Colour &got, const Colour &want, int tolerance) {
     EXPECT_NEAR(got.r, want.r, tolerance);
     EXPECT_NEAR(got.g, want.g, tolerance);
     EXPECT_NEAR(got.b, want.b, tolerance);
@@ -131,9 +131,9 @@ TEST(GraphicsImporter, DescribesAndDrawsEachFormatScaled) {
         ExpectNear(PixelAt(world.get(), h0, v1), kQuadrantColours[2], format.tolerance);
         ExpectNear(PixelAt(world.get(), h1, v1), kQuadrantColours[3], format.tolerance);
         // Outside the target nothing was drawn.
-        ExpectNear(PixelAt(world.get(), 9, 25, &alpha), RGB{0, 0, 0}, 0);
+        ExpectNear(PixelAt(world.get(), 9, 25, &alpha), Colour{0, 0, 0}, 0);
         EXPECT_EQ(alpha, 0);
-        ExpectNear(PixelAt(world.get(), 20, 20 + kHeight / 2), RGB{0, 0, 0}, 0);
+        ExpectNear(PixelAt(world.get(), 20, 20 + kHeight / 2), Colour{0, 0, 0}, 0);
         EXPECT_EQ(CloseComponent(importer), noErr);
     }
 }
@@ -154,7 +154,7 @@ TEST(GraphicsImporter, DrawsIntoOtherFormatsAndClips) {
     ASSERT_EQ(GraphicsImportSetMatrix(importer, &m), noErr);
     ASSERT_EQ(GraphicsImportDraw(importer), noErr);
     int alpha = -1;
-    ExpectNear(PixelAt(argb.get(), 9, 9, &alpha), RGB{255, 255, 255}, 0);
+    ExpectNear(PixelAt(argb.get(), 9, 9, &alpha), Colour{255, 255, 255}, 0);
     EXPECT_EQ(alpha, 0);  // alpha is copied, not blended
 
     // 2vuy: red becomes its video-range 4:2:2 values.

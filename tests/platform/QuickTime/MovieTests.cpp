@@ -6,14 +6,14 @@
 
 #include <QuickTime/QuickTime.h>
 
-#include "TestMedia.h"
+#include "support/media/TestMedia.h"
 #include "support/TestFolders.h"
 
-using namespace qt_test;
+using namespace lumora::test;
 
 namespace {
 
-const std::vector<RGB> kColours = {{255, 0, 0},   {0, 255, 0},    {0, 0, 255},     {255, 255, 0}, {0, 255, 255},
+const std::vector<Colour> kColours = {{255, 0, 0},   {0, 255, 0},    {0, 0, 255},     {255, 255, 0}, {0, 255, 255},
                                    {255, 0, 255}, {255, 255, 255}, {0, 0, 0},      {128, 64, 32}, {32, 128, 200}};
 
 struct MovieKind {
@@ -38,8 +38,8 @@ Movie OpenByURL(const std::string &path, OSStatus *status = nullptr) {
     return movie;
 }
 
-void ExpectColour(GWorldPtr world, const RGB &want) {
-    const RGB got = PixelAt(world, 20, 15);
+void ExpectColour(GWorldPtr world, const Colour &want) {
+    const Colour got = PixelAt(world, 20, 15);
     EXPECT_NEAR(got.r, want.r, 16);
     EXPECT_NEAR(got.g, want.g, 16);
     EXPECT_NEAR(got.b, want.b, 16);
@@ -149,7 +149,7 @@ TEST_P(MovieTest, DrawsTheFrameOfTheTimeScaledToTheBox) {
     std::fill(GetPixBaseAddr(pm), GetPixBaseAddr(pm) + 24 * GetPixRowBytes(pm), char(0));
     DrawAt(250);
     ExpectColour(mWorld, kColours[4]);
-    const RGB outside = PixelAt(mWorld, 5, 5);
+    const Colour outside = PixelAt(mWorld, 5, 5);
     EXPECT_EQ(outside.r + outside.g + outside.b, 0);
 }
 

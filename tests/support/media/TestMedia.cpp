@@ -1,6 +1,8 @@
-#include "TestMedia.h"
+#include "support/media/TestMedia.h"
 
+#include <csetjmp>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include <jpeglib.h>
@@ -13,60 +15,76 @@ extern "C" {
 #include <libavutil/imgutils.h>
 }
 
-namespace qt_test {
+namespace lumora::test {
 
 std::vector<uint8_t> QuadrantPicture(int width, int height, uint8_t cornerAlpha) {
     std::vector<uint8_t> rgba(size_t(width) * height * 4);
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             const int quadrant = (y >= height / 2 ? 2 : 0) + (x >= width / 2 ? 1 : 0);
+            const Colour &c = kQuadrantColours[quadrant];
             uint8_t *p = &rgba[(size_t(y) * width + x) * 4];
-            p[0] = uint8_t(kQuadrantColours[quadrant].r);
-            p[1] = uint8_t(kQuadrantColours[quadrant].g);
-            p[2] = uint8_t(kQuadrantColours[quadrant].b);
+            p[0] = uint8_t(c.r), p[1] = uint8_t(c.g), p[2] = uint8_t(c.b);
             p[3] = quadrant == 3 ? cornerAlpha : 255;
         }
     }
     return rgba;
 }
 
-bool WritePNG(const std::string &path, int width, int height, const std::vector<uint8_t> &rgba, bool alpha) {
-    png_image image;
-    std::memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    image.width = png_uint_32(width);
-    image.height = png_uint_32(height);
-    image.format = PNG_FORMAT_RGBA;
-    std::vector<uint8_t> pixels = rgba;
-    if (!alpha) {
-        image.format = PNG_FORMAT_RGB;
-        pixels.clear();
-        for (size_t i = 0; i < rgba.size(); i += 4) pixels.insert(pixels.end(), {rgba[i], rgba[i + 1], rgba[i + 2]});
+bool WritePNG(const std::string &path, int width, int height, const std::vector<uint8_t> &rgba, bool alpha,
+              bool sixteenBit) {
+    FILE *file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) return false;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
+    bool ok = info != nullptr;
+    const int channels = alpha ? 4 : 3;
+    const int bytes = sixteenBit ? 2 : 1;
+    std::vector<uint8_t> row(size_t(width) * channels * bytes);
+    if (ok && setjmp(png_jmpbuf(png)) == 0) {
+        png_init_io(png, file);
+        png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), sixteenBit ? 16 : 8,
+                     alpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                     PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+        png_write_info(png, info);
+        for (int y = 0; y < height; ++y) {
+            size_t out = 0;
+            for (int x = 0; x < width; ++x)
+                for (int c = 0; c < channels; ++c)
+                    for (int b = 0; b < bytes; ++b) row[out++] = rgba[(size_t(y) * width + x) * 4 + c];
+            png_write_row(png, row.data());
+        }
+        png_write_end(png, nullptr);
+    } else {
+        ok = false;
     }
-    return png_image_write_to_file(&image, path.c_str(), 0, pixels.data(), 0, nullptr) != 0;
+    png_destroy_write_struct(&png, &info);
+    return std::fclose(file) == 0 && ok;
 }
 
 bool WriteJPEG(const std::string &path, int width, int height, const std::vector<uint8_t> &rgba) {
     FILE *file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) return false;
-    jpeg_compress_struct info;
-    jpeg_error_mgr error;
-    info.err = jpeg_std_error(&error);
-    jpeg_create_compress(&info);
-    jpeg_stdio_dest(&info, file);
-    info.image_width = JDIMENSION(width);
-    info.image_height = JDIMENSION(height);
-    info.input_components = 4;
-    info.in_color_space = JCS_EXT_RGBA;
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, 95, TRUE);
-    jpeg_start_compress(&info, TRUE);
-    while (info.next_scanline < info.image_height) {
-        JSAMPROW row = const_cast<JSAMPROW>(&rgba[size_t(info.next_scanline) * width * 4]);
-        jpeg_write_scanlines(&info, &row, 1);
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr jerr;
+    cinfo.err = jpeg_std_error(&jerr);
+    jpeg_create_compress(&cinfo);
+    jpeg_stdio_dest(&cinfo, file);
+    cinfo.image_width = JDIMENSION(width);
+    cinfo.image_height = JDIMENSION(height);
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, 95, TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
+    std::vector<uint8_t> row(size_t(width) * 3);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) std::memcpy(&row[size_t(x) * 3], &rgba[(size_t(y) * width + x) * 4], 3);
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_write_scanlines(&cinfo, rows, 1);
     }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
     return std::fclose(file) == 0;
 }
 
@@ -84,18 +102,17 @@ bool WriteTIFF(const std::string &path, int width, int height, const std::vector
     std::vector<uint8_t> row(size_t(width) * 3);
     bool ok = true;
     for (int y = 0; y < height && ok; ++y) {
-        for (int x = 0; x < width; ++x)
-            std::memcpy(&row[size_t(x) * 3], &rgba[(size_t(y) * width + x) * 4], 3);
+        for (int x = 0; x < width; ++x) std::memcpy(&row[size_t(x) * 3], &rgba[(size_t(y) * width + x) * 4], 3);
         ok = TIFFWriteScanline(tiff, row.data(), uint32_t(y), 0) == 1;
     }
     TIFFClose(tiff);
     return ok;
 }
 
-bool WriteMovie(const std::string &path, const char *codecName, int fps, const std::vector<RGB> &colours) {
-    constexpr int kWidth = 64, kHeight = 48;
+bool WriteMovie(const std::string &path, const char *codecName, int fps, const std::vector<Colour> &colours) {
     AVFormatContext *output = nullptr;
-    if (avformat_alloc_output_context2(&output, nullptr, nullptr, path.c_str()) < 0) return false;
+    if (codecName == nullptr || avformat_alloc_output_context2(&output, nullptr, nullptr, path.c_str()) < 0)
+        return false;
     const AVCodec *codec = avcodec_find_encoder_by_name(codecName);
     AVStream *stream = avformat_new_stream(output, nullptr);
     AVCodecContext *context = codec != nullptr ? avcodec_alloc_context3(codec) : nullptr;
@@ -104,8 +121,8 @@ bool WriteMovie(const std::string &path, const char *codecName, int fps, const s
     const bool jpeg = std::strcmp(codecName, "mjpeg") == 0;
     bool ok = stream != nullptr && context != nullptr && frame != nullptr && packet != nullptr;
     if (ok) {
-        context->width = kWidth;
-        context->height = kHeight;
+        context->width = kMovieWidth;
+        context->height = kMovieHeight;
         context->time_base = AVRational{1, fps};
         context->framerate = AVRational{fps, 1};
         context->pix_fmt = jpeg ? AV_PIX_FMT_YUVJ420P : AV_PIX_FMT_YUV420P;
@@ -113,7 +130,7 @@ bool WriteMovie(const std::string &path, const char *codecName, int fps, const s
         context->max_b_frames = 0;
         context->flags |= AV_CODEC_FLAG_QSCALE;
         context->global_quality = FF_QP2LAMBDA * 2;
-        if (output->oformat->flags & AVFMT_GLOBALHEADER) context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+        if ((output->oformat->flags & AVFMT_GLOBALHEADER) != 0) context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
         ok = avcodec_open2(context, codec, nullptr) >= 0 &&
              avcodec_parameters_from_context(stream->codecpar, context) >= 0;
     }
@@ -121,10 +138,10 @@ bool WriteMovie(const std::string &path, const char *codecName, int fps, const s
         stream->time_base = context->time_base;
         ok = avio_open(&output->pb, path.c_str(), AVIO_FLAG_WRITE) >= 0 && avformat_write_header(output, nullptr) >= 0;
     }
-    auto drain = [&](bool flush) {
-        if (avcodec_send_frame(context, flush ? nullptr : frame) < 0) return false;
+    const auto send = [&](const AVFrame *f) {
+        if (avcodec_send_frame(context, f) < 0) return false;
         while (avcodec_receive_packet(context, packet) == 0) {
-            packet->duration = 1;  // one frame, in the codec's time base
+            packet->duration = 1;  // one frame, in the codec's time base (also for the last one)
             av_packet_rescale_ts(packet, context->time_base, stream->time_base);
             packet->stream_index = stream->index;
             if (av_interleaved_write_frame(output, packet) < 0) return false;
@@ -133,10 +150,11 @@ bool WriteMovie(const std::string &path, const char *codecName, int fps, const s
     };
     for (size_t k = 0; ok && k < colours.size(); ++k) {
         frame->format = context->pix_fmt;
-        frame->width = kWidth;
-        frame->height = kHeight;
+        frame->width = kMovieWidth;
+        frame->height = kMovieHeight;
         ok = av_frame_get_buffer(frame, 0) >= 0;
         if (!ok) break;
+        // BT.601: full range for JPEG, limited range otherwise.
         const double r = colours[k].r, g = colours[k].g, b = colours[k].b;
         double y, cb, cr;
         if (jpeg) {
@@ -148,17 +166,18 @@ bool WriteMovie(const std::string &path, const char *codecName, int fps, const s
             cb = 128 + (-37.797 * r - 74.203 * g + 112.0 * b) / 255;
             cr = 128 + (112.0 * r - 93.786 * g - 18.214 * b) / 255;
         }
-        auto clamp = [](double v) { return uint8_t(v < 0 ? 0 : v > 255 ? 255 : v + 0.5); };
-        for (int row = 0; row < kHeight; ++row) std::memset(frame->data[0] + row * frame->linesize[0], clamp(y), kWidth);
-        for (int row = 0; row < kHeight / 2; ++row) {
-            std::memset(frame->data[1] + row * frame->linesize[1], clamp(cb), kWidth / 2);
-            std::memset(frame->data[2] + row * frame->linesize[2], clamp(cr), kWidth / 2);
+        const auto byte = [](double v) { return uint8_t(v < 0 ? 0 : v > 255 ? 255 : v + 0.5); };
+        for (int row = 0; row < kMovieHeight; ++row)
+            std::memset(frame->data[0] + row * frame->linesize[0], byte(y), kMovieWidth);
+        for (int row = 0; row < kMovieHeight / 2; ++row) {
+            std::memset(frame->data[1] + row * frame->linesize[1], byte(cb), kMovieWidth / 2);
+            std::memset(frame->data[2] + row * frame->linesize[2], byte(cr), kMovieWidth / 2);
         }
         frame->pts = int64_t(k);
-        ok = drain(false);
+        ok = send(frame);
         av_frame_unref(frame);
     }
-    if (ok) ok = drain(true) && av_write_trailer(output) >= 0;
+    if (ok) ok = send(nullptr) && av_write_trailer(output) >= 0;
     if (output->pb != nullptr) avio_closep(&output->pb);
     av_packet_free(&packet);
     av_frame_free(&frame);
@@ -167,13 +186,21 @@ bool WriteMovie(const std::string &path, const char *codecName, int fps, const s
     return ok;
 }
 
-RGB PixelAt(GWorldPtr world, int h, int v, int *alpha) {
+Colour PixelAt(GWorldPtr world, int h, int v, int *alpha) {
     PixMapHandle pm = GetGWorldPixMap(world);
     const Rect bounds = (**pm).bounds;
     const uint8_t *p = reinterpret_cast<const uint8_t *>(GetPixBaseAddr(pm)) +
-                       (v - bounds.top) * GetPixRowBytes(pm) + (h - bounds.left) * 4;
+                       long(v - bounds.top) * GetPixRowBytes(pm) + (h - bounds.left) * 4;
     if (alpha != nullptr) *alpha = p[0];
-    return RGB{p[1], p[2], p[3]};
+    return Colour{p[1], p[2], p[3]};
+}
+
+bool Near(const Colour &a, const Colour &b, int tolerance) {
+    return std::abs(a.r - b.r) <= tolerance && std::abs(a.g - b.g) <= tolerance && std::abs(a.b - b.b) <= tolerance;
+}
+
+std::string Text(const Colour &c) {
+    return "(" + std::to_string(c.r) + ", " + std::to_string(c.g) + ", " + std::to_string(c.b) + ")";
 }
 
 FSRef RefOf(const std::string &path) {
@@ -182,4 +209,4 @@ FSRef RefOf(const std::string &path) {
     return ref;
 }
 
-}  // namespace qt_test
+}  // namespace lumora::test

@@ -1,0 +1,51 @@
+// Still-image and movie files that tests make themselves, written with the image and movie
+// libraries directly, and reading back the pixels of 32-bit worlds.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <Carbon/Files.h>
+#include <QuickTime/QuickDraw.h>
+
+namespace lumora::test {
+
+struct Colour {
+    int r, g, b;
+};
+
+constexpr Colour kRed{255, 0, 0}, kGreen{0, 255, 0}, kBlue{0, 0, 255}, kWhite{255, 255, 255};
+
+// A width x height RGBA picture of four quadrants: red top left, green top right, blue
+// bottom left, white bottom right (the colours of kQuadrantColours, in that order). The
+// bottom-right quadrant has alpha `cornerAlpha`, the others 255.
+std::vector<uint8_t> QuadrantPicture(int width, int height, uint8_t cornerAlpha = 255);
+constexpr Colour kQuadrantColours[4] = {kRed, kGreen, kBlue, kWhite};
+
+// An 8-bit RGBA or RGB PNG of an RGBA picture, or (sixteenBit) a 16-bit one with each
+// sample's byte repeated.
+bool WritePNG(const std::string &path, int width, int height, const std::vector<uint8_t> &rgba, bool alpha,
+              bool sixteenBit = false);
+// A baseline JPEG (quality 95) of the picture's RGB.
+bool WriteJPEG(const std::string &path, int width, int height, const std::vector<uint8_t> &rgba);
+// An 8-bit RGB TIFF (LZW, strips of four rows) of the picture's RGB.
+bool WriteTIFF(const std::string &path, int width, int height, const std::vector<uint8_t> &rgba);
+
+// A kMovieWidth x kMovieHeight movie of solid frames, one colour each, at `fps` frames per
+// second, a key frame every third frame. codec "mjpeg" or "mpeg4"; the container comes
+// from the path's extension.
+constexpr int kMovieWidth = 64, kMovieHeight = 48;
+bool WriteMovie(const std::string &path, const char *codec, int fps, const std::vector<Colour> &colours);
+
+// The colour (and alpha) of the pixel at column h, row v of a 32-bit ARGB world.
+Colour PixelAt(GWorldPtr world, int h, int v, int *alpha = nullptr);
+// True when every channel is within `tolerance`.
+bool Near(const Colour &a, const Colour &b, int tolerance);
+// "(r, g, b)", for failure messages.
+std::string Text(const Colour &c);
+
+// A reference to an existing path (a zero-filled record when there is nothing).
+FSRef RefOf(const std::string &path);
+
+}  // namespace lumora::test
