@@ -258,7 +258,79 @@ GlobalQueue *GlobalQueueOfRank(int rank) {
     return &queues[rank];
 }
 
+// ---- Main queue --------------------------------------------------------------------------
+
+bool OnMainThread() { return ::gettid() == ::getpid(); }
+
+// The main queue: work waits here until the main thread drains it. Never freed.
+class MainQueue final : public dispatch_queue_s {
+public:
+    MainQueue() : dispatch_queue_s("lumora.main-thread") {}
+
+    static MainQueue &Shared() {
+        static MainQueue *queue = new MainQueue;
+        return *queue;
+    }
+
+    void submit(dispatch_block_t work) override {
+        std::lock_guard<std::mutex> lock(mMutex);
+        mWork.push_back(std::move(work));
+        if (mPump != nullptr) mPump(mPumpContext);
+    }
+
+    void runSync(const dispatch_block_t &work) override {
+        if (lumora::dispatch::CurrentQueue() == this || OnMainThread()) {
+            Report("dispatch_sync on the main queue from the main thread: run at once instead of deadlocking");
+            CurrentQueueScope current(this);
+            work();
+            return;
+        }
+        SubmitAndWait(work, [this](dispatch_block_t item) { submit(std::move(item)); });
+    }
+
+    void retain() override {}
+    void release() override {}
+
+    void setPump(dispatch_main_queue_pump_t pump, void *context) {
+        std::lock_guard<std::mutex> lock(mMutex);
+        mPump = pump;
+        mPumpContext = context;
+        if (mPump != nullptr && !mWork.empty()) mPump(mPumpContext);
+    }
+
+    long drain() {
+        std::deque<dispatch_block_t> due;
+        {
+            std::lock_guard<std::mutex> lock(mMutex);
+            due.swap(mWork);
+        }
+        long ran = 0;
+        CurrentQueueScope current(this);
+        while (!due.empty()) {
+            dispatch_block_t work = std::move(due.front());
+            due.pop_front();
+            RunWork(*this, work);
+            ++ran;
+        }
+        return ran;
+    }
+
+private:
+    std::mutex mMutex;
+    std::deque<dispatch_block_t> mWork;
+    dispatch_main_queue_pump_t mPump = nullptr;
+    void *mPumpContext = nullptr;
+};
+
 }  // namespace
+
+dispatch_queue_t dispatch_get_main_queue() { return &MainQueue::Shared(); }
+
+void dispatch_main_queue_set_pump(dispatch_main_queue_pump_t pump, void *context) {
+    MainQueue::Shared().setPump(pump, context);
+}
+
+long dispatch_main_queue_drain() { return MainQueue::Shared().drain(); }
 
 dispatch_queue_t dispatch_queue_create(const char *label, dispatch_queue_attr_t attr) {
     if (attr != DISPATCH_QUEUE_SERIAL) {

@@ -1,5 +1,5 @@
 // Grand Central Dispatch, the part the code uses: once, serial queues, the global
-// concurrent queues, groups and times. Work is a std::function<void()> (the block) or a
+// concurrent queues, the main queue, groups and times. Work is a std::function<void()> (the block) or a
 // function with a context pointer (the _f forms).
 //
 // Objects (queues and groups) are reference counted: created with one reference,
@@ -82,6 +82,26 @@ const char *dispatch_queue_get_label(dispatch_queue_t queue);
 // items at once; waiting work of a higher priority is started first. Answers null for an
 // unknown priority or non-zero flags.
 dispatch_queue_t dispatch_get_global_queue(long priority, unsigned long flags);
+
+// The main queue: a serial queue whose work runs on the main thread (the process's first
+// thread). The layer does not run it by itself: every submission is handed to the main-queue
+// pump, which the owner of the main thread's event loop installs (the Foundation layer posts
+// into the Qt event loop); the owner then calls dispatch_main_queue_drain on the main thread.
+// Without a pump, work waits until someone drains the queue (tests do so). dispatch_sync on
+// the main queue from the main thread is a fault: the work runs at once.
+dispatch_queue_t dispatch_get_main_queue();
+
+// Lumora extensions for the owner of the main thread's event loop.
+// The pump is called, on the submitting thread and under the queue's lock, once for every
+// work submitted to the main queue; it must only arrange for a later drain and never call
+// back into the main queue. Installing a pump while work waits calls it once at once. Null
+// removes the pump (returns once no call of the old pump is running).
+typedef void (*dispatch_main_queue_pump_t)(void *context);
+void dispatch_main_queue_set_pump(dispatch_main_queue_pump_t pump, void *context);
+
+// Runs, on the calling thread, the work that waits on the main queue when the call starts, in
+// the order submitted (work submitted meanwhile waits for the next drain); answers how many ran.
+long dispatch_main_queue_drain();
 
 // Submits work and returns at once.
 void dispatch_async(dispatch_queue_t queue, dispatch_block_t block);

@@ -345,3 +345,79 @@ TEST(DispatchTime, Arithmetic) {
     EXPECT_EQ(dispatch_time(DISPATCH_TIME_FOREVER - 10, 100), DISPATCH_TIME_FOREVER);
     EXPECT_EQ(dispatch_time(5, INT64_MIN), 1u);  // before the clock's start: already past
 }
+
+// ---- Main queue --------------------------------------------------------------------------
+
+namespace {
+// The pump of these tests counts its calls; the tests drain the queue themselves.
+std::atomic<int> gPumpCalls{0};
+void CountingPump(void *) { ++gPumpCalls; }
+}  // namespace
+
+TEST(DispatchMainQueue, WorkWaitsForTheDrainAndRunsInOrderOnTheDrainingThread) {
+    dispatch_queue_t main = dispatch_get_main_queue();
+    ASSERT_NE(main, nullptr);
+    EXPECT_EQ(dispatch_main_queue_drain(), 0);
+
+    std::vector<int> order;
+    std::thread producer([&] {
+        for (int i = 0; i < 3; ++i) dispatch_async(main, [&order, i] { order.push_back(i); });
+    });
+    producer.join();
+    std::this_thread::sleep_for(20ms);
+    EXPECT_TRUE(order.empty()) << "nothing runs the main queue without a drain";
+
+    // Work submitted during a drain waits for the next one; labels follow the queue.
+    std::string label;
+    dispatch_async(main, [&] {
+        label = dispatch_queue_get_label(nullptr);
+        dispatch_async(main, [&order] { order.push_back(99); });
+        dispatch_sync(main, [&order] { order.push_back(3); });  // from its own work: at once
+    });
+    EXPECT_EQ(dispatch_main_queue_drain(), 4);
+    EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_EQ(label, "lumora.main-thread");
+    EXPECT_EQ(dispatch_main_queue_drain(), 1);
+    EXPECT_EQ(order.back(), 99);
+}
+
+TEST(DispatchMainQueue, PumpIsToldOfEveryWorkAndOfWorkWaitingWhenInstalled) {
+    dispatch_queue_t main = dispatch_get_main_queue();
+    int ran = 0;
+    dispatch_async(main, [&] { ++ran; });
+    gPumpCalls = 0;
+    dispatch_main_queue_set_pump(CountingPump, nullptr);
+    EXPECT_EQ(gPumpCalls, 1) << "work already waiting is announced when the pump arrives";
+    dispatch_async(main, [&] { ++ran; });
+    dispatch_async_f(main, &ran, [](void *context) { ++*static_cast<int *>(context); });
+    EXPECT_EQ(gPumpCalls, 3);
+    dispatch_main_queue_set_pump(nullptr, nullptr);
+    dispatch_async(main, [&] { ++ran; });
+    EXPECT_EQ(gPumpCalls, 3);
+    EXPECT_EQ(dispatch_main_queue_drain(), 4);
+    EXPECT_EQ(ran, 4);
+}
+
+TEST(DispatchMainQueue, SyncFromAnotherThreadWaitsForTheDrainAndGetsTheException) {
+    dispatch_queue_t main = dispatch_get_main_queue();
+    std::atomic<bool> done{false};
+    std::atomic<bool> threw{false};
+    std::thread waiter([&] {
+        try {
+            dispatch_sync(main, [] { throw std::runtime_error("main work failed"); });
+        } catch (const std::runtime_error &) {
+            threw = true;
+        }
+        done = true;
+    });
+    std::this_thread::sleep_for(20ms);
+    EXPECT_FALSE(done);
+    EXPECT_TRUE(Eventually([] { return dispatch_main_queue_drain() == 1; }));
+    waiter.join();
+    EXPECT_TRUE(threw);
+
+    // On the main thread itself the work runs at once (the test runs on the main thread).
+    int ran = 0;
+    dispatch_sync(main, [&] { ++ran; });
+    EXPECT_EQ(ran, 1);
+}

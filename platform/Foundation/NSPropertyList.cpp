@@ -1,0 +1,366 @@
+#include <Foundation/NSPropertyList.h>
+
+#include "PropertyListInternal.h"
+
+#include <QTimeZone>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+namespace lumora::foundation {
+
+namespace {
+
+void SetError(QString *error, const QString &text) {
+    if (error != nullptr) *error = text;
+}
+
+bool IsNameEnd(char c) { return c == '>' || c == '/' || c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// Nesting of <array> and <dict> in XML text within the limit. Tags inside comments are
+// skipped; anything else odd is left to the parser.
+bool XmlDepthWithin(const QByteArray &data, int limit) {
+    const char *p = data.constData();
+    const char *const end = p + data.size();
+    int depth = 0;
+    while (p < end) {
+        const char *open = static_cast<const char *>(std::memchr(p, '<', size_t(end - p)));
+        if (open == nullptr) break;
+        p = open + 1;
+        if (end - p >= 3 && std::memcmp(p, "!--", 3) == 0) {
+            const char *close = p + 3;
+            while (close + 3 <= end && std::memcmp(close, "-->", 3) != 0) ++close;
+            p = close + 3;
+            continue;
+        }
+        const bool closing = p < end && *p == '/';
+        if (closing) ++p;
+        size_t length = 0;
+        if (end - p > 5 && std::memcmp(p, "array", 5) == 0 && IsNameEnd(p[5])) length = 5;
+        else if (end - p > 4 && std::memcmp(p, "dict", 4) == 0 && IsNameEnd(p[4])) length = 4;
+        if (length == 0) continue;
+        p += length;
+        if (closing) {
+            depth = depth > 0 ? depth - 1 : 0;
+            continue;
+        }
+        const char *close = static_cast<const char *>(std::memchr(p, '>', size_t(end - p)));
+        if (close == nullptr) return true;  // truncated: the parser refuses it
+        if (close[-1] != '/' && ++depth > limit) return false;
+        p = close + 1;
+    }
+    return true;
+}
+
+uint64_t BigEndian(const unsigned char *bytes, size_t size) {
+    uint64_t value = 0;
+    for (size_t i = 0; i < size; ++i) value = (value << 8) | bytes[i];
+    return value;
+}
+
+// A binary property list whose offsets and references stay inside the data, whose objects form
+// no cycle, and whose containers nest within the limit.
+bool BinaryStructureSound(const QByteArray &data, int limit, QString *error) {
+    const auto *bytes = reinterpret_cast<const unsigned char *>(data.constData());
+    const size_t size = size_t(data.size());
+    if (size < 8 + 32) return SetError(error, QStringLiteral("binary property list: truncated")), false;
+    const unsigned char *trailer = bytes + size - 32;
+    const size_t offsetSize = trailer[6];
+    const size_t referenceSize = trailer[7];
+    const uint64_t count = BigEndian(trailer + 8, 8);
+    const uint64_t top = BigEndian(trailer + 16, 8);
+    const uint64_t tableOffset = BigEndian(trailer + 24, 8);
+    const uint64_t tableEnd = size - 32;
+    if (offsetSize < 1 || offsetSize > 8 || referenceSize < 1 || referenceSize > 8 || count == 0 || top >= count ||
+        tableOffset < 8 || tableOffset > tableEnd || count > (tableEnd - tableOffset) / offsetSize)
+        return SetError(error, QStringLiteral("binary property list: bad trailer")), false;
+
+    // The objects an object refers to; false when it leaves the data.
+    auto children = [&](uint64_t index, std::vector<uint64_t> &out) {
+        out.clear();
+        const uint64_t offset = BigEndian(bytes + tableOffset + index * offsetSize, offsetSize);
+        if (offset < 8 || offset >= tableOffset) return false;
+        const unsigned kind = bytes[offset] >> 4;
+        if (kind != 0xA && kind != 0xC && kind != 0xD) return true;
+        uint64_t items = bytes[offset] & 0xF;
+        uint64_t position = offset + 1;
+        if (items == 0xF) {
+            if (position >= tableOffset || (bytes[position] >> 4) != 1) return false;
+            const size_t width = size_t(1) << (bytes[position] & 0xF);
+            ++position;
+            if (width > 8 || position + width > tableOffset) return false;
+            items = BigEndian(bytes + position, width);
+            position += width;
+        }
+        if (items > size) return false;
+        const uint64_t references = kind == 0xD ? items * 2 : items;
+        if (references > (tableOffset - position) / referenceSize) return false;
+        for (uint64_t i = 0; i < references; ++i) {
+            const uint64_t reference = BigEndian(bytes + position + i * referenceSize, referenceSize);
+            if (reference >= count) return false;
+            out.push_back(reference);
+        }
+        return true;
+    };
+
+    enum : unsigned char { kUnseen, kOnPath, kDone };
+    std::vector<unsigned char> state(count, kUnseen);
+    std::vector<int> height(count, 0);  // containers below and including the object
+    struct Frame {
+        uint64_t index;
+        std::vector<uint64_t> children;
+        size_t next = 0;
+        int height = 0;
+    };
+    std::vector<Frame> path;
+    auto enter = [&](uint64_t index) {
+        Frame frame{index, {}, 0, 0};
+        if (!children(index, frame.children)) return false;
+        const unsigned kind = bytes[BigEndian(bytes + tableOffset + index * offsetSize, offsetSize)] >> 4;
+        frame.height = (kind == 0xA || kind == 0xC || kind == 0xD) ? 1 : 0;
+        state[index] = kOnPath;
+        path.push_back(std::move(frame));
+        return true;
+    };
+    if (!enter(top)) return SetError(error, QStringLiteral("binary property list: reference outside the data")), false;
+    while (!path.empty()) {
+        Frame &frame = path.back();
+        if (frame.next < frame.children.size()) {
+            const uint64_t child = frame.children[frame.next++];
+            if (state[child] == kOnPath) return SetError(error, QStringLiteral("binary property list: cycle")), false;
+            if (state[child] == kDone) {
+                frame.height = std::max(frame.height, height[child] + 1);
+                continue;
+            }
+            if (int(path.size()) > limit) return SetError(error, QStringLiteral("property list nested too deep")), false;
+            if (!enter(child))
+                return SetError(error, QStringLiteral("binary property list: reference outside the data")), false;
+            continue;
+        }
+        const uint64_t index = frame.index;
+        height[index] = frame.height;
+        state[index] = kDone;
+        path.pop_back();
+        if (height[index] > limit) return SetError(error, QStringLiteral("property list nested too deep")), false;
+        if (!path.empty()) path.back().height = std::max(path.back().height, height[index] + 1);
+    }
+    return true;
+}
+
+}  // namespace
+
+PlistPtr ParsePlist(const QByteArray &data, NSPropertyListSerialization::Format *format, QString *error) {
+    if (data.isEmpty()) return SetError(error, QStringLiteral("no property-list data")), nullptr;
+    if (data.size() > std::numeric_limits<int32_t>::max())
+        return SetError(error, QStringLiteral("property-list data too large")), nullptr;
+    const bool binary = data.startsWith("bplist00");
+    if (binary) {
+        if (!BinaryStructureSound(data, NSPropertyListSerialization::kMaxDepth, error)) return nullptr;
+    } else if (!XmlDepthWithin(data, NSPropertyListSerialization::kMaxDepth)) {
+        return SetError(error, QStringLiteral("property list nested too deep")), nullptr;
+    }
+    plist_t root = nullptr;
+    if (binary) plist_from_bin(data.constData(), uint32_t(data.size()), &root);
+    else plist_from_xml(data.constData(), uint32_t(data.size()), &root);
+    if (root == nullptr) return SetError(error, QStringLiteral("the data is not a property list")), nullptr;
+    if (format != nullptr)
+        *format = binary ? NSPropertyListSerialization::NSPropertyListBinaryFormat_v1_0
+                         : NSPropertyListSerialization::NSPropertyListXMLFormat_v1_0;
+    return PlistPtr(root);
+}
+
+PlistPtr PlistFromVariant(const QVariant &value, QString *error, int depth) {
+    if (depth > NSPropertyListSerialization::kMaxDepth)
+        return SetError(error, QStringLiteral("property list nested too deep")), nullptr;
+    switch (value.metaType().id()) {
+    case QMetaType::Bool: return PlistPtr(plist_new_bool(value.toBool() ? 1 : 0));
+    case QMetaType::Char:
+    case QMetaType::SChar:
+    case QMetaType::UChar:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::LongLong: return PlistPtr(plist_new_uint(uint64_t(value.toLongLong())));
+    case QMetaType::ULong:
+    case QMetaType::ULongLong:
+        if (value.toULongLong() > uint64_t(std::numeric_limits<int64_t>::max()))
+            return SetError(error, QStringLiteral("integer too large for a property list")), nullptr;
+        return PlistPtr(plist_new_uint(value.toULongLong()));
+    case QMetaType::Float:
+    case QMetaType::Double: return PlistPtr(plist_new_real(value.toDouble()));
+    case QMetaType::QString: {
+        const QByteArray text = value.toString().toUtf8();
+        if (text.contains('\0')) return SetError(error, QStringLiteral("string with a NUL character")), nullptr;
+        return PlistPtr(plist_new_string(text.constData()));
+    }
+    case QMetaType::QByteArray: {
+        const QByteArray bytes = value.toByteArray();
+        return PlistPtr(plist_new_data(bytes.constData(), uint64_t(bytes.size())));
+    }
+    case QMetaType::QDateTime: {
+        const QDateTime date = value.toDateTime();
+        if (!date.isValid()) return SetError(error, QStringLiteral("invalid date")), nullptr;
+        const qint64 milliseconds = date.toMSecsSinceEpoch() - kReferenceDateOffset * 1000;
+        const qint64 seconds = milliseconds >= 0 ? milliseconds / 1000 : -((-milliseconds + 999) / 1000);
+        if (seconds < std::numeric_limits<int32_t>::min() || seconds > std::numeric_limits<int32_t>::max())
+            return SetError(error, QStringLiteral("date out of the property-list range")), nullptr;
+        return PlistPtr(plist_new_date(int32_t(seconds), 0));
+    }
+    case QMetaType::QStringList:
+    case QMetaType::QVariantList: {
+        PlistPtr array(plist_new_array());
+        for (const QVariant &element : value.toList()) {
+            PlistPtr item = PlistFromVariant(element, error, depth + 1);
+            if (!item) return nullptr;
+            plist_array_append_item(array.get(), item.release());
+        }
+        return array;
+    }
+    case QMetaType::QVariantMap:
+    case QMetaType::QVariantHash: {
+        PlistPtr dictionary(plist_new_dict());
+        const QVariantMap map = value.toMap();
+        for (auto it = map.cbegin(); it != map.cend(); ++it) {
+            const QByteArray key = it.key().toUtf8();
+            if (key.contains('\0')) return SetError(error, QStringLiteral("key with a NUL character")), nullptr;
+            PlistPtr item = PlistFromVariant(it.value(), error, depth + 1);
+            if (!item) return nullptr;
+            plist_dict_set_item(dictionary.get(), key.constData(), item.release());
+        }
+        return dictionary;
+    }
+    default:
+        return SetError(error, QStringLiteral("a %1 is not a property-list value")
+                                   .arg(value.isValid() ? QString::fromLatin1(value.metaType().name())
+                                                        : QStringLiteral("nil"))),
+               nullptr;
+    }
+}
+
+QString StringOf(plist_t node) {
+    char *text = nullptr;
+    if (plist_get_node_type(node) == PLIST_KEY) plist_get_key_val(node, &text);
+    else plist_get_string_val(node, &text);
+    const QString result = QString::fromUtf8(text != nullptr ? text : "");
+    std::free(text);
+    return result;
+}
+
+QVariant NumberOf(plist_t node) {
+    switch (plist_get_node_type(node)) {
+    case PLIST_BOOLEAN: {
+        uint8_t flag = 0;
+        plist_get_bool_val(node, &flag);
+        return QVariant(flag != 0);
+    }
+    case PLIST_UINT: {
+        uint64_t number = 0;
+        plist_get_uint_val(node, &number);
+        return QVariant(qlonglong(int64_t(number)));
+    }
+    case PLIST_REAL: {
+        double number = 0;
+        plist_get_real_val(node, &number);
+        return QVariant(number);
+    }
+    default: return QVariant();
+    }
+}
+
+QVariant VariantFromPlist(plist_t node, QString *error, int depth) {
+    if (depth > NSPropertyListSerialization::kMaxDepth)
+        return SetError(error, QStringLiteral("property list nested too deep")), QVariant();
+    switch (plist_get_node_type(node)) {
+    case PLIST_BOOLEAN:
+    case PLIST_UINT:
+    case PLIST_REAL: return NumberOf(node);
+    case PLIST_STRING:
+    case PLIST_KEY: return StringOf(node);
+    case PLIST_DATA: {
+        char *bytes = nullptr;
+        uint64_t length = 0;
+        plist_get_data_val(node, &bytes, &length);
+        QByteArray result(bytes, qsizetype(length));
+        std::free(bytes);
+        return result;
+    }
+    case PLIST_DATE: {
+        int32_t seconds = 0;
+        int32_t microseconds = 0;
+        plist_get_date_val(node, &seconds, &microseconds);
+        return QDateTime::fromMSecsSinceEpoch((qint64(seconds) + kReferenceDateOffset) * 1000 + microseconds / 1000,
+                                              QTimeZone::utc());
+    }
+    case PLIST_ARRAY: {
+        QVariantList list;
+        const uint32_t size = plist_array_get_size(node);
+        list.reserve(size);
+        for (uint32_t i = 0; i < size; ++i) {
+            QVariant element = VariantFromPlist(plist_array_get_item(node, i), error, depth + 1);
+            if (!element.isValid()) return QVariant();
+            list.append(std::move(element));
+        }
+        return list;
+    }
+    case PLIST_DICT: {
+        QVariantMap map;
+        plist_dict_iter iterator = nullptr;
+        plist_dict_new_iter(node, &iterator);
+        bool failed = false;
+        for (;;) {
+            char *key = nullptr;
+            plist_t item = nullptr;
+            plist_dict_next_item(node, iterator, &key, &item);
+            if (item == nullptr) {
+                std::free(key);
+                break;
+            }
+            QVariant element = VariantFromPlist(item, error, depth + 1);
+            if (!element.isValid()) failed = true;
+            else map.insert(QString::fromUtf8(key != nullptr ? key : ""), std::move(element));
+            std::free(key);
+            if (failed) break;
+        }
+        std::free(iterator);
+        if (failed) return QVariant();
+        return map;
+    }
+    case PLIST_UID: return SetError(error, QStringLiteral("a UID outside a keyed archive")), QVariant();
+    default: return SetError(error, QStringLiteral("unknown property-list node")), QVariant();
+    }
+}
+
+QByteArray XmlFromPlist(plist_t node) {
+    char *xml = nullptr;
+    uint32_t length = 0;
+    plist_to_xml(node, &xml, &length);
+    QByteArray result(xml, qsizetype(length));
+    plist_to_xml_free(xml);
+    return result;
+}
+
+}  // namespace lumora::foundation
+
+using namespace lumora::foundation;
+
+QByteArray NSPropertyListSerialization::dataWithPropertyList(const QVariant &plist, QString *error) {
+    PlistPtr root = PlistFromVariant(plist, error);
+    if (!root) return QByteArray();
+    return XmlFromPlist(root.get());
+}
+
+QVariant NSPropertyListSerialization::propertyListWithData(const QByteArray &data, Format *format, QString *error) {
+    PlistPtr root = ParsePlist(data, format, error);
+    if (!root) return QVariant();
+    return VariantFromPlist(root.get(), error);
+}
+
+bool NSPropertyListSerialization::propertyListIsValid(const QVariant &plist) {
+    QString ignored;
+    return PlistFromVariant(plist, &ignored) != nullptr;
+}
