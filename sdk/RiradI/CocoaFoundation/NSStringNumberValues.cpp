@@ -1,0 +1,120 @@
+#include "NSStringNumberValues.h"
+
+#include <QByteArray>
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace NSStringNumberValues {
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
+
+bool IsNumberVariant(const QVariant &value) {
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Char:
+    case QMetaType::SChar:
+    case QMetaType::UChar:
+    case QMetaType::Float:
+    case QMetaType::Double:
+        return true;
+    default:
+        return false;
+    }
+}
+
+int ClampToInt(double value) {
+    if (std::isnan(value)) return 0;
+    if (value >= static_cast<double>(std::numeric_limits<int>::max())) return std::numeric_limits<int>::max();
+    if (value <= static_cast<double>(std::numeric_limits<int>::min())) return std::numeric_limits<int>::min();
+    return static_cast<int>(value);
+}
+
+}  // namespace
+
+double stringDoubleValue(const QString &text) {
+    const QByteArray utf8 = text.toUtf8();
+    const char *begin = utf8.constData();
+    const char *end = begin + utf8.size();
+    while (begin < end && IsBlank(*begin)) ++begin;
+    bool negative = false;
+    if (begin < end && (*begin == '+' || *begin == '-')) {
+        negative = *begin == '-';
+        ++begin;
+    }
+    // Digits or a point must follow: "nan", "inf" and the like are not numbers here.
+    if (begin == end || !((*begin >= '0' && *begin <= '9') || *begin == '.')) return 0.0;
+    double value = 0.0;
+    const auto result = std::from_chars(begin, end, value, std::chars_format::general);
+    if (result.ec == std::errc::invalid_argument) return 0.0;
+    if (result.ec == std::errc::result_out_of_range) {
+        // Too large or too small for a double: as the C library does, infinity or zero.
+        bool tiny = false;
+        for (const char *p = begin; p < result.ptr; ++p) {
+            if (*p == 'e' || *p == 'E') {
+                tiny = p + 1 < result.ptr && p[1] == '-';
+                break;
+            }
+        }
+        value = tiny ? 0.0 : std::numeric_limits<double>::infinity();
+    }
+    return negative ? -value : value;
+}
+
+int stringIntValue(const QString &text) {
+    const QByteArray utf8 = text.toUtf8();
+    const char *begin = utf8.constData();
+    const char *end = begin + utf8.size();
+    while (begin < end && IsBlank(*begin)) ++begin;
+    bool negative = false;
+    if (begin < end && (*begin == '+' || *begin == '-')) {
+        negative = *begin == '-';
+        ++begin;
+    }
+    long long value = 0;
+    for (; begin < end && *begin >= '0' && *begin <= '9'; ++begin) {
+        value = value * 10 + (*begin - '0');
+        if (value > 1LL << 32) break;  // far past the int range: clamped below
+    }
+    if (negative) value = -value;
+    if (value > std::numeric_limits<int>::max()) return std::numeric_limits<int>::max();
+    if (value < std::numeric_limits<int>::min()) return std::numeric_limits<int>::min();
+    return static_cast<int>(value);
+}
+
+double variantDoubleValue(const QVariant &value) {
+    if (IsNumberVariant(value)) return value.toDouble();
+    if (value.typeId() == QMetaType::QString) return stringDoubleValue(value.toString());
+    if (value.typeId() == QMetaType::QByteArray) return stringDoubleValue(QString::fromUtf8(value.toByteArray()));
+    return 0.0;
+}
+
+int variantIntValue(const QVariant &value) {
+    if (IsNumberVariant(value)) {
+        if (value.typeId() == QMetaType::Float || value.typeId() == QMetaType::Double)
+            return ClampToInt(std::trunc(value.toDouble()));
+        if (value.typeId() == QMetaType::Bool) return value.toBool() ? 1 : 0;
+        const qlonglong wide = value.toLongLong();
+        if (wide > std::numeric_limits<int>::max()) return std::numeric_limits<int>::max();
+        if (wide < std::numeric_limits<int>::min()) return std::numeric_limits<int>::min();
+        return static_cast<int>(wide);
+    }
+    if (value.typeId() == QMetaType::QString) return stringIntValue(value.toString());
+    if (value.typeId() == QMetaType::QByteArray) return stringIntValue(QString::fromUtf8(value.toByteArray()));
+    return 0;
+}
+
+}  // namespace NSStringNumberValues
+
+bool import_NSStringNumberValues() { return true; }

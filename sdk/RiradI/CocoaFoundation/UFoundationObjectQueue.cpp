@@ -1,0 +1,3 @@
+#include "UFoundationObjectQueue.h"
+
+bool import_UFoundationObjectQueue() { return true; }

@@ -1,0 +1,31 @@
+// The one QApplication of a test program, made on first use on the offscreen platform.
+#pragma once
+
+#include <QApplication>
+
+#include <cstdlib>
+
+namespace riradi_test {
+
+inline QApplication *Application() {
+    static QApplication *application = [] {
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        static int argc = 1;
+        static char name[] = "RiradITests";
+        static char *argv[] = {name, nullptr};
+        return new QApplication(argc, argv);
+    }();
+    return application;
+}
+
+// A base for fixtures whose members are widgets: the application exists before them.
+struct WithApplication {
+    WithApplication() { Application(); }
+};
+
+// Runs the event loop until nothing more is pending (posted events and queued calls).
+inline void RunPendingEvents() {
+    for (int round = 0; round < 5; ++round) QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+}  // namespace riradi_test
