@@ -10,6 +10,9 @@
 #include <unordered_map>
 #include <vector>
 
+#include <unicode/unorm2.h>
+#include <unicode/ustring.h>
+
 #include <CoreFoundation/CFURL.h>
 
 namespace lumora::carbon {
@@ -66,6 +69,111 @@ std::string JoinPath(const std::string &folder, const std::string &name) {
     return folder == "/" ? folder + name : folder + "/" + name;
 }
 
+std::string ParentPath(const std::string &path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos || path == "/") return std::string();
+    return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+std::string LeafName(const std::string &path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+OSErr CheckName(const std::string &name) {
+    if (name.empty()) return errFSMissingName;
+    if (name.size() > 255) return errFSNameTooLong;
+    if (name == "." || name == ".." || name.find_first_of(std::string("/\0", 2)) != std::string::npos) return bdNamErr;
+    return noErr;
+}
+
+OSErr NameFromUnicode(UniCharCount length, const UniChar *units, std::string &name) {
+    if (length == 0) return errFSMissingName;
+    if (units == nullptr) return paramErr;
+    if (length > 255) return errFSNameTooLong;
+    char buffer[255 * 3 + 1];
+    int32_t written = 0;
+    UErrorCode error = U_ZERO_ERROR;
+    u_strToUTF8(buffer, int32_t(sizeof buffer), &written, reinterpret_cast<const UChar *>(units), int32_t(length), &error);
+    if (U_FAILURE(error)) return bdNamErr;  // an unpaired surrogate
+    std::string converted(buffer, size_t(written));
+    const OSErr status = CheckName(converted);
+    if (status != noErr) return status;
+    name = std::move(converted);
+    return noErr;
+}
+
+OSErr UnicodeFromName(const std::string &name, HFSUniStr255 &unicode) {
+    UChar buffer[256];
+    int32_t written = 0;
+    UErrorCode error = U_ZERO_ERROR;
+    u_strFromUTF8WithSub(buffer, 256, &written, name.data(), int32_t(name.size()), 0xFFFD, nullptr, &error);
+    if (error == U_BUFFER_OVERFLOW_ERROR || written > 255) return errFSNameTooLong;
+    if (U_FAILURE(error)) return paramErr;
+    HFSUniStr255 made{};
+    made.length = UInt16(written);
+    std::memcpy(made.unicode, buffer, size_t(written) * sizeof(UChar));
+    unicode = made;
+    return noErr;
+}
+
+namespace {
+
+// The name in the normalisation form of `normalizer`; false when it is not UTF-8.
+bool NormalizedName(const UNormalizer2 *normalizer, const std::string &name, std::string &out) {
+    if (normalizer == nullptr || name.size() > 255) return false;
+    UChar units[256], normalized[1024];
+    int32_t length = 0;
+    UErrorCode error = U_ZERO_ERROR;
+    u_strFromUTF8(units, 256, &length, name.data(), int32_t(name.size()), &error);
+    if (U_FAILURE(error)) return false;
+    const int32_t normalizedLength = unorm2_normalize(normalizer, units, length, normalized, 1024, &error);
+    if (U_FAILURE(error)) return false;
+    char bytes[1024 * 3];
+    int32_t written = 0;
+    u_strToUTF8(bytes, int32_t(sizeof bytes), &written, normalized, normalizedLength, &error);
+    if (U_FAILURE(error)) return false;
+    out.assign(bytes, size_t(written));
+    return true;
+}
+
+// The other normalisation forms of a name (those that differ from it).
+std::vector<std::string> OtherForms(const std::string &name) {
+    std::vector<std::string> forms;
+    UErrorCode error = U_ZERO_ERROR;
+    std::string form;
+    if (NormalizedName(unorm2_getNFCInstance(&error), name, form) && form != name) forms.push_back(form);
+    error = U_ZERO_ERROR;
+    if (NormalizedName(unorm2_getNFDInstance(&error), name, form) && form != name &&
+        (forms.empty() || forms[0] != form))
+        forms.push_back(form);
+    return forms;
+}
+
+bool Exists(const std::string &path) {
+    struct stat info;
+    return ::lstat(path.c_str(), &info) == 0;
+}
+
+}  // namespace
+
+bool FindExistingName(const std::string &folder, const std::string &name, std::string &found) {
+    found = name;
+    if (Exists(JoinPath(folder, name))) return true;
+    for (const std::string &form : OtherForms(name)) {
+        if (Exists(JoinPath(folder, form))) {
+            found = form;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool NameIsTaken(const std::string &folder, const std::string &name) {
+    std::string found;
+    return FindExistingName(folder, name, found);
+}
+
 OSErr StatusFromErrno(int error) {
     switch (error) {
     case 0: return noErr;
@@ -83,6 +191,10 @@ OSErr StatusFromErrno(int error) {
     case ENFILE: return tmfoErr;
     case ENOMEM: return memFullErr;
     case EINVAL: return paramErr;
+    case ENOTEMPTY: return fBsyErr;
+    case EBUSY: return fBsyErr;
+    case ENOTSUP: return errFSOperationNotSupported;
+    case E2BIG: return dskFulErr;
     default: return ioErr;
     }
 }
@@ -127,58 +239,6 @@ OSErr FileRefPath(const FSRef &ref, std::string &path, struct stat *attributes) 
 
 using namespace lumora::carbon;
 
-namespace {
-
-// Decodes UTF-8 into UTF-16; a byte that does not start a valid sequence becomes U+FFFD.
-std::u16string Utf16FromUtf8(const std::string &text) {
-    std::u16string out;
-    const auto *bytes = reinterpret_cast<const unsigned char *>(text.data());
-    const size_t size = text.size();
-    for (size_t i = 0; i < size;) {
-        const unsigned char lead = bytes[i];
-        char32_t code = 0xFFFD;
-        size_t length = 1;
-        size_t need = 0;
-        char32_t minimum = 0;
-        if (lead < 0x80) {
-            code = lead;
-        } else if (lead >= 0xC2 && lead <= 0xDF) {
-            need = 1, code = lead & 0x1F, minimum = 0x80;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            need = 2, code = lead & 0x0F, minimum = 0x800;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            need = 3, code = lead & 0x07, minimum = 0x10000;
-        }
-        if (need > 0) {
-            bool ok = i + need < size;
-            for (size_t k = 1; ok && k <= need; ++k) {
-                if ((bytes[i + k] & 0xC0) != 0x80) ok = false;
-                else code = (code << 6) | (bytes[i + k] & 0x3F);
-            }
-            if (ok && code >= minimum && code <= 0x10FFFF && !(code >= 0xD800 && code <= 0xDFFF)) {
-                length = need + 1;
-            } else {
-                code = 0xFFFD;
-            }
-        } else if (lead >= 0x80) {
-            code = 0xFFFD;
-        }
-        if (code >= 0x10000) {
-            code -= 0x10000;
-            out.push_back(char16_t(0xD800 + (code >> 10)));
-            out.push_back(char16_t(0xDC00 + (code & 0x3FF)));
-        } else {
-            out.push_back(char16_t(code));
-        }
-        i += length;
-    }
-    return out;
-}
-
-constexpr FSCatalogInfoBitmap kProvidedCatalogInfo = kFSCatInfoNodeFlags | kFSCatInfoDataSizes;
-
-}  // namespace
-
 OSStatus FSPathMakeRef(const UInt8 *path, FSRef *ref, Boolean *isDirectory) {
     if (path == nullptr || ref == nullptr) return paramErr;
     bool directory = false;
@@ -200,58 +260,6 @@ OSStatus FSRefMakePath(const FSRef *ref, UInt8 *path, UInt32 maxPathSize) {
     return noErr;
 }
 
-OSErr FSGetCatalogInfo(const FSRef *ref, FSCatalogInfoBitmap whichInfo, FSCatalogInfo *catalogInfo,
-                       HFSUniStr255 *outName, FSSpec *fsSpec, FSRef *parentRef) {
-    if (ref == nullptr) return paramErr;
-    if ((whichInfo & ~kProvidedCatalogInfo) != 0) return errFSBadInfoBitmap;
-    if (whichInfo != kFSCatInfoNone && catalogInfo == nullptr) return paramErr;
-
-    std::string path;
-    struct stat attributes;
-    OSErr status = FileRefPath(*ref, path, &attributes);
-    if (status != noErr) return status;
-    const bool directory = S_ISDIR(attributes.st_mode);
-
-    FSCatalogInfo info{};
-    if (whichInfo != kFSCatInfoNone) {
-        info = *catalogInfo;
-        if (whichInfo & kFSCatInfoNodeFlags) info.nodeFlags = directory ? kFSNodeIsDirectoryMask : 0;
-        if (whichInfo & kFSCatInfoDataSizes) {
-            info.dataLogicalSize = directory ? 0 : UInt64(attributes.st_size);
-            info.dataPhysicalSize = directory ? 0 : UInt64(attributes.st_blocks) * 512;
-        }
-    }
-
-    const size_t slash = path.rfind('/');
-    HFSUniStr255 name{};
-    if (outName != nullptr) {
-        const std::u16string units = Utf16FromUtf8(path.substr(slash + 1));
-        if (units.size() > 255) return errFSNameTooLong;
-        name.length = UInt16(units.size());
-        std::memcpy(name.unicode, units.data(), units.size() * sizeof(char16_t));
-    }
-
-    FSRef parent;
-    ClearFileRef(parent);
-    if (parentRef != nullptr && path != "/") {
-        status = MakeFileRef(slash == 0 ? std::string("/") : path.substr(0, slash), parent);
-        if (status != noErr) return status;
-    }
-
-    FSSpec spec{};
-    if (fsSpec != nullptr) {
-        status = path == "/" ? MakeFileSpec(path, std::string(), spec)
-                             : MakeFileSpec(slash == 0 ? std::string("/") : path.substr(0, slash), path.substr(slash + 1), spec);
-        if (status != noErr) return status;
-    }
-
-    if (whichInfo != kFSCatInfoNone) *catalogInfo = info;
-    if (fsSpec != nullptr) *fsSpec = spec;
-    if (outName != nullptr) *outName = name;
-    if (parentRef != nullptr) *parentRef = parent;
-    return noErr;
-}
-
 CFURLRef CFURLCreateFromFSRef(CFAllocatorRef allocator, const FSRef *ref) {
     if (ref == nullptr) return nullptr;
     std::string path;
@@ -259,4 +267,20 @@ CFURLRef CFURLCreateFromFSRef(CFAllocatorRef allocator, const FSRef *ref) {
     if (FileRefPath(*ref, path, &attributes) != noErr) return nullptr;
     return CFURLCreateFromFileSystemRepresentation(allocator, reinterpret_cast<const UInt8 *>(path.data()),
                                                    CFIndex(path.size()), S_ISDIR(attributes.st_mode));
+}
+
+OSErr FSMakeFSRefUnicode(const FSRef *parentRef, UniCharCount nameLength, const UniChar *name, TextEncoding,
+                         FSRef *newRef) {
+    if (parentRef == nullptr || newRef == nullptr) return paramErr;
+    std::string folder;
+    struct stat info;
+    OSErr status = FileRefPath(*parentRef, folder, &info);
+    if (status != noErr) return status;
+    if (!S_ISDIR(info.st_mode)) return errFSNotAFolder;
+    std::string leaf;
+    status = NameFromUnicode(nameLength, name, leaf);
+    if (status != noErr) return status;
+    std::string found;
+    if (!FindExistingName(folder, leaf, found)) return fnfErr;
+    return MakeFileRef(JoinPath(folder, found), *newRef);
 }

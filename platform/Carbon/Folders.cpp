@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <fstream>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -65,6 +66,61 @@ bool LibraryFolder(short domain, std::string &path) {
     }
 }
 
+// The value of `key` in a user-dirs.dirs line (KEY="$HOME/..." or KEY="/..."), with the
+// backslash escapes of the shell undone; false when the line does not set it that way.
+bool UserDirsValue(const std::string &line, const std::string &key, const std::string &home, std::string &value) {
+    size_t at = line.find_first_not_of(" \t");
+    if (at == std::string::npos || line.compare(at, key.size(), key) != 0) return false;
+    at += key.size();
+    if (at + 1 >= line.size() || line[at] != '=' || line[at + 1] != '"') return false;
+    std::string text;
+    size_t i = at + 2;
+    for (; i < line.size() && line[i] != '"'; ++i) {
+        if (line[i] == '\\' && i + 1 < line.size()) ++i;
+        text.push_back(line[i]);
+    }
+    if (i >= line.size()) return false;  // no closing quote
+    if (text.compare(0, 5, "$HOME") == 0 && (text.size() == 5 || text[5] == '/')) {
+        value = home + text.substr(5);
+    } else if (!text.empty() && text[0] == '/') {
+        value = text;
+    } else {
+        return false;
+    }
+    while (value.size() > 1 && value.back() == '/') value.pop_back();
+    return true;
+}
+
+// An XDG user folder, as xdg-user-dir finds it.
+bool UserDirectory(OSType folderType, std::string &path) {
+    const char *key = "XDG_DESKTOP_DIR";
+    const char *fallback = "/Desktop";
+    switch (folderType) {
+    case kPictureDocumentsFolderType: key = "XDG_PICTURES_DIR", fallback = "/Pictures"; break;
+    case kMovieDocumentsFolderType: key = "XDG_VIDEOS_DIR", fallback = "/Videos"; break;
+    case kDocumentsFolderType: key = "XDG_DOCUMENTS_DIR", fallback = "/Documents"; break;
+    default: break;
+    }
+    std::string home, config;
+    if (!HomeFolder(home) || !XdgFolder("XDG_CONFIG_HOME", "/.config", config)) return false;
+    std::ifstream file(config + "/user-dirs.dirs");
+    std::string line, value;
+    bool found = false;
+    while (std::getline(file, line)) {
+        if (UserDirsValue(line, key, home, value)) found = true;  // the last setting wins, as in the shell
+    }
+    if (found) {
+        path = value;
+        return true;
+    }
+    if (const char *variable = AbsoluteEnv(key)) {
+        path = variable;
+        return true;
+    }
+    path = home + fallback;
+    return true;
+}
+
 // Creates the folder and every missing folder above it.
 int MakeFolders(const std::string &path, mode_t mode) {
     struct stat info;
@@ -83,20 +139,37 @@ int MakeFolders(const std::string &path, mode_t mode) {
 
 OSErr FolderPath(short domain, OSType folderType, std::string &path) {
     if (domain != kUserDomain && domain != kLocalDomain && domain != kSystemDomain) return nsvErr;
-    if (folderType != kLogsFolderType && folderType != kFrameworksFolderType &&
-        folderType != kQuickTimeComponentsFolderType)
-        return paramErr;
-
-    if (folderType == kLogsFolderType && domain == kUserDomain) {
-        if (!XdgFolder("XDG_STATE_HOME", "/.local/state", path)) return fnfErr;
-        path += "/Logs";
-        return noErr;
+    switch (folderType) {
+    case kPictureDocumentsFolderType:
+    case kMovieDocumentsFolderType:
+    case kDocumentsFolderType:
+    case kDesktopFolderType:
+        if (domain != kUserDomain) return fnfErr;
+        return UserDirectory(folderType, path) ? OSErr(noErr) : OSErr(fnfErr);
+    case kLogsFolderType:
+        if (domain == kUserDomain) {
+            if (!XdgFolder("XDG_STATE_HOME", "/.local/state", path)) return fnfErr;
+            path += "/Logs";
+            return noErr;
+        }
+        break;
+    case kDesktopPicturesFolderType:
+        if (domain == kUserDomain) {
+            if (!XdgFolder("XDG_DATA_HOME", "/.local/share", path)) return fnfErr;
+            path += "/backgrounds";
+            return noErr;
+        }
+        break;
+    case kFrameworksFolderType:
+    case kQuickTimeComponentsFolderType: break;
+    default: return paramErr;
     }
     if (!LibraryFolder(domain, path)) return fnfErr;
     while (path.size() > 1 && path.back() == '/') path.pop_back();
     switch (folderType) {
     case kLogsFolderType: path += "/Logs"; break;
     case kFrameworksFolderType: path += "/Frameworks"; break;
+    case kDesktopPicturesFolderType: path += "/Desktop Pictures"; break;
     default: path += "/QuickTime"; break;
     }
     return noErr;

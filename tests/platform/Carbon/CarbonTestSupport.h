@@ -1,11 +1,17 @@
 // Helpers shared by the Carbon layer's tests.
 #pragma once
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstdio>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include <sys/xattr.h>
+#include <unistd.h>
 
 #include <Carbon/Carbon.h>
 
@@ -50,5 +56,50 @@ inline std::string RealPath(const std::string &path) {
     std::free(resolved);
     return result;
 }
+
+// A reference to an existing object, or a zero record.
+inline FSRef RefOf(const std::string &path, OSStatus *status = nullptr) {
+    FSRef ref{};
+    const OSStatus result = FSPathMakeRef(reinterpret_cast<const UInt8 *>(path.c_str()), &ref, nullptr);
+    if (status != nullptr) *status = result;
+    return ref;
+}
+
+// A Pascal string of up to 255 bytes.
+struct PName {
+    explicit PName(const std::string &text) {
+        bytes[0] = UInt8(text.size());
+        std::memcpy(bytes + 1, text.data(), text.size());
+    }
+    Str255 bytes{};
+};
+
+// The name of a specification as its bytes.
+inline std::string NameOf(const FSSpec &spec) {
+    return std::string(reinterpret_cast<const char *>(spec.name + 1), spec.name[0] < 63 ? spec.name[0] : 63);
+}
+
+// The UTF-16 form of a UTF-8 literal's characters (u"" literals are written directly).
+inline HFSUniStr255 Unicode(const std::u16string &text) {
+    HFSUniStr255 name{};
+    name.length = UInt16(text.size());
+    std::memcpy(name.unicode, text.data(), text.size() * 2);
+    return name;
+}
+
+// Whether the file system of `folder` takes user extended attributes (Finder information and
+// resource forks live in them).
+inline bool UserAttributesWork(const std::string &folder) {
+    const std::string probe = folder + "/.xattr-probe";
+    if (FILE *file = std::fopen(probe.c_str(), "w")) std::fclose(file);
+    const bool works = ::setxattr(probe.c_str(), "user.lumora.probe", "1", 1, 0) == 0;
+    ::unlink(probe.c_str());
+    return works;
+}
+
+#define SKIP_WITHOUT_USER_ATTRIBUTES(folder)                                                             \
+    if (!carbon_test::UserAttributesWork(folder))                                                        \
+    GTEST_SKIP() << "the test file system (" << (folder)                                                 \
+                 << ") has no user extended attributes: Finder information and resource forks cannot be kept"
 
 }  // namespace carbon_test

@@ -136,7 +136,7 @@ TEST_F(DataForkTest, ArgumentErrors) {
     FSIORefNum refNum = 0;
     EXPECT_EQ(FSpOpenDF(nullptr, fsRdPerm, &refNum), paramErr);
     EXPECT_EQ(FSpOpenDF(&spec, fsRdPerm, nullptr), paramErr);
-    EXPECT_EQ(FSpOpenDF(&spec, 4, &refNum), paramErr);
+    EXPECT_EQ(FSpOpenDF(&spec, 5, &refNum), paramErr);
     EXPECT_EQ(FSpOpenDF(&spec, -1, &refNum), paramErr);
     EXPECT_EQ(refNum, 0);
 

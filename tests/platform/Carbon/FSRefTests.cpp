@@ -207,7 +207,7 @@ TEST_F(FSRefTest, CatalogInfoThatIsNotProvidedIsAnError) {
     info.nodeFlags = 0x1234;
     FSSpec spec{};
     spec.parID = 4321;
-    EXPECT_EQ(FSGetCatalogInfo(&ref, 0x00000010 /* node id */, &info, nullptr, &spec, nullptr), errFSBadInfoBitmap);
+    EXPECT_EQ(FSGetCatalogInfo(&ref, 0x00000400 /* permissions */, &info, nullptr, &spec, nullptr), errFSBadInfoBitmap);
     EXPECT_EQ(FSGetCatalogInfo(&ref, kFSCatInfoNodeFlags, nullptr, nullptr, &spec, nullptr), paramErr);
     EXPECT_EQ(info.nodeFlags, 0x1234) << "outputs are left alone on an error";
     EXPECT_EQ(spec.parID, 4321);

@@ -152,3 +152,92 @@ TEST(FolderPath, WithoutHomeTheAccountsHomeFolderIsUsed) {
     EXPECT_EQ(lumora::carbon::FolderPath(kUserDomain, kLogsFolderType, path), noErr);
     EXPECT_EQ(path, std::string(account->pw_dir) + "/.local/state/Logs");
 }
+
+// The user's own folders come from the XDG user directories, as xdg-user-dir finds them.
+class UserFolderTest : public ::testing::Test {
+protected:
+    void WriteUserDirs(const std::string &content) {
+        ASSERT_EQ(::mkdir((mBase + "/config").c_str(), 0700), 0);
+        ASSERT_TRUE(lumora::test::WriteFile(mBase + "/config/user-dirs.dirs", content));
+    }
+    std::string Find(short domain, OSType type, Boolean create, OSErr *status = nullptr) {
+        FSRef ref;
+        const OSErr result = FSFindFolder(domain, type, create, &ref);
+        if (status != nullptr) *status = result;
+        return result == noErr ? PathOf(ref) : std::string();
+    }
+
+    ScopedFolder mRoot{"userfolders"};
+    std::string mBase = RealPath(mRoot.path());
+    ScopedEnv mEnv{
+        {"HOME", mBase + "/home"},
+        {"XDG_CONFIG_HOME", mBase + "/config"},
+        {"XDG_DATA_HOME", mBase + "/data"},
+        {"XDG_PICTURES_DIR", std::nullopt},
+        {"XDG_VIDEOS_DIR", std::nullopt},
+        {"XDG_DOCUMENTS_DIR", std::nullopt},
+        {"XDG_DESKTOP_DIR", std::nullopt},
+    };
+};
+
+TEST_F(UserFolderTest, FromTheUserDirsFile) {
+    WriteUserDirs("# written by xdg-user-dirs-update\n"
+                  "XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n"
+                  "XDG_PICTURES_DIR=\"$HOME/Bilder\"\n"
+                  "XDG_VIDEOS_DIR=\"" + mBase + "/media/Filme/\"\n"
+                  "  XDG_DOCUMENTS_DIR=\"$HOME/Meine \\\"Dokumente\\\"\"\n"
+                  "XDG_MUSIC_DIR=\"$HOME/Musik\"\n"
+                  "XDG_PICTURES_DIR=relative/is/ignored\n");
+    const struct {
+        OSType type;
+        std::string path;
+    } cases[] = {
+        {kDesktopFolderType, mBase + "/home/Schreibtisch"},
+        {kPictureDocumentsFolderType, mBase + "/home/Bilder"},
+        {kMovieDocumentsFolderType, mBase + "/media/Filme"},
+        {kDocumentsFolderType, mBase + "/home/Meine \"Dokumente\""},
+        {kDesktopPicturesFolderType, mBase + "/data/backgrounds"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.path);
+        OSErr status = noErr;
+        EXPECT_EQ(Find(kUserDomain, c.type, kDontCreateFolder, &status), "");
+        EXPECT_EQ(status, fnfErr);
+        EXPECT_EQ(Find(kUserDomain, c.type, kCreateFolder), c.path);
+        EXPECT_EQ(Find(kUserDomain, c.type, kDontCreateFolder), c.path);
+    }
+}
+
+TEST_F(UserFolderTest, DefaultsWithoutTheFileAndFromTheEnvironment) {
+    const std::string home = mBase + "/home";
+    ASSERT_EQ(::mkdir(home.c_str(), 0700), 0);
+    EXPECT_EQ(Find(kUserDomain, kPictureDocumentsFolderType, kCreateFolder), home + "/Pictures");
+    EXPECT_EQ(Find(kUserDomain, kMovieDocumentsFolderType, kCreateFolder), home + "/Videos");
+    EXPECT_EQ(Find(kUserDomain, kDocumentsFolderType, kCreateFolder), home + "/Documents");
+    EXPECT_EQ(Find(kUserDomain, kDesktopFolderType, kCreateFolder), home + "/Desktop");
+
+    // A variable of the environment counts when the file does not set the folder.
+    WriteUserDirs("XDG_DESKTOP_DIR=\"$HOME/Arbeitsfläche\"\n");
+    ScopedEnv env{{"XDG_PICTURES_DIR", mBase + "/from-env"}, {"XDG_DESKTOP_DIR", mBase + "/env-desktop"}};
+    EXPECT_EQ(Find(kUserDomain, kPictureDocumentsFolderType, kCreateFolder), mBase + "/from-env");
+    EXPECT_EQ(Find(kUserDomain, kDesktopFolderType, kCreateFolder), home + "/Arbeitsfläche");
+
+    // With XDG_CONFIG_HOME unset the file is ~/.config/user-dirs.dirs.
+    ScopedEnv unset{{"XDG_CONFIG_HOME", std::nullopt}, {"XDG_PICTURES_DIR", std::nullopt}};
+    ASSERT_EQ(::mkdir((home + "/.config").c_str(), 0700), 0);
+    ASSERT_TRUE(lumora::test::WriteFile(home + "/.config/user-dirs.dirs", "XDG_PICTURES_DIR=\"$HOME/Fotos\"\n"));
+    EXPECT_EQ(Find(kUserDomain, kPictureDocumentsFolderType, kCreateFolder), home + "/Fotos");
+}
+
+TEST_F(UserFolderTest, OtherDomainsHaveNoPersonalFolders) {
+    ScopedEnv env{{"LUMORA_LOCAL_LIBRARY", mBase + "/local"}, {"LUMORA_SYSTEM_LIBRARY", mBase + "/system"}};
+    for (short domain : {kLocalDomain, kSystemDomain}) {
+        for (OSType type : {kPictureDocumentsFolderType, kMovieDocumentsFolderType, kDocumentsFolderType, kDesktopFolderType}) {
+            OSErr status = noErr;
+            EXPECT_EQ(Find(domain, type, kCreateFolder, &status), "");
+            EXPECT_EQ(status, fnfErr);
+        }
+    }
+    EXPECT_EQ(Find(kLocalDomain, kDesktopPicturesFolderType, kCreateFolder), mBase + "/local/Desktop Pictures");
+    EXPECT_EQ(Find(kSystemDomain, kDesktopPicturesFolderType, kCreateFolder), mBase + "/system/Desktop Pictures");
+}

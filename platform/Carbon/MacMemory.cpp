@@ -1,9 +1,11 @@
 // Handles are one header allocation (the master pointer first, so that the Handle is the
 // address of the header) and one data allocation that realloc may move.
-#include <QuickTime/MacMemory.h>
+#include <Carbon/MacMemory.h>
 
 #include <cstdlib>
 #include <cstring>
+
+#include "FileRefs.h"
 
 namespace {
 
@@ -81,6 +83,7 @@ void DisposeHandle(Handle h) {
     }
     HandleBlock *block = BlockOf(h);
     if (block == nullptr) return;
+    if ((block->state & kHandleIsResourceMask) != 0) lumora::carbon::ForgetResourceHandle(h);
     block->magic = 0;
     std::free(block->master);
     std::free(block);
@@ -150,7 +153,8 @@ SInt8 HGetState(Handle h) {
 
 void HSetState(Handle h, SInt8 flags) {
     if (HandleBlock *block = BlockOf(h)) {
-        block->state = SInt8(flags & (kHandleLockedMask | kHandlePurgeableMask));
+        // The resource flag belongs to the Resource Manager: it is kept as it is.
+        block->state = SInt8((block->state & kHandleIsResourceMask) | (flags & (kHandleLockedMask | kHandlePurgeableMask)));
         SetMemError(noErr);
     }
 }
@@ -187,6 +191,18 @@ OSErr PtrAndHand(const void *ptr1, Handle hand2, long size) {
     if (size > 0) std::memcpy(block->master + oldSize, ptr1, size_t(size));
     return SetMemError(noErr);
 }
+
+namespace lumora::carbon {
+
+bool IsHandle(Handle h) { return h != nullptr && reinterpret_cast<HandleBlock *>(h)->magic == kHandleMagic; }
+
+void MarkResourceHandle(Handle h, bool isResource) {
+    if (!IsHandle(h)) return;
+    HandleBlock *block = reinterpret_cast<HandleBlock *>(h);
+    block->state = SInt8(isResource ? (block->state | kHandleIsResourceMask) : (block->state & ~kHandleIsResourceMask));
+}
+
+}  // namespace lumora::carbon
 
 Ptr NewPtr(Size byteCount) {
     if (byteCount < 0) {
