@@ -1,19 +1,50 @@
 #include <QuickTime/Components.h>
 
 #include <cstring>
+#include <mutex>
+#include <unordered_set>
 
 #include "QTComponent.h"
+
+namespace {
+
+struct LiveInstances {
+    std::mutex lock;
+    std::unordered_set<const void *> instances;
+};
+
+LiveInstances &Live() {
+    static LiveInstances *live = new LiveInstances;  // outlives instances released at exit
+    return *live;
+}
+
+}  // namespace
 
 namespace lumora::qt {
 
 ComponentInstanceRecord *LiveComponent(const void *instance) {
-    auto *record = static_cast<ComponentInstanceRecord *>(const_cast<void *>(instance));
-    return record != nullptr && record->mMagic == ComponentInstanceRecord::kMagic ? record : nullptr;
+    if (instance == nullptr) return nullptr;
+    LiveInstances &live = Live();
+    std::lock_guard<std::mutex> guard(live.lock);
+    if (live.instances.count(instance) == 0) return nullptr;
+    return static_cast<ComponentInstanceRecord *>(const_cast<void *>(instance));
 }
 
 }  // namespace lumora::qt
 
-ComponentInstanceRecord::~ComponentInstanceRecord() { mMagic = 0; }
+ComponentInstanceRecord::ComponentInstanceRecord(const ComponentDescription &description, const char *name,
+                                                 bool closable)
+    : mDescription(description), mName(name), mClosable(closable) {
+    LiveInstances &live = Live();
+    std::lock_guard<std::mutex> guard(live.lock);
+    live.instances.insert(this);
+}
+
+ComponentInstanceRecord::~ComponentInstanceRecord() {
+    LiveInstances &live = Live();
+    std::lock_guard<std::mutex> guard(live.lock);
+    live.instances.erase(this);
+}
 
 using namespace lumora::qt;
 
@@ -28,6 +59,7 @@ OSErr OpenADefaultComponent(OSType componentType, OSType componentSubType, Compo
     *ci = nullptr;
     ComponentInstanceRecord *instance = nullptr;
     if (componentType == kGraphicsImporterComponentType) instance = NewGraphicsImporter(componentSubType);
+    if (componentType == SeqGrabComponentType && componentSubType == 0) instance = NewSequenceGrabber();
     if (instance == nullptr) return invalidComponentID;
     *ci = instance;
     return noErr;

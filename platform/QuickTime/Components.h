@@ -1,6 +1,6 @@
 // Component Manager: the components this layer provides are built in (graphics importers,
-// movie controllers and the media handlers of open movies); an instance is opened by type
-// and subtype and closed with CloseComponent.
+// the Sequence Grabber, movie controllers and the media handlers of open movies); an
+// instance is opened by type and subtype and closed with CloseComponent.
 #pragma once
 
 #include <QuickTime/MacMemory.h>

@@ -2,7 +2,6 @@
 // matrix; the picture is decoded at each draw.
 #include <QuickTime/QuickTimeComponents.h>
 
-#include <cmath>
 #include <cstring>
 
 extern "C" {
@@ -66,23 +65,6 @@ public:
 
 GraphicsImporter *ImporterOf(ComponentInstance ci) {
     return dynamic_cast<GraphicsImporter *>(LiveComponent(ci));
-}
-
-// The rect the matrix maps (0, 0, height, width) to; false for a matrix that is not a
-// positive scale plus a translation, or a rect outside QuickDraw's coordinates.
-bool MappedRect(const MatrixRecord &m, int width, int height, Rect &rect) {
-    const auto &a = m.matrix;
-    if (a[0][1] != 0 || a[1][0] != 0 || a[0][2] != 0 || a[1][2] != 0 || a[2][2] != 0x40000000 || a[0][0] <= 0 ||
-        a[1][1] <= 0)
-        return false;
-    const double left = Fix2X(a[2][0]);
-    const double top = Fix2X(a[2][1]);
-    const double right = left + width * Fix2X(a[0][0]);
-    const double bottom = top + height * Fix2X(a[1][1]);
-    for (double v : {left, top, right, bottom})
-        if (!(v >= -32768.0 && v <= 32767.0)) return false;
-    rect = Rect{short(std::lround(top)), short(std::lround(left)), short(std::lround(bottom)), short(std::lround(right))};
-    return true;
 }
 
 ComponentResult StoreData(GraphicsImporter &importer, std::vector<uint8_t> &&data) {

@@ -7,6 +7,7 @@
 // convert between host values and the stored big-endian bytes.
 #pragma once
 
+#include <QuickTime/Components.h>
 #include <QuickTime/QuickDraw.h>
 
 // The layer's calls have C linkage, as the framework's exported entry points do.
@@ -164,5 +165,56 @@ void SetIdentityMatrix(MatrixRecord *matrix);
 // Scales about the point (aboutX, aboutY).
 void ScaleMatrix(MatrixRecord *m, Fixed scaleX, Fixed scaleY, Fixed aboutX, Fixed aboutY);
 void TranslateMatrix(MatrixRecord *m, Fixed deltaH, Fixed deltaV);
+// The matrix that maps srcRect onto dstRect (scale and translation). Identity when either
+// rect is null or srcRect is empty.
+void RectMatrix(MatrixRecord *matrix, const Rect *srcRect, const Rect *dstRect);
+
+// --- Decompression sequences ---
+//
+// A sequence draws frames of one image description into one world, synchronously. The
+// frames it takes (cType):
+//   'jpeg' (kJPEGCodecType)    a JPEG picture (libjpeg-turbo)
+//   k32ARGBPixelFormat, k32BGRAPixelFormat, k24RGBPixelFormat, k16BE555PixelFormat,
+//   k8IndexedGrayPixelFormat, k2vuyPixelFormat, kYUVSPixelFormat
+//                              raw pixels, rows of the 'rowb' extension's row bytes or, without
+//                              it, of the smallest row; 4:2:2 is BT.601 video range
+// Each frame is scaled (bilinear, libswscale) to the rect the matrix maps the picture's
+// (0, 0, height, width) onto, clipped to the world and converted to the world's format.
+typedef SInt32 ImageSequence;
+typedef unsigned short CodecFlags;
+typedef Component CodecComponent;
+typedef CodecComponent DecompressorComponent;
+// The layer has one decompressor per type: each of these choices picks it.
+#define anyCodec ((CodecComponent)0)
+#define bestSpeedCodec ((CodecComponent)-1)
+#define bestFidelityCodec ((CodecComponent)-2)
+#define bestCompressionCodec ((CodecComponent)-3)
+
+typedef void (*ICMCompletionProcPtr)(OSErr result, short flags, long refcon);
+struct ICMCompletionProcRecord {
+    ICMCompletionProcPtr completionProc;
+    long completionRefCon;
+};
+typedef ICMCompletionProcRecord *ICMCompletionProcRecordPtr;
+
+// Begins a sequence (*seqID, never 0) drawing frames of the description into the world.
+// srcRect must be null or the whole picture; matrix null means identity, otherwise only a
+// positive scale plus a translation is taken; mode srcCopy or ditherCopy; no mask; flags
+// and accuracy are hints. paramErr for a null seqID, a world that is not alive or
+// arguments outside these; badImageDescription for a malformed description; noCodecErr
+// for a type not listed above or a codec other than the four choices. The description is
+// copied: the caller may dispose it.
+OSErr DecompressSequenceBegin(ImageSequence *seqID, ImageDescriptionHandle desc, CGrafPtr port, GDHandle gdh,
+                              const Rect *srcRect, MatrixRecordPtr matrix, short mode, RgnHandle mask,
+                              CodecFlags flags, CodecQ accuracy, DecompressorComponent codec);
+// Draws one frame of dataSize bytes; when it returns the frame is in the world. Only
+// synchronous decompression is provided: paramErr for a completion procedure, an unknown
+// sequence, null data or a world that was disposed; codecBadDataErr for raw data shorter
+// than the picture or a JPEG that does not decode (nothing is drawn then). *outFlags
+// (when given) is 0.
+OSErr DecompressSequenceFrameS(ImageSequence seqID, Ptr data, long dataSize, CodecFlags inFlags,
+                               CodecFlags *outFlags, ICMCompletionProcRecordPtr asyncCompletionProc);
+// Ends the sequence. paramErr for an unknown sequence.
+OSErr CDSequenceEnd(ImageSequence seqID);
 
 }  // extern "C"

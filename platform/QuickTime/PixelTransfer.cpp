@@ -19,19 +19,6 @@ namespace {
 
 constexpr int64_t kMaximumScratchBytes = int64_t(1) << 30;
 
-AVPixelFormat FFmpegFormat(OSType format) {
-    switch (format) {
-    case k32ARGBPixelFormat: return AV_PIX_FMT_ARGB;
-    case k32BGRAPixelFormat: return AV_PIX_FMT_BGRA;
-    case k24RGBPixelFormat: return AV_PIX_FMT_RGB24;
-    case k16BE555PixelFormat: return AV_PIX_FMT_RGB555BE;
-    case k8IndexedGrayPixelFormat: return AV_PIX_FMT_GRAY8;
-    case k2vuyPixelFormat: return AV_PIX_FMT_UYVY422;
-    case kYUVSPixelFormat: return AV_PIX_FMT_YUYV422;
-    default: return AV_PIX_FMT_NONE;
-    }
-}
-
 // The JPEG-range formats FFmpeg still produces are their plain forms with full range.
 AVPixelFormat PlainFormat(AVPixelFormat format, bool &fullRange) {
     switch (format) {
@@ -49,6 +36,19 @@ struct Scratch {
 };
 
 }  // namespace
+
+int FFmpegPixelFormat(OSType format) {
+    switch (format) {
+    case k32ARGBPixelFormat: return AV_PIX_FMT_ARGB;
+    case k32BGRAPixelFormat: return AV_PIX_FMT_BGRA;
+    case k24RGBPixelFormat: return AV_PIX_FMT_RGB24;
+    case k16BE555PixelFormat: return AV_PIX_FMT_RGB555BE;
+    case k8IndexedGrayPixelFormat: return AV_PIX_FMT_GRAY8;
+    case k2vuyPixelFormat: return AV_PIX_FMT_UYVY422;
+    case kYUVSPixelFormat: return AV_PIX_FMT_YUYV422;
+    default: return AV_PIX_FMT_NONE;
+    }
+}
 
 void FreeScaler(void **scaler) {
     if (scaler != nullptr && *scaler != nullptr) {
@@ -73,7 +73,7 @@ OSErr DrawPictureIntoWorld(void **scaler, const PictureSource &source, GWorldPtr
     if (left >= right || top >= bottom) return noErr;
 
     const PixelFormatInfo &info = *geometry.format;
-    const AVPixelFormat destFormat = FFmpegFormat(info.format);
+    const AVPixelFormat destFormat = AVPixelFormat(FFmpegPixelFormat(info.format));
     if (destFormat == AV_PIX_FMT_NONE) return cDepthErr;
     bool fullRange = source.fullRange;
     const AVPixelFormat sourceFormat = PlainFormat(AVPixelFormat(source.format), fullRange);

@@ -5,15 +5,13 @@
 #include <QuickTime/QuickTimeComponents.h>
 
 struct ComponentInstanceRecord {
-    static constexpr UInt32 kMagic = MakeFourCharCode("CMPI");
-
-    ComponentInstanceRecord(const ComponentDescription &description, const char *name, bool closable)
-        : mDescription(description), mName(name), mClosable(closable) {}
+    // Live instances are registered, so a stale or forged reference is recognised without
+    // reading through it.
+    ComponentInstanceRecord(const ComponentDescription &description, const char *name, bool closable);
     virtual ~ComponentInstanceRecord();
     ComponentInstanceRecord(const ComponentInstanceRecord &) = delete;
     ComponentInstanceRecord &operator=(const ComponentInstanceRecord &) = delete;
 
-    UInt32 mMagic = kMagic;
     ComponentDescription mDescription;
     const char *mName;  // a literal
     bool mClosable;     // false for instances owned by another object
@@ -27,5 +25,8 @@ ComponentInstanceRecord *LiveComponent(const void *instance);
 // A graphics importer of the subtype (kQTFileTypePNG, kQTFileTypeJPEG, kQTFileTypeTIFF);
 // null for another subtype.
 ComponentInstanceRecord *NewGraphicsImporter(OSType subtype);
+
+// A Sequence Grabber (SequenceGrabber.h).
+ComponentInstanceRecord *NewSequenceGrabber();
 
 }  // namespace lumora::qt

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include <QuickTime/ImageCompression.h>
 #include <QuickTime/QuickDraw.h>
 
 namespace lumora::qt {
@@ -57,6 +58,13 @@ struct PictureSource {
 };
 OSErr DrawPictureIntoWorld(void **scaler, const PictureSource &source, GWorldPtr world, const Rect &destRect);
 void FreeScaler(void **scaler);
+// The FFmpeg pixel format (AVPixelFormat) of a world pixel format; -1 (AV_PIX_FMT_NONE)
+// for another.
+int FFmpegPixelFormat(OSType format);
+
+// The rect the matrix maps (0, 0, height, width) to; false for a matrix that is not a
+// positive scale plus a translation, or a rect outside QuickDraw's coordinates.
+bool MappedRect(const MatrixRecord &m, int width, int height, Rect &rect);
 
 // Data references: the file path an 'alis' or file 'url ' reference names
 // (couldNotResolveDataRef otherwise), and the bytes any readable reference names ('hndl'

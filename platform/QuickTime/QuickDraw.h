@@ -52,6 +52,14 @@ enum : OSType {
 // Opaque: worlds have no colour tables or devices here; pass null.
 typedef struct ColorTable **CTabHandle;
 typedef struct GDevice **GDHandle;
+// Opaque: regions (masks and clips) are not provided; pass null.
+typedef struct MacRegion **RgnHandle;
+
+// Transfer modes: pixels are copied (dithering has nothing to do in these formats).
+enum : short {
+    srcCopy = 0,
+    ditherCopy = 64,
+};
 
 struct PixMap {
     Ptr baseAddr;
@@ -109,6 +117,9 @@ short GetPixDepth(PixMapHandle pm);
 // Pixels are never purged or moved: LockPixels answers true for a world's pixel map.
 Boolean LockPixels(PixMapHandle pm);
 void UnlockPixels(PixMapHandle pm);
+
+// There are no graphics devices here: null. Every call that takes a GDHandle ignores it.
+GDHandle GetMainDevice(void);
 
 // The current world of the calling thread (null until one is set).
 void GetGWorld(CGrafPtr *port, GDHandle *gdh);

@@ -10,6 +10,7 @@
 
 #include <QuickTime/Components.h>
 #include <QuickTime/ImageCompression.h>
+#include <QuickTime/SequenceGrabber.h>
 
 // The layer's calls have C linkage, as the framework's exported entry points do.
 extern "C" {

@@ -1,0 +1,71 @@
+// Inside the QuickTime layer: the capture devices behind the Sequence Grabber's video
+// channels, V4L2 cameras (through libv4l2) and the test camera.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <QuickTime/SequenceGrabber.h>
+
+namespace lumora::qt {
+
+struct CaptureDeviceInfo {
+    std::string name;                 // Mac OS Roman, at most 63 bytes, unique in a listing
+    std::vector<std::string> inputs;  // Mac OS Roman, at most 63 bytes each; at least one
+    std::string path;                 // the V4L2 node; empty for the test camera
+};
+
+// The devices as they are now (see SequenceGrabber.h for the order and the names).
+std::vector<CaptureDeviceInfo> ListCaptureDevices();
+
+// What a device delivers once configured.
+struct CaptureFormat {
+    OSType type = 0;  // k2vuyPixelFormat, kYUVSPixelFormat, kJPEGCodecType or k24RGBPixelFormat
+    int width = 0;
+    int height = 0;
+    int64_t rowBytes = 0;    // 0 for JPEG
+    int64_t frameBytes = 0;  // 0 for JPEG
+};
+
+struct CapturedFrame {
+    uint8_t *data;
+    size_t size;
+    int64_t microseconds;  // capture time since Start
+};
+
+// One open device. Errors are OSErr values: noDeviceForChannel (gone), deviceCantMeetRequest
+// (refused or busy), permErr, memFullErr, ioErr.
+class CaptureSource {
+public:
+    virtual ~CaptureSource() = default;
+    // Selects the input and settles size, rate (frames per second; 0 the device's own) and
+    // format.
+    virtual OSErr Configure(int input, int width, int height, double rate, CaptureFormat &format) = 0;
+    virtual OSErr Start() = 0;
+    // Hands each frame that is ready now, oldest first, to deliver, without waiting. Stops
+    // at deliver's first non-zero status and answers it; a frame that deliver refused is
+    // not offered again.
+    virtual OSErr TakeFrames(const std::function<OSErr(const CapturedFrame &)> &deliver) = 0;
+    // Stops streaming (the device stays open until the object is destroyed).
+    virtual void Stop() = 0;
+};
+
+// Opens the device. Null with the error in err.
+std::unique_ptr<CaptureSource> OpenCaptureSource(const CaptureDeviceInfo &device, OSErr &err);
+
+// The test camera.
+extern const char kTestCameraName[];
+extern const char kTestCameraInputName[];
+bool TestCameraUnplugged();
+std::unique_ptr<CaptureSource> OpenTestCamera(OSErr &err);
+// Writes frame n of the test pattern (TestCamera.h) as '2vuy' rows of rowBytes bytes.
+void DrawTestPattern(uint8_t *pixels, int width, int height, int64_t rowBytes, uint32_t frameNumber);
+
+// UTF-8 text as a Mac OS Roman name of at most 63 bytes (unmappable characters become '?').
+std::string MacRomanName(const std::string &utf8);
+
+}  // namespace lumora::qt
