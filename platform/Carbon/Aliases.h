@@ -39,6 +39,6 @@ OSErr FSNewAliasMinimal(const FSRef *target, AliasHandle *inAlias);
 // null argument or a handle that holds no alias record (*target is left alone then).
 OSErr FSResolveAlias(const FSRef *fromFile, AliasHandle alias, FSRef *target, Boolean *wasChanged);
 
-// The same with specifications: the specifications must name existing objects (fnfErr).
+// The same with FSSpecs: the FSSpecs must name existing objects (fnfErr).
 OSErr NewAlias(const FSSpec *fromFile, const FSSpec *target, AliasHandle *alias);
 OSErr ResolveAlias(const FSSpec *fromFile, AliasHandle alias, FSSpec *target, Boolean *wasChanged);

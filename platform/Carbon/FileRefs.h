@@ -105,10 +105,10 @@ std::string NearestExistingFolder(const std::string &path, UInt64 device);
 
 // ----- Specifications (FileSpecs.cpp) -----
 
-// The specification of the object at `path` (canonical; the object need not exist, its
+// The FSSpec of the object at `path` (canonical; the object need not exist, its
 // folder must).
 OSErr MakeFileSpec(const std::string &path, FSSpec &spec);
-// The path a specification names, whether or not something is there (the name resolved
+// The path an FSSpec names, whether or not something is there (the name resolved
 // to the form that exists). nsvErr, dirNFErr, bdNamErr as for FSMakeFSSpec.
 OSErr FileSpecPath(const FSSpec &spec, std::string &path);
 

@@ -239,7 +239,7 @@ OSErr FSMakeFSSpec(short vRefNum, long dirID, ConstStr255Param name, FSSpec *spe
     if (::stat(path.c_str(), &info) == 0) return MakeFileSpec(path, *spec);
     const OSErr missing = StatusFromErrno(errno);
     if (missing != fnfErr) return missing;
-    // Nothing there yet: the specification of the name in the folder asked for.
+    // Nothing there yet: the FSSpec of the name in the folder asked for.
     FSSpec made{};
     status = MakeFileSpec(path, made);
     if (status != noErr) return status;

@@ -29,7 +29,7 @@
 // byte and eight hexadecimal digits: the id of the full name in a process-wide table. No
 // Linux name holds a NUL, so the two forms cannot be confused, and code that reads the name
 // as a C string sees the shortened name. An empty name stands for the folder parID itself.
-// The root folder's own specification is {volume, fsRtParID, volume name}.
+// The root folder's own FSSpec is {volume, fsRtParID, volume name}.
 //
 // Names. Names are looked up as given, then in their composed (NFC) and decomposed (NFD)
 // forms, as HFS Plus treats those forms as one name; creating or renaming to a name whose
@@ -77,7 +77,7 @@ struct HFSUniStr255 {
 };
 typedef const HFSUniStr255 *ConstHFSUniStr255Param;
 
-// The classic file specification: a volume, a folder id and a name in that folder (see
+// The classic FSSpec: a volume, a folder id and a name in that folder (see
 // above).
 struct FSSpec {
     short vRefNum;
@@ -288,7 +288,7 @@ CFURLRef CFURLCreateFromFSRef(CFAllocatorRef allocator, const FSRef *ref);
 
 // ----- Specifications -----
 
-// Makes the specification of `name` (a Pascal string: one name, or the long-name form of an
+// Makes the FSSpec of `name` (a Pascal string: one name, or the long-name form of an
 // FSSpec's name; empty for the folder itself) in the folder dirID of the volume vRefNum.
 // vRefNum 0 is the volume of the working folder, or else the volume this process met the
 // folder id on; dirID 0 is the working folder (vRefNum 0) or the volume's root, and the
@@ -299,8 +299,8 @@ CFURLRef CFURLCreateFromFSRef(CFAllocatorRef allocator, const FSRef *ref);
 // process did not make. *spec is left alone on any other error.
 OSErr FSMakeFSSpec(short vRefNum, long dirID, ConstStr255Param name, FSSpec *spec);
 
-// A reference to the object a specification names. fnfErr when there is none; the errors
-// of FSMakeFSSpec for a specification this layer did not make.
+// A reference to the object an FSSpec names. fnfErr when there is none; the errors
+// of FSMakeFSSpec for an FSSpec this layer did not make.
 OSErr FSpMakeFSRef(const FSSpec *spec, FSRef *ref);
 
 // Type and creator (with the rest of the Finder information) of a file; notAFileErr for a
@@ -476,7 +476,7 @@ OSErr FSGetForkSize(FSIORefNum forkRefNum, SInt64 *forkSize);
 // Closes the fork; its number is no longer valid. rfNumErr when it is not open.
 OSErr FSCloseFork(FSIORefNum forkRefNum);
 
-// The classic calls on the data fork of the file a specification names.
+// The classic calls on the data fork of the file an FSSpec names.
 //
 // FSpOpenDF: as FSOpenFork of the data fork. paramErr for null arguments or an unknown
 // permission; fnfErr, dirNFErr, afpAccessDenied, wPrErr, notAFileErr, tmfoErr, bdNamErr,

@@ -1,6 +1,6 @@
 // Alias records: LAliasBase owns an alias handle (made here, adopted, or read from an 'alis'
 // resource of the current resource file); LAliasRef resolves it to a file reference and
-// LAliasSpec to a classic file specification.
+// LAliasSpec to a classic FSSpec.
 //
 // An alias still resolves after its item was renamed or moved within its volume. Failed
 // calls are reported through the debug log and answered as false (or the error code).
@@ -69,7 +69,7 @@ public:
     LAliasSpec();
     using LAliasBase::Construct;
 
-    // An alias of the item a specification names (relative to fromFile when given).
+    // An alias of the item an FSSpec names (relative to fromFile when given).
     bool Construct(const FSSpec *inSpec, const FSSpec *fromFile = nullptr);
     OSErr ResolveWasChanged(bool &wasChanged);
     bool IsResolved() const { return mResolved; }

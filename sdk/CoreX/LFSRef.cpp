@@ -132,7 +132,7 @@ bool LFSRef::Construct(const FSSpec &in_file_spec, ConstStr255Param in_name) {
         if (PBMakeFSRefSync(&pb) == noErr) return Construct(&file_ref);
     }
 
-    // The folder the specification names or stands in, and a name below it.
+    // The folder the FSSpec names or stands in, and a name below it.
     FSVolumeRefNum volumeID = 0;
     long folderID = 0;
     bool fIsFolder = false;
@@ -146,7 +146,7 @@ bool LFSRef::Construct(const FSSpec &in_file_spec, ConstStr255Param in_name) {
     if (in_name != nullptr) {
         fOk = AddJustName(in_name);
     } else if (!fIsFolder && file_spec.name[0] > 0) {
-        // The long-name form of a specification (a NUL inside the name) holds no name that
+        // The long-name form of an FSSpec (a NUL inside the name) holds no name that
         // could be created here.
         if (!VERIFY(std::memchr(file_spec.name + 1, 0, file_spec.name[0]) == nullptr)) fOk = false;
         else fOk = AddJustName(file_spec.name);

@@ -57,9 +57,9 @@ public:
     // (the full path itself is not resolved: /a/b/c gives /a/b/ and "c").
     bool Construct(const char *in_unix_path);
     bool Construct_cwd();
-    // The item a classic specification names: an existing item, or its folder plus its
+    // The item a classic FSSpec names: an existing item, or its folder plus its
     // name. With in_name (a length-prefixed name), in_name below the folder the
-    // specification names (or stands in).
+    // FSSpec names (or stands in).
     bool Construct(const FSSpec &in_file_spec, ConstStr255Param in_name = nullptr);
     bool Construct(const LFSRef &copyOf, bool normalize);
     bool Construct(const Data &in_data);

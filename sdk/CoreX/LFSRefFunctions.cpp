@@ -112,7 +112,7 @@ bool bool_FSSpec_GetVolumeFolderID(const FSSpec &in_file_spec, FSVolumeRefNum &o
     } else if (err != fnfErr) {
         return false;
     }
-    // A file, or nothing of that name: the specification's folder.
+    // A file, or nothing of that name: the FSSpec's folder.
     out_volume_id = in_file_spec.vRefNum;
     out_folder_id = in_file_spec.parID;
     return true;

@@ -36,8 +36,8 @@ bool bool_FSRef_RenameUnicode(const FSRef &fileRef, const HFSUniStr255 &in_name,
 
 bool bool_FSSpec_MakeFSRef(const FSSpec &in_file_spec, FSRef &out_file_ref);
 
-// The volume and the folder a specification stands in: the named item itself when it is
-// an existing folder (*out_is_folder true), else the specification's parent folder.
+// The volume and the folder an FSSpec stands in: the named item itself when it is
+// an existing folder (*out_is_folder true), else the FSSpec's parent folder.
 bool bool_FSSpec_GetVolumeFolderID(const FSSpec &in_file_spec, FSVolumeRefNum &out_volume_id, long &out_folder_id,
                                    bool *out_is_folder);
 

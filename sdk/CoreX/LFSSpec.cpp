@@ -15,7 +15,7 @@ bool import_LFSSpec() {
 
 namespace {
 
-// Folders walked up from a specification before the walk gives up (a path of PATH_MAX
+// Folders walked up from an FSSpec before the walk gives up (a path of PATH_MAX
 // bytes has fewer).
 enum : int { kMaxFolderDepth = 4096 };
 
@@ -221,7 +221,7 @@ bool LFSSpec::ResolveAlias(AliasHandle inAlias, bool &wasChanged) {
 bool LFSSpec::GetFullPath_unix(std::string &out_unix_path) const {
     out_unix_path.clear();
     if (!VERIFY(!IsEmpty())) return false;
-    // The folders from the specification's folder up to (not including) the volume root,
+    // The folders from the FSSpec's folder up to (not including) the volume root,
     // whose mount point stands where the Mac wrote "/Volumes/" and the volume's name.
     std::string folders;
     bool fOk = true;

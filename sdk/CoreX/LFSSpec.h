@@ -1,8 +1,8 @@
-// LFSSpec: the classic file specification (volume, folder id, name of up to 63 bytes) with
+// LFSSpec: the classic FSSpec (volume, folder id, name of up to 63 bytes) with
 // member operations.
 //
-// A specification names a place: it need not name an existing item (a name that may be
-// created in an existing folder). The empty specification (all zero) names nothing.
+// An FSSpec names a place: it need not name an existing item (a name that may be
+// created in an existing folder). The empty FSSpec (all zero) names nothing.
 // Failed calls are reported through the debug log and answered as false.
 #pragma once
 
@@ -32,22 +32,22 @@ public:
     void SetName(ConstStr255Param in_name);
 
     bool GetFileRef(FSRef &out_file_ref) const;
-    // The folder the specification is in; the root folder of a volume has none.
+    // The folder the FSSpec is in; the root folder of a volume has none.
     bool GetParentFolder(LFSSpec &out_folder) const;
     bool GetParentFolderRef(FSRef &out_folder_ref) const;
-    // The folder id of a specification that names a folder.
+    // The folder id of an FSSpec that names a folder.
     bool GetFolderID(long &out_folder_id) const;
     // The same name in another folder.
     bool ReplaceFolder(const LFSSpec &in_folder);
 
-    // A new empty file `in_name` (UTF-8) in the folder this specification names.
+    // A new empty file `in_name` (UTF-8) in the folder this FSSpec names.
     bool CreateFile(const char *in_name, LFSSpec &out_new_file) const;
     // The resource file of the file, opened for reading and writing; the file (with type and
     // creator) and its resource fork are created when missing. -1 on failure.
     ResFileRefNum CreateFileWithResFork(OSType creator, OSType fileType) const;
     bool GetFInfo(FInfo &out_info) const;
     bool SetFInfo(const FInfo &in_info) const;
-    // Renames the item; the specification follows it.
+    // Renames the item; the FSSpec follows it.
     bool Rename(ConstStr255Param in_new_name);
     // Writes what the system caches for the volume to its disk.
     bool FlushVolume() const;
@@ -55,10 +55,10 @@ public:
     // A new alias of the existing item (relative to fromFile when given); the caller
     // disposes it. Null on failure.
     AliasHandle AsNewAliasHandle(const FSSpec *fromFile = nullptr) const;
-    // The specification becomes the item the alias resolves to.
+    // The FSSpec becomes the item the alias resolves to.
     bool ResolveAlias(AliasHandle inAlias, bool &wasChanged);
 
-    // The POSIX path of the folder the specification is in, ending in "/": its folders
+    // The POSIX path of the folder the FSSpec is in, ending in "/": its folders
     // from the catalogue, up to the volume's root, on the volume's mount point.
     bool GetFullPath_unix(std::string &out_unix_path) const;
     // The folder's path and the name.

@@ -12,7 +12,7 @@
 class LFSRef;
 class XFileName;
 
-// fopen on the specification's path; when the stream opens, the file gets the type and
+// fopen on the FSSpec's path; when the stream opens, the file gets the type and
 // creator (a failure to stamp them is ignored).
 std::FILE *MAC_fopen(const FSSpec *theSpec, const char *open_mode, OSType creator, OSType file_type);
 // The same after opening the resource fork: read access for "r", write access for "w",

@@ -2,7 +2,7 @@
 // reference; failures are reported through the debug log.
 //
 // A name is valid (IsConstructed) when its reference yields both a classic file
-// specification and a POSIX path.
+// FSSpec and a POSIX path.
 #pragma once
 
 #include <cstdio>
@@ -22,7 +22,7 @@ public:
     bool Construct(const XFileName *copyOf);
     bool Construct(const FSRef &in_file_ref);
     bool Construct(const LFSRef &in_file_ref);
-    // The item a specification names, or in_name (length-prefixed) below its folder.
+    // The item an FSSpec names, or in_name (length-prefixed) below its folder.
     bool Construct(const FSSpec &in_file_spec, ConstStr255Param in_name = nullptr);
     // An existing item `relative_path` (one name) in the folder `parent`.
     bool Construct(const FSRef &parent, const char *relative_path);

@@ -74,7 +74,7 @@ struct PName {
     Str255 bytes{};
 };
 
-// The name of a specification as its bytes.
+// The name of an FSSpec as its bytes.
 inline std::string NameOf(const FSSpec &spec) {
     return std::string(reinterpret_cast<const char *>(spec.name + 1), spec.name[0] < 63 ? spec.name[0] : 63);
 }

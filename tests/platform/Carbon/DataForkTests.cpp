@@ -24,7 +24,7 @@ namespace {
 
 class DataForkTest : public ::testing::Test {
 protected:
-    // The specification of `name` in the test folder, whether or not it exists.
+    // The FSSpec of `name` in the test folder, whether or not it exists.
     FSSpec Spec(const std::string &name) {
         FSSpec spec{};
         Str255 pname{};

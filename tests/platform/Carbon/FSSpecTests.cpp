@@ -30,7 +30,7 @@ bool SameSpec(const FSSpec &a, const FSSpec &b) {
     return a.vRefNum == b.vRefNum && a.parID == b.parID && NameOf(a) == NameOf(b);
 }
 
-// The whole content of the file a specification names, read through the data fork calls.
+// The whole content of the file an FSSpec names, read through the data fork calls.
 std::string ReadThroughSpec(const FSSpec &spec, OSErr *status = nullptr) {
     FSIORefNum refNum = 0;
     OSErr result = FSpOpenDF(&spec, fsRdPerm, &refNum);
@@ -72,7 +72,7 @@ protected:
         return FSGetCatalogInfo(&ref, kFSCatInfoNone, nullptr, nullptr, &spec, nullptr);
     }
 
-    // The full path of a specification built as the classic walk does: the names of the
+    // The full path of an FSSpec built as the classic walk does: the names of the
     // folders up to the volume root (id 2), on the volume's mount point.
     std::string WalkedPath(const FSSpec &spec) {
         std::string path = NameOf(spec);
@@ -147,7 +147,7 @@ TEST_F(FSSpecTest, SpecificationsRoundTripForNamesOfAnyLength) {
         ASSERT_EQ(FSpMakeFSRef(&spec, &back), noErr);
         EXPECT_EQ(PathOf(back), path);
 
-        // The specification remade from its own parts, from the full name, and on the
+        // The FSSpec remade from its own parts, from the full name, and on the
         // default volume.
         FSSpec remade{};
         EXPECT_EQ(FSMakeFSSpec(spec.vRefNum, spec.parID, spec.name, &remade), noErr);
@@ -170,7 +170,7 @@ TEST_F(FSSpecTest, SpecificationsRoundTripForNamesOfAnyLength) {
 // Folder ids are inode numbers, the volume root is 2 and its parent 1; the classic walk up
 // the folders ends on the volume's mount point and gives the item's path.
 TEST_F(FSSpecTest, FolderIdsWalkUpToTheVolumeRoot) {
-    // Folder names longer than a specification's name field come back whole.
+    // Folder names longer than an FSSpec's name field come back whole.
     const std::string a = mBase + "/" + std::string(100, 'a');
     ASSERT_EQ(::mkdir(a.c_str(), 0700), 0);
     ASSERT_EQ(::mkdir((a + "/b c").c_str(), 0700), 0);
@@ -196,7 +196,7 @@ TEST_F(FSSpecTest, FolderIdsWalkUpToTheVolumeRoot) {
     }
 
     // The root folder: id 2 answers its parent 1 and the volume's name; its own
-    // specification is {volume, 1, name} and names the mount point.
+    // FSSpec is {volume, 1, name} and names the mount point.
     Str255 name{};
     CInfoPBRec block{};
     block.dirInfo.ioNamePtr = name;
@@ -237,7 +237,7 @@ TEST_F(FSSpecTest, FolderIdsWalkUpToTheVolumeRoot) {
     EXPECT_EQ(info.volume, spec.vRefNum);
 }
 
-// A folder id names the folder, not a path: specifications follow a folder that was renamed
+// A folder id names the folder, not a path: FSSpecs follow a folder that was renamed
 // or moved on its volume, and fail once it is gone.
 TEST_F(FSSpecTest, FolderIdsFollowRenamedAndMovedFolders) {
     ASSERT_EQ(::mkdir((mBase + "/first").c_str(), 0700), 0);
@@ -266,7 +266,7 @@ TEST_F(FSSpecTest, FolderIdsFollowRenamedAndMovedFolders) {
     EXPECT_EQ(FSpMakeFSRef(&spec, &ref), dirNFErr);
 }
 
-// FSMakeFSSpec of a name that is not there yet answers fnfErr with a usable specification.
+// FSMakeFSSpec of a name that is not there yet answers fnfErr with a usable FSSpec.
 TEST_F(FSSpecTest, SpecificationOfAMissingFileIsFilledIn) {
     ASSERT_TRUE(WriteFile(mBase + "/anchor", ""));
     FSSpec anchor{};

@@ -28,7 +28,7 @@ protected:
         ASSERT_EQ(FSGetCatalogInfo(&anchorRef, kFSCatInfoNone, nullptr, nullptr, &mAnchor, nullptr), noErr);
     }
 
-    // The specification of `name` in the test folder.
+    // The FSSpec of `name` in the test folder.
     FSSpec Spec(const std::string &name) {
         FSSpec spec{};
         const PName pname(name);

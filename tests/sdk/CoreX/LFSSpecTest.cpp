@@ -43,7 +43,7 @@ class FileSpecs : public corex_test::DebugLogFileTest {
 protected:
     std::string Item(const std::string &name) const { return mRoot + "/" + name; }
 
-    // The specification of `name` in the folder at `folder` (the item need not exist).
+    // The FSSpec of `name` in the folder at `folder` (the item need not exist).
     LFSSpec SpecIn(const std::string &folder, const std::string &name) {
         LFSSpec folderSpec;
         FSRef folderRef;
@@ -157,11 +157,11 @@ TEST_F(FileSpecs, ReferencesFromSpecifications) {
     ASSERT_TRUE(ref.Construct(SpecIn(mRoot, "absent.txt")));
     EXPECT_TRUE(ref.IsState(LFSRef::State_ExistsWithLatentPath));
     EXPECT_STREQ(ref.GetUnixPath(), Item("absent.txt").c_str());
-    // A name below the folder a specification names.
+    // A name below the folder an FSSpec names.
     ASSERT_TRUE(ref.Construct(SpecIn(mRoot, ""), Prefixed("below.txt").c_str()));
     EXPECT_STREQ(ref.GetUnixPath(), Item("below.txt").c_str());
 
-    // And back: the specification of an existing and of a latent item.
+    // And back: the FSSpec of an existing and of a latent item.
     FSSpec fileSpec;
     ASSERT_TRUE(ref.GetFileSpec(fileSpec));
     std::string path;
@@ -209,7 +209,7 @@ TEST_F(FileSpecs, AliasResourcesInAResourceFile) {
     }
     CloseResFile(resFile);
 
-    // Aliases of specifications.
+    // Aliases of FSSpecs.
     const LFSSpec moved = SpecIn(mRoot, "moved.txt");
     AliasHandle alias = moved.AsNewAliasHandle();
     ASSERT_NE(alias, nullptr);
