@@ -301,12 +301,8 @@ OSErr CreateUnicode(const FSRef *parentRef, UniCharCount nameLength, const UniCh
     if (parentRef == nullptr || (whichInfo != kFSCatInfoNone && catalogInfo == nullptr)) return paramErr;
     if ((whichInfo & ~FSCatalogInfoBitmap(kFSCatInfoSettableInfo)) != 0) return errFSBadInfoBitmap;
     std::string folder;
-    struct stat info;
-    OSErr status = FileRefPath(*parentRef, folder, &info);
-    if (status != noErr) return status;
-    if (!S_ISDIR(info.st_mode)) return errFSNotAFolder;
     std::string leaf;
-    status = NameFromUnicode(nameLength, name, leaf);
+    OSErr status = FolderAndName(*parentRef, nameLength, name, folder, leaf);
     if (status != noErr) return status;
 
     std::string path;

@@ -103,6 +103,15 @@ OSErr NameFromUnicode(UniCharCount length, const UniChar *units, std::string &na
     return noErr;
 }
 
+OSErr FolderAndName(const FSRef &parentRef, UniCharCount nameLength, const UniChar *name, std::string &folder,
+                    std::string &leaf) {
+    struct stat info;
+    const OSErr status = FileRefPath(parentRef, folder, &info);
+    if (status != noErr) return status;
+    if (!S_ISDIR(info.st_mode)) return errFSNotAFolder;
+    return NameFromUnicode(nameLength, name, leaf);
+}
+
 OSErr UnicodeFromName(const std::string &name, HFSUniStr255 &unicode) {
     UChar buffer[256];
     int32_t written = 0;
@@ -273,12 +282,8 @@ OSErr FSMakeFSRefUnicode(const FSRef *parentRef, UniCharCount nameLength, const 
                          FSRef *newRef) {
     if (parentRef == nullptr || newRef == nullptr) return paramErr;
     std::string folder;
-    struct stat info;
-    OSErr status = FileRefPath(*parentRef, folder, &info);
-    if (status != noErr) return status;
-    if (!S_ISDIR(info.st_mode)) return errFSNotAFolder;
     std::string leaf;
-    status = NameFromUnicode(nameLength, name, leaf);
+    const OSErr status = FolderAndName(*parentRef, nameLength, name, folder, leaf);
     if (status != noErr) return status;
     std::string found;
     if (!FindExistingName(folder, leaf, found)) return fnfErr;

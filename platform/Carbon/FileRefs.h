@@ -60,6 +60,10 @@ std::string LeafName(const std::string &path);
 OSErr NameFromUnicode(UniCharCount length, const UniChar *units, std::string &name);
 // The same checks on a UTF-8 name.
 OSErr CheckName(const std::string &name);
+// The path of the folder a parent reference names (errFSNotAFolder for a file) and a name in
+// it from UTF-16, checked as NameFromUnicode checks it.
+OSErr FolderAndName(const FSRef &parentRef, UniCharCount nameLength, const UniChar *name, std::string &folder,
+                    std::string &leaf);
 // A UTF-8 name (bytes that are not UTF-8 become U+FFFD) as UTF-16; errFSNameTooLong
 // beyond 255 units.
 OSErr UnicodeFromName(const std::string &name, HFSUniStr255 &unicode);

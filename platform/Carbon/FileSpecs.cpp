@@ -341,16 +341,25 @@ OSErr PBGetCatInfoSync(CInfoPBPtr paramBlock) {
     return noErr;
 }
 
-OSErr FSpGetFInfo(const FSSpec *spec, FInfo *fndrInfo) {
-    if (spec == nullptr || fndrInfo == nullptr) return paramErr;
-    std::string path;
-    OSErr status = FileSpecPath(*spec, path);
+namespace {
+
+// The path of the file (not folder) a spec names, and its Finder information as stored.
+OSErr ReadFileFinderInfo(const FSSpec &spec, std::string &path, UInt8 (&bytes)[32]) {
+    const OSErr status = FileSpecPath(spec, path);
     if (status != noErr) return status;
     struct stat info;
     if (::stat(path.c_str(), &info) != 0) return StatusFromErrno(errno);
     if (S_ISDIR(info.st_mode)) return notAFileErr;
+    return ReadFinderInfo(path, bytes);
+}
+
+}  // namespace
+
+OSErr FSpGetFInfo(const FSSpec *spec, FInfo *fndrInfo) {
+    if (spec == nullptr || fndrInfo == nullptr) return paramErr;
+    std::string path;
     UInt8 bytes[32];
-    status = ReadFinderInfo(path, bytes);
+    const OSErr status = ReadFileFinderInfo(*spec, path, bytes);
     if (status == noErr) SwapFinderRecord(FinderRecord::File, bytes, fndrInfo);
     return status;
 }
@@ -358,13 +367,8 @@ OSErr FSpGetFInfo(const FSSpec *spec, FInfo *fndrInfo) {
 OSErr FSpSetFInfo(const FSSpec *spec, const FInfo *fndrInfo) {
     if (spec == nullptr || fndrInfo == nullptr) return paramErr;
     std::string path;
-    OSErr status = FileSpecPath(*spec, path);
-    if (status != noErr) return status;
-    struct stat info;
-    if (::stat(path.c_str(), &info) != 0) return StatusFromErrno(errno);
-    if (S_ISDIR(info.st_mode)) return notAFileErr;
     UInt8 bytes[32];
-    status = ReadFinderInfo(path, bytes);
+    const OSErr status = ReadFileFinderInfo(*spec, path, bytes);
     if (status != noErr) return status;
     SwapFinderRecord(FinderRecord::File, fndrInfo, bytes);
     return WriteFinderInfo(path, bytes);

@@ -185,6 +185,20 @@ int ForkOfName(UniCharCount length, const UniChar *name) {
     return IsResourceForkName(length, name) ? 1 : -1;
 }
 
+// The checks every call on a named fork of a file reference makes first: the fork named
+// (`which` as ForkOfName answers it) and the path of the regular file the reference names.
+OSErr ForkFile(const FSRef *ref, UniCharCount forkNameLength, const UniChar *forkName, int &which,
+               std::string &path) {
+    if (ref == nullptr || (forkNameLength > 0 && forkName == nullptr)) return paramErr;
+    which = ForkOfName(forkNameLength, forkName);
+    if (which < 0) return errFSBadForkName;
+    struct stat info;
+    const OSErr status = FileRefPath(*ref, path, &info);
+    if (status != noErr) return status;
+    if (!S_ISREG(info.st_mode)) return notAFileErr;
+    return noErr;
+}
+
 // The start position of a transfer or move.
 bool Position(const OpenFork &fork, SInt64 size, UInt16 positionMode, SInt64 offset, SInt64 &position, OSErr &status) {
     SInt64 base;
@@ -293,14 +307,11 @@ OSErr FSGetResourceForkName(HFSUniStr255 *resourceForkName) {
 
 OSErr FSOpenFork(const FSRef *ref, UniCharCount forkNameLength, const UniChar *forkName, SInt8 permissions,
                  FSIORefNum *forkRefNum) {
-    if (ref == nullptr || forkRefNum == nullptr || (forkNameLength > 0 && forkName == nullptr)) return paramErr;
-    const int which = ForkOfName(forkNameLength, forkName);
-    if (which < 0) return errFSBadForkName;
+    if (forkRefNum == nullptr) return paramErr;
+    int which = 0;
     std::string path;
-    struct stat info;
-    OSErr status = FileRefPath(*ref, path, &info);
+    const OSErr status = ForkFile(ref, forkNameLength, forkName, which, path);
     if (status != noErr) return status;
-    if (!S_ISREG(info.st_mode)) return notAFileErr;
     if (which == 0) return OpenDataFork(path, permissions, *forkRefNum);
     bool read = false, write = false;
     if (!AccessOf(permissions, read, write)) return paramErr;
@@ -309,14 +320,10 @@ OSErr FSOpenFork(const FSRef *ref, UniCharCount forkNameLength, const UniChar *f
 }
 
 OSErr FSCreateFork(const FSRef *ref, UniCharCount forkNameLength, const UniChar *forkName) {
-    if (ref == nullptr || (forkNameLength > 0 && forkName == nullptr)) return paramErr;
-    const int which = ForkOfName(forkNameLength, forkName);
-    if (which < 0) return errFSBadForkName;
+    int which = 0;
     std::string path;
-    struct stat info;
-    const OSErr status = FileRefPath(*ref, path, &info);
+    const OSErr status = ForkFile(ref, forkNameLength, forkName, which, path);
     if (status != noErr) return status;
-    if (!S_ISREG(info.st_mode)) return notAFileErr;
     if (which == 0) return errFSForkExists;
     if (::setxattr(path.c_str(), kResourceForkAttribute, "", 0, XATTR_CREATE) != 0)
         return errno == EEXIST ? OSErr(errFSForkExists) : StatusFromErrno(errno);
@@ -324,14 +331,10 @@ OSErr FSCreateFork(const FSRef *ref, UniCharCount forkNameLength, const UniChar 
 }
 
 OSErr FSDeleteFork(const FSRef *ref, UniCharCount forkNameLength, const UniChar *forkName) {
-    if (ref == nullptr || (forkNameLength > 0 && forkName == nullptr)) return paramErr;
-    const int which = ForkOfName(forkNameLength, forkName);
-    if (which < 0) return errFSBadForkName;
+    int which = 0;
     std::string path;
-    struct stat info;
-    const OSErr status = FileRefPath(*ref, path, &info);
+    const OSErr status = ForkFile(ref, forkNameLength, forkName, which, path);
     if (status != noErr) return status;
-    if (!S_ISREG(info.st_mode)) return notAFileErr;
     if (which == 0) return ::truncate(path.c_str(), 0) == 0 ? OSErr(noErr) : StatusFromErrno(errno);
     if (::removexattr(path.c_str(), kResourceForkAttribute) != 0 && errno != ENODATA && errno != ENOTSUP)
         return StatusFromErrno(errno);

@@ -40,13 +40,45 @@ HandleBlock *BlockOf(Handle h) {
     return block;
 }
 
-Handle MakeHandle(Size byteCount, bool clear) {
-    if (byteCount < 0) {
-        SetMemError(paramErr);
+// paramErr for a negative size, memFullErr for one larger than a block may be, else noErr.
+OSErr BlockSizeError(Size byteCount) {
+    if (byteCount < 0) return paramErr;
+    return byteCount > kMaximumBlockSize ? OSErr(memFullErr) : OSErr(noErr);
+}
+
+// A block of at least one byte that a Ptr owns.
+Ptr MakePtr(Size byteCount, bool clear) {
+    if (const OSErr error = BlockSizeError(byteCount); error != noErr) {
+        SetMemError(error);
         return nullptr;
     }
-    if (byteCount > kMaximumBlockSize) {
-        SetMemError(memFullErr);
+    const size_t allocation = byteCount > 0 ? size_t(byteCount) : 1;
+    Ptr p = static_cast<Ptr>(clear ? std::calloc(allocation, 1) : std::malloc(allocation));
+    SetMemError(p != nullptr ? OSErr(noErr) : OSErr(memFullErr));
+    return p;
+}
+
+// A field of a handle's block (MemError noErr); 0 for what is not a handle.
+template <class Value>
+Value BlockField(Handle h, Value HandleBlock::*field) {
+    HandleBlock *block = BlockOf(h);
+    if (block == nullptr) return 0;
+    SetMemError(noErr);
+    return block->*field;
+}
+
+// Sets a handle's state to change(state) (MemError noErr); nothing for what is not a handle.
+template <class Change>
+void ChangeState(Handle h, Change change) {
+    if (HandleBlock *block = BlockOf(h)) {
+        block->state = SInt8(change(block->state));
+        SetMemError(noErr);
+    }
+}
+
+Handle MakeHandle(Size byteCount, bool clear) {
+    if (const OSErr error = BlockSizeError(byteCount); error != noErr) {
+        SetMemError(error);
         return nullptr;
     }
     auto *block = static_cast<HandleBlock *>(std::malloc(sizeof(HandleBlock)));
@@ -90,22 +122,13 @@ void DisposeHandle(Handle h) {
     SetMemError(noErr);
 }
 
-Size GetHandleSize(Handle h) {
-    HandleBlock *block = BlockOf(h);
-    if (block == nullptr) return 0;
-    SetMemError(noErr);
-    return block->size;
-}
+Size GetHandleSize(Handle h) { return BlockField(h, &HandleBlock::size); }
 
 void SetHandleSize(Handle h, Size newSize) {
     HandleBlock *block = BlockOf(h);
     if (block == nullptr) return;
-    if (newSize < 0) {
-        SetMemError(paramErr);
-        return;
-    }
-    if (newSize > kMaximumBlockSize) {
-        SetMemError(memFullErr);
+    if (const OSErr error = BlockSizeError(newSize); error != noErr) {
+        SetMemError(error);
         return;
     }
     if (newSize <= block->capacity) {
@@ -129,34 +152,22 @@ void SetHandleSize(Handle h, Size newSize) {
 }
 
 void HLock(Handle h) {
-    if (HandleBlock *block = BlockOf(h)) {
-        block->state = SInt8(block->state | kHandleLockedMask);
-        SetMemError(noErr);
-    }
+    ChangeState(h, [](SInt8 state) { return state | kHandleLockedMask; });
 }
 
 void HLockHi(Handle h) { HLock(h); }
 
 void HUnlock(Handle h) {
-    if (HandleBlock *block = BlockOf(h)) {
-        block->state = SInt8(block->state & ~kHandleLockedMask);
-        SetMemError(noErr);
-    }
+    ChangeState(h, [](SInt8 state) { return state & ~kHandleLockedMask; });
 }
 
-SInt8 HGetState(Handle h) {
-    HandleBlock *block = BlockOf(h);
-    if (block == nullptr) return 0;
-    SetMemError(noErr);
-    return block->state;
-}
+SInt8 HGetState(Handle h) { return BlockField(h, &HandleBlock::state); }
 
 void HSetState(Handle h, SInt8 flags) {
-    if (HandleBlock *block = BlockOf(h)) {
-        // The resource flag belongs to the Resource Manager: it is kept as it is.
-        block->state = SInt8((block->state & kHandleIsResourceMask) | (flags & (kHandleLockedMask | kHandlePurgeableMask)));
-        SetMemError(noErr);
-    }
+    // The resource flag belongs to the Resource Manager: it is kept as it is.
+    ChangeState(h, [flags](SInt8 state) {
+        return (state & kHandleIsResourceMask) | (flags & (kHandleLockedMask | kHandlePurgeableMask));
+    });
 }
 
 OSErr PtrToHand(const void *srcPtr, Handle *dstHndl, long size) {
@@ -204,33 +215,9 @@ void MarkResourceHandle(Handle h, bool isResource) {
 
 }  // namespace lumora::carbon
 
-Ptr NewPtr(Size byteCount) {
-    if (byteCount < 0) {
-        SetMemError(paramErr);
-        return nullptr;
-    }
-    if (byteCount > kMaximumBlockSize) {
-        SetMemError(memFullErr);
-        return nullptr;
-    }
-    Ptr p = static_cast<Ptr>(std::malloc(byteCount > 0 ? size_t(byteCount) : 1));
-    SetMemError(p != nullptr ? OSErr(noErr) : OSErr(memFullErr));
-    return p;
-}
+Ptr NewPtr(Size byteCount) { return MakePtr(byteCount, false); }
 
-Ptr NewPtrClear(Size byteCount) {
-    if (byteCount < 0) {
-        SetMemError(paramErr);
-        return nullptr;
-    }
-    if (byteCount > kMaximumBlockSize) {
-        SetMemError(memFullErr);
-        return nullptr;
-    }
-    Ptr p = static_cast<Ptr>(std::calloc(byteCount > 0 ? size_t(byteCount) : 1, 1));
-    SetMemError(p != nullptr ? OSErr(noErr) : OSErr(memFullErr));
-    return p;
-}
+Ptr NewPtrClear(Size byteCount) { return MakePtr(byteCount, true); }
 
 void DisposePtr(Ptr p) {
     std::free(p);

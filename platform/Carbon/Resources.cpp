@@ -163,6 +163,20 @@ void ReleaseHandle(Resource &resource) {
     resource.handle = nullptr;
 }
 
+// Calls use(manager, file, resource) under the manager's lock for the resource whose handle
+// is theResource; else sets notFound as the result (resAttrErr when the resource's file must
+// be writable and is not).
+template <class Use>
+void WithResource(Handle theResource, OSErr notFound, bool needsWritable, Use use) {
+    ResourceManager &manager = ResourceManager::Shared();
+    std::lock_guard<std::mutex> lock(manager.mutex);
+    ResourceFile *file = nullptr;
+    Resource *resource = nullptr;
+    if (!manager.find(theResource, file, resource)) return SetResError(notFound);
+    if (needsWritable && !file->writable) return SetResError(resAttrErr);
+    use(manager, *file, *resource);
+}
+
 }  // namespace
 
 void ForgetResourceHandle(Handle h) {
@@ -333,52 +347,40 @@ void AddResource(Handle theData, ResType theType, ResID theID, ConstStr255Param 
 }
 
 void RemoveResource(Handle theResource) {
-    ResourceManager &manager = ResourceManager::Shared();
-    std::lock_guard<std::mutex> lock(manager.mutex);
-    ResourceFile *file = nullptr;
-    Resource *resource = nullptr;
-    if (!manager.find(theResource, file, resource)) return SetResError(rmvResFailed);
-    if (!file->writable) return SetResError(resAttrErr);
-    MarkResourceHandle(theResource, false);
-    file->resources.erase(file->resources.begin() + (resource - file->resources.data()));
-    file->changed = true;
-    SetResError(noErr);
+    WithResource(theResource, rmvResFailed, true,
+                 [theResource](ResourceManager &, ResourceFile &file, Resource &resource) {
+        MarkResourceHandle(theResource, false);
+        file.resources.erase(file.resources.begin() + (&resource - file.resources.data()));
+        file.changed = true;
+        SetResError(noErr);
+    });
 }
 
 void DetachResource(Handle theResource) {
-    ResourceManager &manager = ResourceManager::Shared();
-    std::lock_guard<std::mutex> lock(manager.mutex);
-    ResourceFile *file = nullptr;
-    Resource *resource = nullptr;
-    if (!manager.find(theResource, file, resource)) return SetResError(resNotFound);
-    ReleaseHandle(*resource);
-    SetResError(noErr);
+    WithResource(theResource, resNotFound, false, [](ResourceManager &, ResourceFile &, Resource &resource) {
+        ReleaseHandle(resource);
+        SetResError(noErr);
+    });
 }
 
 void SetResInfo(Handle theResource, ResID theID, ConstStr255Param name) {
-    ResourceManager &manager = ResourceManager::Shared();
-    std::lock_guard<std::mutex> lock(manager.mutex);
-    ResourceFile *file = nullptr;
-    Resource *resource = nullptr;
-    if (!manager.find(theResource, file, resource)) return SetResError(resNotFound);
-    if (!file->writable) return SetResError(resAttrErr);
-    for (const Resource &other : file->resources) {
-        if (&other != resource && other.type == resource->type && other.id == theID) return SetResError(addResFailed);
-    }
-    resource->id = theID;
-    if (name != nullptr) resource->name.assign(reinterpret_cast<const char *>(name + 1), name[0]);
-    file->changed = true;
-    SetResError(noErr);
+    WithResource(theResource, resNotFound, true,
+                 [theID, name](ResourceManager &, ResourceFile &file, Resource &resource) {
+        for (const Resource &other : file.resources) {
+            if (&other != &resource && other.type == resource.type && other.id == theID)
+                return SetResError(addResFailed);
+        }
+        resource.id = theID;
+        if (name != nullptr) resource.name.assign(reinterpret_cast<const char *>(name + 1), name[0]);
+        file.changed = true;
+        SetResError(noErr);
+    });
 }
 
 void WriteResource(Handle theResource) {
-    ResourceManager &manager = ResourceManager::Shared();
-    std::lock_guard<std::mutex> lock(manager.mutex);
-    ResourceFile *file = nullptr;
-    Resource *resource = nullptr;
-    if (!manager.find(theResource, file, resource)) return SetResError(resNotFound);
-    if (!file->writable) return SetResError(resAttrErr);
-    SetResError(manager.write(*file));
+    WithResource(theResource, resNotFound, true, [](ResourceManager &manager, ResourceFile &file, Resource &) {
+        SetResError(manager.write(file));
+    });
 }
 
 void UpdateResFile(ResFileRefNum refNum) {

@@ -6,31 +6,17 @@
 #include <CoreG/namespace_CoreGeometry_PerlinNoise.h>
 #include <CoreX/CoreMachDebugLog.h>
 
+#include "namespace_CoreGraphics_MaskPixels.h"
+
 namespace CoreGraphics {
 
 namespace {
 
 constexpr size_t kBitsPerComponent = 8;
 
-// The low 8 bits of trunc(v), as two's complement would give them; 0 for NaN or infinity.
-inline uint8_t LowByteOfTruncated(double v) {
-    if (!std::isfinite(v)) return 0;
-    double m = std::fmod(std::trunc(v), 256.0);
-    if (m < 0) m += 256.0;
-    return static_cast<uint8_t>(m);
-}
-
-// trunc(v) limited to 0..maximum; NaN gives 0.
-inline uint32_t ClampedIndex(double v, uint32_t maximum) {
-    if (!(v >= 0.0)) return 0;
-    if (v >= static_cast<double>(maximum)) return maximum;
-    return static_cast<uint32_t>(v);
-}
-
-inline double ClampedFraction(double v) {
-    if (!(v > 0.0)) return 0.0;
-    return v < 1.0 ? v : 1.0;
-}
+using maskpixels::ClampedFraction;
+using maskpixels::ClampedIndex;
+using maskpixels::LowByteOfTruncated;
 
 }  // namespace
 

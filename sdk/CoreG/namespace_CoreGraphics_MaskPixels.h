@@ -1,4 +1,4 @@
-// Private to the mask code: conversions from computed values to bytes and indices that are
+// Private to the bitmap and mask code: conversions from computed values to bytes and indices that are
 // defined for every input (a NaN or an out-of-range value never reaches a float-to-integer
 // conversion).
 #pragma once

@@ -73,6 +73,37 @@ bool CoreUnixPath::getcwd() {
 
 bool CoreUnixPath::IsRootPath(const char *in_path) { return IsRootForm(in_path); }
 
+// ----- reports -----
+
+namespace {
+
+// This class's words for the faults the shared operations find (null: not reported).
+const char *FaultText(Fault fault) {
+    switch (fault) {
+    case Fault::kRootPath: return " code : !IsRootPath(path.c_str())";
+    case Fault::kRootPathToChange: return " code : !IsRootPath(inout_path.c_str())";
+    case Fault::kNoExtensionDot: return " code : int(rfound_dot_at)>0";
+    case Fault::kExtensionInFolderName: return " code : rfound_dot_at>rfound_slash_at";
+    case Fault::kExtensionStartsName: return " code : rfound_dot_at>rfound_slash_at+1";
+    case Fault::kNoExtensionToCompare: return " code : GetPathExtension(path, s_extension)";
+    case Fault::kNewExtensionNotAdded: return " code : AddPathExtension(new_path,in_extension)";
+    case Fault::kExtensionNotAdded: return " code : CoreUnixPath::AddPathExtension(inout_path,in_extension)";
+    case Fault::kNullPath: return " code : CoreUnixPath_NotNull";
+    default: return SharedFaultText(fault);
+    }
+}
+
+bool Reported(Outcome outcome, const char *function, int line) {
+    const char *text = FaultText(outcome.fault);
+    if (text != nullptr) _CoreMachDebugVerifyCheck(false, function, __FILE__, line, text);
+    return outcome.ok;
+}
+
+}  // namespace
+
+// The operation's result, its fault reported as a failed check of the calling function.
+#define REPORTED(outcome) Reported((outcome), __func__, __LINE__)
+
 // ----- trailing slash -----
 
 bool CoreUnixPath::AddTrailingSlash(std::string &inout_path) { return CoreUnixPathRules::AddTrailingSlash(inout_path); }
@@ -84,15 +115,7 @@ bool CoreUnixPath::RemoveTrailingSlash(std::string &inout_path) {
 // ----- names, parents and extensions -----
 
 bool CoreUnixPath::GetPathParent(const std::string &path, std::string &parent_path) {
-    parent_path.clear();
-    if (IsRootPath(path.c_str())) return false;
-    std::string path_copy = path;
-    RemoveTrailingSlash(path_copy);
-    const long rfound_slash_at = LastOf(path_copy, '/');
-    if (rfound_slash_at <= 0) return false;
-    parent_path.assign(path_copy, 0, static_cast<std::size_t>(rfound_slash_at));
-    AddTrailingSlash(parent_path);
-    return true;
+    return CoreUnixPathRules::GetParent(path, parent_path);
 }
 
 bool CoreUnixPath::GetParent(std::string &parent_path) const { return GetPathParent(mPath, parent_path); }
@@ -106,57 +129,25 @@ bool CoreUnixPath::GetParent(CoreUnixPath &out_parent_path) const {
 }
 
 bool CoreUnixPath::GetPathJustName(const std::string &path, std::string &out_name) {
-    out_name.clear();
-    if (!VERIFY(!IsRootPath(path.c_str()))) return false;
-    std::string path_copy = path;
-    RemoveTrailingSlash(path_copy);
-    const long rfound_slash_at = LastOf(path_copy, '/');
-    if (rfound_slash_at <= 0) return false;
-    out_name.assign(path_copy, static_cast<std::size_t>(rfound_slash_at) + 1, std::string::npos);
-    // "/a//" has a parent but no name.
-    return !out_name.empty();
+    return REPORTED(CoreUnixPathRules::GetJustName(path, out_name));
 }
 
 bool CoreUnixPath::GetJustName(std::string &out_name) const { return GetPathJustName(mPath, out_name); }
 
 bool CoreUnixPath::AddPathExtension(std::string &inout_path, const char *in_extension) {
-    if (!VERIFY(!IsRootPath(inout_path.c_str()))) return false;
-    if (!VERIFY(in_extension && in_extension[0] && std::strcmp(in_extension, ".") != 0)) return false;
-    if (in_extension[0] != '.') inout_path += '.';
-    inout_path += in_extension;
-    return true;
+    return REPORTED(AddExtension(inout_path, in_extension));
 }
 
-bool CoreUnixPath::HasValidFileExtension(const std::string &path) {
-    long rfound_dot_at = -1;
-    const Extension found = ExtensionOf(path, rfound_dot_at);
-    if (found == Extension::kInFolderName) {
-        const long rfound_slash_at = LastOf(path, '/');
-        VERIFY(rfound_dot_at>rfound_slash_at);
-    }
-    return found == Extension::kPresent;
-}
+bool CoreUnixPath::HasValidFileExtension(const std::string &path) { return REPORTED(HasValidExtension(path)); }
 
 bool CoreUnixPath::GetPathExtension(const std::string &path, std::string &out_extension) {
-    out_extension.clear();
-    if (!VERIFY(!IsRootPath(path.c_str()))) return false;
-    long rfound_dot_at = -1;
-    const Extension found = ExtensionOf(path, rfound_dot_at);
-    const long rfound_slash_at = LastOf(path, '/');
-    if (!VERIFY(int(rfound_dot_at)>0)) return false;
-    if (!VERIFY(rfound_dot_at>rfound_slash_at)) return false;
-    if (!VERIFY(rfound_dot_at>rfound_slash_at+1)) return false;
-    if (found != Extension::kPresent) return false;
-    out_extension.assign(path, static_cast<std::size_t>(rfound_dot_at) + 1, std::string::npos);
-    return true;
+    return REPORTED(CoreUnixPathRules::GetExtension(path, out_extension));
 }
 
 bool CoreUnixPath::GetExtension(std::string &out_extension) const { return GetPathExtension(mPath, out_extension); }
 
 bool CoreUnixPath::HasPathExtension(const std::string &path, const char *in_extension) {
-    std::string s_extension;
-    if (!VERIFY(GetPathExtension(path, s_extension))) return false;
-    return SameExtension(s_extension, in_extension);
+    return REPORTED(CoreUnixPathRules::HasExtension<CoreUnixPath>(path, in_extension));
 }
 
 bool CoreUnixPath::HasExtension(const char *in_extension) const {
@@ -164,16 +155,7 @@ bool CoreUnixPath::HasExtension(const char *in_extension) const {
 }
 
 bool CoreUnixPath::ReplacePathExtension(std::string &inout_path, const char *in_extension) {
-    if (!VERIFY(!IsRootPath(inout_path.c_str()))) return false;
-    if (HasValidFileExtension(inout_path)) {
-        std::string new_path(inout_path, 0, static_cast<std::size_t>(LastOf(inout_path, '.')));
-        if (!VERIFY(AddPathExtension(new_path,in_extension))) return false;
-        inout_path = new_path;
-        return true;
-    }
-    bool fOk;
-    VERIFY(fOk = CoreUnixPath::AddPathExtension(inout_path,in_extension));
-    return fOk;
+    return REPORTED(CoreUnixPathRules::ReplaceExtension<CoreUnixPath>(inout_path, in_extension));
 }
 
 bool CoreUnixPath::ReplaceExtension(const char *in_extension) { return ReplacePathExtension(mPath, in_extension); }
@@ -181,94 +163,42 @@ bool CoreUnixPath::ReplaceExtension(const char *in_extension) { return ReplacePa
 // ----- qualification -----
 
 bool CoreUnixPath::IsFullyQualified(const char *in_path) {
-    const bool CoreUnixPath_NotNull = in_path != nullptr;
-    if (!VERIFY(CoreUnixPath_NotNull)) return false;
-    return CoreUnixPathRules::IsFullyQualified(in_path);
+    return REPORTED(NotNull(in_path)) && CoreUnixPathRules::IsFullyQualified(in_path);
 }
 
 bool CoreUnixPath::IsPartiallyQualified(const char *in_path) {
-    const bool CoreUnixPath_NotNull = in_path != nullptr;
-    if (!VERIFY(CoreUnixPath_NotNull)) return false;
-    return CoreUnixPathRules::IsPartiallyQualified(in_path);
+    return REPORTED(NotNull(in_path)) && CoreUnixPathRules::IsPartiallyQualified(in_path);
 }
 
 bool CoreUnixPath::IsQualified(const char *in_path) {
-    const bool CoreUnixPath_NotNull = in_path != nullptr;
-    if (!VERIFY(CoreUnixPath_NotNull)) return false;
-    return CoreUnixPathRules::IsQualified(in_path);
+    return REPORTED(NotNull(in_path)) && CoreUnixPathRules::IsQualified(in_path);
 }
 
 bool CoreUnixPath::IsJustName(const char *in_path) { return CoreUnixPathRules::IsJustName(in_path); }
 
-bool CoreUnixPath::IsFullyQualified() const {
-    if (!VERIFY(!IsEmpty())) return false;
-    return IsFullyQualified(mPath.c_str());
-}
+bool CoreUnixPath::IsFullyQualified() const { return REPORTED(NotEmpty(mPath)) && IsFullyQualified(mPath.c_str()); }
 
 bool CoreUnixPath::IsPartiallyQualified() const {
-    if (!VERIFY(!IsEmpty())) return false;
-    return IsPartiallyQualified(mPath.c_str());
+    return REPORTED(NotEmpty(mPath)) && IsPartiallyQualified(mPath.c_str());
 }
 
-bool CoreUnixPath::IsQualified() const {
-    if (!VERIFY(!IsEmpty())) return false;
-    return IsQualified(mPath.c_str());
-}
+bool CoreUnixPath::IsQualified() const { return REPORTED(NotEmpty(mPath)) && IsQualified(mPath.c_str()); }
 
-bool CoreUnixPath::IsJustName() const {
-    if (!VERIFY(!IsEmpty())) return false;
-    return !IsQualified();
-}
+bool CoreUnixPath::IsJustName() const { return REPORTED(NotEmpty(mPath)) && !IsQualified(); }
 
 // ----- pairs -----
 
 bool CoreUnixPath::GetPathBasePartAndNamePart(const std::string &path, std::string &out_base_part,
                                               std::string &out_name_part) {
-    out_base_part.clear();
-    out_name_part.clear();
-    const std::size_t path_length = path.length();
-    if (!VERIFY(path_length)) return false;
-    if (CoreUnixPathRules::IsFullyQualified(path.c_str())) {
-        out_base_part = kRootString;
-        out_name_part.assign(path, 1, std::string::npos);
-        return true;
-    }
-    if (!CoreUnixPathRules::IsPartiallyQualified(path.c_str())) {
-        out_base_part = path;
-        return true;
-    }
-    const long found_slash_at = FirstOf(path, '/');
-    if (!VERIFY(int(found_slash_at)>0)) return false;
-    out_base_part.assign(path, 0, static_cast<std::size_t>(found_slash_at));
-    AddTrailingSlash(out_base_part);
-    out_name_part.assign(path, static_cast<std::size_t>(found_slash_at) + 1, std::string::npos);
-    return true;
+    return REPORTED(SplitBaseAndName(path, out_base_part, out_name_part));
 }
 
 bool CoreUnixPath::GetFirstPair(std::string &base, std::string &name) const {
-    base.clear();
-    name.clear();
-    if (!VERIFY(!IsEmpty())) return false;
-    if (CoreUnixPathRules::IsJustName(mPath.c_str())) {
-        base = "./";
-        name = mPath;
-        return true;
-    }
-    return GetPathBasePartAndNamePart(mPath, base, name);
+    return REPORTED(FirstPair<CoreUnixPath>(mPath, base, name));
 }
 
 bool CoreUnixPath::GetNextPair(std::string &base, std::string &name) const {
-    const std::size_t base_length = base.length();
-    if (!VERIFY(!IsEmpty() && (base_length>0))) return false;
-    if (!CoreUnixPathRules::IsPartiallyQualified(name.c_str())) return false;
-    // The base must be the start of this path (it is, for pairs this walk produced).
-    if (!VERIFY(base_length<mPath.length() && mPath.compare(0, base_length, base)==0)) return false;
-    std::string next_base;
-    std::string next_name;
-    const bool fOk = GetPathBasePartAndNamePart(mPath.substr(base_length), next_base, next_name);
-    base += next_base;
-    name = next_name;
-    return fOk;
+    return REPORTED(NextPair<CoreUnixPath>(mPath, base, name));
 }
 
 // ----- file-system calls -----

@@ -8,6 +8,34 @@
 
 bool import_LAlias() { return import_CoreMachDebugLog() && import_LFSRefFunctions() && import_TCFString(); }
 
+namespace alias_paths {
+
+// The path answers of both alias kinds, each through its own GetFileRef. Named as the
+// members that call them, so that their reports name the same function.
+template <class Alias>
+bool GetUnixPath(const Alias &alias, std::string &out_unix_path) {
+    out_unix_path.clear();
+    FSRef file_ref_resolved;
+    if (!VERIFY(alias.GetFileRef(file_ref_resolved))) return false;
+    bool fOk;
+    VERIFY(fOk=bool_FSRef_GetUnixPath(file_ref_resolved,out_unix_path));
+    return fOk;
+}
+
+template <class Alias>
+bool GetUnixPath(const Alias &alias, TCFString &out_unix_path) {
+    std::string s_utf8_unix_path;
+    if (!alias.GetUnixPath(s_utf8_unix_path)) {
+        out_unix_path.destruct();
+        return false;
+    }
+    bool fOk;
+    VERIFY(fOk=out_unix_path.SetValue(s_utf8_unix_path));
+    return fOk;
+}
+
+}  // namespace alias_paths
+
 // ----- LAliasBase -----
 
 LAliasBase::~LAliasBase() { DisposeAlias(); }
@@ -110,25 +138,9 @@ bool LAliasRef::GetFileRef(FSRef &out_file_ref) const {
     return true;
 }
 
-bool LAliasRef::GetUnixPath(std::string &out_unix_path) const {
-    out_unix_path.clear();
-    FSRef file_ref_resolved;
-    if (!VERIFY(GetFileRef(file_ref_resolved))) return false;
-    bool fOk;
-    VERIFY(fOk=bool_FSRef_GetUnixPath(file_ref_resolved,out_unix_path));
-    return fOk;
-}
+bool LAliasRef::GetUnixPath(std::string &out_unix_path) const { return alias_paths::GetUnixPath(*this, out_unix_path); }
 
-bool LAliasRef::GetUnixPath(TCFString &out_unix_path) const {
-    std::string s_utf8_unix_path;
-    if (!GetUnixPath(s_utf8_unix_path)) {
-        out_unix_path.destruct();
-        return false;
-    }
-    bool fOk;
-    VERIFY(fOk=out_unix_path.SetValue(s_utf8_unix_path));
-    return fOk;
-}
+bool LAliasRef::GetUnixPath(TCFString &out_unix_path) const { return alias_paths::GetUnixPath(*this, out_unix_path); }
 
 // ----- LAliasSpec -----
 
@@ -178,21 +190,7 @@ bool LAliasSpec::GetFileRef(FSRef &out_file_ref) const {
 }
 
 bool LAliasSpec::GetUnixPath(std::string &out_unix_path) const {
-    out_unix_path.clear();
-    FSRef file_ref_resolved;
-    if (!VERIFY(GetFileRef(file_ref_resolved))) return false;
-    bool fOk;
-    VERIFY(fOk=bool_FSRef_GetUnixPath(file_ref_resolved,out_unix_path));
-    return fOk;
+    return alias_paths::GetUnixPath(*this, out_unix_path);
 }
 
-bool LAliasSpec::GetUnixPath(TCFString &out_unix_path) const {
-    std::string s_utf8_unix_path;
-    if (!GetUnixPath(s_utf8_unix_path)) {
-        out_unix_path.destruct();
-        return false;
-    }
-    bool fOk;
-    VERIFY(fOk=out_unix_path.SetValue(s_utf8_unix_path));
-    return fOk;
-}
+bool LAliasSpec::GetUnixPath(TCFString &out_unix_path) const { return alias_paths::GetUnixPath(*this, out_unix_path); }

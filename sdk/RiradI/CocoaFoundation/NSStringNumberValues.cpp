@@ -8,13 +8,8 @@
 
 namespace NSStringNumberValues {
 
-namespace {
-
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
-
-bool IsNumberVariant(const QVariant &value) {
-    switch (value.typeId()) {
-    case QMetaType::Bool:
+bool IsWholeNumberType(int typeId) {
+    switch (typeId) {
     case QMetaType::Int:
     case QMetaType::UInt:
     case QMetaType::Long:
@@ -26,12 +21,31 @@ bool IsNumberVariant(const QVariant &value) {
     case QMetaType::Char:
     case QMetaType::SChar:
     case QMetaType::UChar:
-    case QMetaType::Float:
-    case QMetaType::Double:
         return true;
     default:
         return false;
     }
+}
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
+
+// Where a number's digits start: after leading blanks and one sign (negative tells which).
+const char *SkipBlanksAndSign(const char *begin, const char *end, bool &negative) {
+    while (begin < end && IsBlank(*begin)) ++begin;
+    negative = false;
+    if (begin < end && (*begin == '+' || *begin == '-')) {
+        negative = *begin == '-';
+        ++begin;
+    }
+    return begin;
+}
+
+bool IsNumberVariant(const QVariant &value) {
+    const int typeId = value.typeId();
+    return typeId == QMetaType::Bool || typeId == QMetaType::Float || typeId == QMetaType::Double ||
+           IsWholeNumberType(typeId);
 }
 
 int ClampToInt(double value) {
@@ -45,14 +59,9 @@ int ClampToInt(double value) {
 
 double stringDoubleValue(const QString &text) {
     const QByteArray utf8 = text.toUtf8();
-    const char *begin = utf8.constData();
-    const char *end = begin + utf8.size();
-    while (begin < end && IsBlank(*begin)) ++begin;
+    const char *end = utf8.constData() + utf8.size();
     bool negative = false;
-    if (begin < end && (*begin == '+' || *begin == '-')) {
-        negative = *begin == '-';
-        ++begin;
-    }
+    const char *begin = SkipBlanksAndSign(utf8.constData(), end, negative);
     // Digits or a point must follow: "nan", "inf" and the like are not numbers here.
     if (begin == end || !((*begin >= '0' && *begin <= '9') || *begin == '.')) return 0.0;
     double value = 0.0;
@@ -74,14 +83,9 @@ double stringDoubleValue(const QString &text) {
 
 int stringIntValue(const QString &text) {
     const QByteArray utf8 = text.toUtf8();
-    const char *begin = utf8.constData();
-    const char *end = begin + utf8.size();
-    while (begin < end && IsBlank(*begin)) ++begin;
+    const char *end = utf8.constData() + utf8.size();
     bool negative = false;
-    if (begin < end && (*begin == '+' || *begin == '-')) {
-        negative = *begin == '-';
-        ++begin;
-    }
+    const char *begin = SkipBlanksAndSign(utf8.constData(), end, negative);
     long long value = 0;
     for (; begin < end && *begin >= '0' && *begin <= '9'; ++begin) {
         value = value * 10 + (*begin - '0');

@@ -18,25 +18,6 @@ namespace {
 
 constexpr QChar kEscape = QLatin1Char('\\');
 
-bool IsWholeNumberType(int typeId) {
-    switch (typeId) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::Long:
-    case QMetaType::ULong:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Char:
-    case QMetaType::SChar:
-    case QMetaType::UChar:
-        return true;
-    default:
-        return false;
-    }
-}
-
 // Splits at every unescaped occurrence of the separator; escape pairs stay as they are.
 QStringList SplitUnescaped(const QString &text, QChar separator) {
     QStringList pieces;
@@ -108,7 +89,7 @@ QString NSUIDesignCodes::valueString(const QVariant &value) {
         return text.isNull() ? QStringLiteral("") : text;
     }
     if (type == QMetaType::Bool) return value.toBool() ? QStringLiteral("1") : QStringLiteral("0");
-    if (IsWholeNumberType(type)) {
+    if (NSStringNumberValues::IsWholeNumberType(type)) {
         if (type == QMetaType::ULongLong || type == QMetaType::ULong || type == QMetaType::UInt)
             return QString::number(value.toULongLong());
         return QString::number(value.toLongLong());

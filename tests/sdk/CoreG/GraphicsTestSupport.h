@@ -11,29 +11,12 @@
 
 #include <CoreG/namespace_CoreGraphics_BitmapContext.h>
 
+#include "platform/CoreGraphics/CGTestSupport.h"
+
 namespace coreg_graphics_test {
 
 // Owns one reference to a Core Foundation style object.
-template <class Ref>
-class Holder {
-public:
-    Holder() = default;
-    explicit Holder(Ref ref) : mRef(ref) {}
-    ~Holder() { reset(); }
-    Holder(const Holder &) = delete;
-    Holder &operator=(const Holder &) = delete;
-
-    void reset(Ref ref = nullptr) {
-        if (mRef) CFRelease(mRef);
-        mRef = ref;
-    }
-    Ref get() const { return mRef; }
-    operator Ref() const { return mRef; }
-    explicit operator bool() const { return mRef != nullptr; }
-
-private:
-    Ref mRef = nullptr;
-};
+using cgtest::Holder;
 
 // The bytes of a pixel: memory row (0 at the top) and column.
 inline const uint8_t *PixelAt(const CoreGraphics::BitmapContext &bitmap, uint32_t column, uint32_t row) {
