@@ -14,8 +14,11 @@ namespace lumora::carbon {
 namespace {
 
 constexpr UInt8 kAliasMagic[4] = {'L', 'A', 'l', 's'};
-constexpr UInt16 kAliasVersion = 1;
-constexpr size_t kHeaderSize = 34;
+// Version 2 adds the target's birth time, which tells the target from a later object that
+// reuses its inode number; version 1 records (no birth time) are still read.
+constexpr UInt16 kAliasVersion = 2;
+constexpr size_t kHeaderSizeVersion1 = 34;
+constexpr size_t kHeaderSize = 42;
 constexpr size_t kMaximumRecord = 0xFFFF;
 constexpr UInt16 kTargetIsFolder = 1;
 
@@ -23,6 +26,7 @@ struct AliasData {
     bool folder = false;
     UInt64 device = 0;
     UInt64 inode = 0;
+    UInt64 birth = 0;  // nanoseconds since 1970; 0 when unknown
     std::string path;
     std::string relative;
 };
@@ -48,6 +52,7 @@ bool Encode(const AliasData &data, std::vector<UInt8> &out) {
     PutBig(out, data.folder ? kTargetIsFolder : 0, 2);
     PutBig(out, data.device, 8);
     PutBig(out, data.inode, 8);
+    PutBig(out, data.birth, 8);
     PutBig(out, data.path.size(), 2);
     PutBig(out, data.relative.size(), 2);
     out.insert(out.end(), data.path.begin(), data.path.end());
@@ -58,20 +63,24 @@ bool Encode(const AliasData &data, std::vector<UInt8> &out) {
 bool Decode(Handle h, AliasData &data) {
     if (!IsHandle(h)) return false;
     const Size size = GetHandleSize(h);
-    if (size < Size(kHeaderSize)) return false;
+    if (size < Size(kHeaderSizeVersion1)) return false;
     const auto *bytes = reinterpret_cast<const UInt8 *>(*h);
     const size_t recordSize = size_t(ReadBig(bytes + 4, 2));
-    if (recordSize < kHeaderSize || Size(recordSize) > size || std::memcmp(bytes + 6, kAliasMagic, 4) != 0 ||
-        ReadBig(bytes + 10, 2) != kAliasVersion)
+    const UInt64 version = ReadBig(bytes + 10, 2);
+    const size_t headerSize = version == 1 ? kHeaderSizeVersion1 : kHeaderSize;
+    if (recordSize < headerSize || Size(recordSize) > size || std::memcmp(bytes + 6, kAliasMagic, 4) != 0 ||
+        (version != 1 && version != kAliasVersion))
         return false;
-    const size_t pathLength = size_t(ReadBig(bytes + 30, 2));
-    const size_t relativeLength = size_t(ReadBig(bytes + 32, 2));
-    if (kHeaderSize + pathLength + relativeLength != recordSize || pathLength == 0) return false;
+    const size_t lengths = headerSize - 4;  // the two path lengths end the header
+    const size_t pathLength = size_t(ReadBig(bytes + lengths, 2));
+    const size_t relativeLength = size_t(ReadBig(bytes + lengths + 2, 2));
+    if (headerSize + pathLength + relativeLength != recordSize || pathLength == 0) return false;
     data.folder = (ReadBig(bytes + 12, 2) & kTargetIsFolder) != 0;
     data.device = ReadBig(bytes + 14, 8);
     data.inode = ReadBig(bytes + 22, 8);
-    data.path.assign(reinterpret_cast<const char *>(bytes + kHeaderSize), pathLength);
-    data.relative.assign(reinterpret_cast<const char *>(bytes + kHeaderSize + pathLength), relativeLength);
+    data.birth = version == 1 ? 0 : ReadBig(bytes + 30, 8);
+    data.path.assign(reinterpret_cast<const char *>(bytes + headerSize), pathLength);
+    data.relative.assign(reinterpret_cast<const char *>(bytes + headerSize + pathLength), relativeLength);
     return data.path[0] == '/' && data.path.find('\0') == std::string::npos &&
            data.relative.find('\0') == std::string::npos;
 }
@@ -125,6 +134,7 @@ OSErr NewAliasData(const FSRef *fromFile, const FSRef &target, AliasData &data) 
     data.folder = S_ISDIR(info.st_mode);
     data.device = UInt64(info.st_dev);
     data.inode = UInt64(info.st_ino);
+    data.birth = BirthTimeOf(data.path);
     if (fromFile != nullptr) {
         std::string base;
         struct stat baseInfo;
@@ -163,7 +173,8 @@ bool Canonical(const std::string &path, std::string &canonical, struct stat &inf
 bool IsTarget(const AliasData &data, const std::string &path) {
     struct stat info;
     return ::lstat(path.c_str(), &info) == 0 && UInt64(info.st_dev) == data.device &&
-           UInt64(info.st_ino) == data.inode && S_ISDIR(info.st_mode) == data.folder;
+           UInt64(info.st_ino) == data.inode && S_ISDIR(info.st_mode) == data.folder &&
+           (data.birth == 0 || BirthTimeOf(path) == data.birth);
 }
 
 }  // namespace
@@ -201,7 +212,7 @@ OSErr FSResolveAlias(const FSRef *fromFile, AliasHandle alias, FSRef *target, Bo
             std::vector<std::string> starts{nearest};
             std::string root;
             if (MountPointOf(nearest, root) == noErr && root != nearest) starts.push_back(root);
-            foundIt = FindInode(data.device, data.inode, data.folder, starts, found);
+            foundIt = FindInode(data.device, data.inode, data.folder, starts, found, data.birth);
         }
         foundIt = foundIt && Canonical(found, found, info);
     }
@@ -224,6 +235,7 @@ OSErr FSResolveAlias(const FSRef *fromFile, AliasHandle alias, FSRef *target, Bo
     updated.path = found;
     updated.device = UInt64(info.st_dev);
     updated.inode = UInt64(info.st_ino);
+    updated.birth = BirthTimeOf(found);
     if (fromFile != nullptr && !data.relative.empty()) {
         std::string base;
         struct stat baseInfo;

@@ -5,16 +5,18 @@
 //   0       4     userType (0)
 //   4       2     aliasSize: the record's length in bytes
 //   6       4     "LAls"
-//   10      2     version (1)
+//   10      2     version (2; version 1 records, without the birth time, are still read)
 //   12      2     flags: 1 = the target is a folder
 //   14      8     device number of the target
 //   22      8     inode number of the target
-//   30      2     length of the absolute path
-//   32      2     length of the relative path (0 in a minimal alias)
-//   34            the target's absolute path (UTF-8), then the relative path from the
+//   30      8     birth time of the target in nanoseconds since 1970 (0 when unknown)
+//   38      2     length of the absolute path
+//   40      2     length of the relative path (0 in a minimal alias)
+//   42            the target's absolute path (UTF-8), then the relative path from the
 //                 folder of fromFile ("../" steps then names)
-// Resolving tries, in order: the recorded path when it still holds the recorded inode; the
-// recorded inode on the recorded device, searched below the nearest existing folder of
+// The target is its device, inode and (when known) birth time, so a newer object that
+// reuses the inode number is never taken for it. Resolving tries, in order: the recorded
+// path when it still holds the target; the target on the recorded device, searched below the nearest existing folder of
 // the recorded path, then below the root of that folder's volume (breadth first, without
 // following links or leaving the volume, at most 4096 folders each); the relative path from
 // fromFile, when both sides have one; the recorded path holding another object of the same

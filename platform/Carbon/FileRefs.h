@@ -98,12 +98,18 @@ OSErr FolderOfID(const Volume &volume, long dirID, std::string &path);
 // The volumes whose folder `dirID` this process has noted, the working folder's first.
 std::vector<FSVolumeRefNum> VolumesKnowingFolder(long dirID);
 
+// The object's birth time in nanoseconds since 1970 (not following a last link), 0 when
+// the file system keeps none. With the device and inode it tells an object from a later
+// one that reuses its inode number.
+UInt64 BirthTimeOf(const std::string &path);
+
 // Looks for an object with `inode` on `device` below each start folder in turn (breadth
 // first, no links followed, the device never left, at most kSearchFolderLimit folders
-// each). A folder is asked for with `directory`.
+// each). A folder is asked for with `directory`. When `birth` is not 0 the object must also
+// have been born then, so a newer object that reuses the inode number is not taken for it.
 constexpr int kSearchFolderLimit = 4096;
 bool FindInode(UInt64 device, UInt64 inode, bool directory, const std::vector<std::string> &starts,
-               std::string &found);
+               std::string &found, UInt64 birth = 0);
 // The nearest existing folder at or above `path` that is on `device`, "" when none.
 std::string NearestExistingFolder(const std::string &path, UInt64 device);
 

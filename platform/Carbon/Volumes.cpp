@@ -85,6 +85,7 @@ std::string FindMountPoint(const std::string &path, UInt64 device) {
 
 struct FolderNote {
     UInt64 inode = 0;
+    UInt64 birth = 0;  // 0 when unknown
     std::string path;
     bool gone = false;  // searched for in vain: deleted (or out of reach)
 };
@@ -140,7 +141,7 @@ public:
             if (added) --mNextOwnID;
             id = found->second;
         }
-        if (S_ISDIR(info.st_mode)) mFolders[{volume.refNum, id}] = FolderNote{inode, path};
+        if (S_ISDIR(info.st_mode)) mFolders[{volume.refNum, id}] = FolderNote{inode, BirthTimeOf(path), path};
         return id;
     }
 
@@ -186,13 +187,17 @@ bool RootStillThere(const Volume &volume) {
            UInt64(info.st_ino) == volume.rootInode;
 }
 
-bool IsFolderWith(const std::string &path, UInt64 device, UInt64 inode) {
+// True when `birth` is unknown or the object at `path` was born then.
+bool BornAt(const std::string &path, UInt64 birth) { return birth == 0 || BirthTimeOf(path) == birth; }
+
+bool IsFolderWith(const std::string &path, UInt64 device, UInt64 inode, UInt64 birth) {
     struct stat info;
     return ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && UInt64(info.st_dev) == device &&
-           UInt64(info.st_ino) == inode;
+           UInt64(info.st_ino) == inode && BornAt(path, birth);
 }
 
-bool SearchBelow(UInt64 device, UInt64 inode, bool directory, const std::string &start, std::string &found) {
+bool SearchBelow(UInt64 device, UInt64 inode, bool directory, const std::string &start, std::string &found,
+                 UInt64 birth) {
     std::deque<std::string> queue{start};
     int visited = 0;
     while (!queue.empty() && visited < kSearchFolderLimit) {
@@ -220,7 +225,8 @@ bool SearchBelow(UInt64 device, UInt64 inode, bool directory, const std::string 
                 struct stat child;
                 if (::lstat(path.c_str(), &child) != 0) continue;
                 isFolder = S_ISDIR(child.st_mode);
-                if (UInt64(child.st_dev) == device && UInt64(child.st_ino) == inode && isFolder == directory) {
+                if (UInt64(child.st_dev) == device && UInt64(child.st_ino) == inode && isFolder == directory &&
+                    BornAt(path, birth)) {
                     ::closedir(dir);
                     found = path;
                     return true;
@@ -284,10 +290,18 @@ std::string NearestExistingFolder(const std::string &path, UInt64 device) {
     return std::string();
 }
 
+UInt64 BirthTimeOf(const std::string &path) {
+    struct statx info;
+    if (::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW | AT_STATX_SYNC_AS_STAT, STATX_BTIME, &info) != 0 ||
+        (info.stx_mask & STATX_BTIME) == 0)
+        return 0;
+    return UInt64(info.stx_btime.tv_sec) * 1000000000u + info.stx_btime.tv_nsec;
+}
+
 bool FindInode(UInt64 device, UInt64 inode, bool directory, const std::vector<std::string> &starts,
-               std::string &found) {
+               std::string &found, UInt64 birth) {
     for (const std::string &start : starts) {
-        if (!start.empty() && SearchBelow(device, inode, directory, start, found)) return true;
+        if (!start.empty() && SearchBelow(device, inode, directory, start, found, birth)) return true;
     }
     return false;
 }
@@ -301,7 +315,7 @@ OSErr FolderOfID(const Volume &volume, long dirID, std::string &path) {
     if (dirID <= fsRtDirID) return dirNFErr;
     FolderNote note;
     const bool noted = VolumeTable::Shared().note(volume.refNum, dirID, note);
-    if (noted && IsFolderWith(note.path, volume.device, note.inode)) {
+    if (noted && IsFolderWith(note.path, volume.device, note.inode, note.birth)) {
         path = note.path;
         return noErr;
     }
@@ -318,7 +332,7 @@ OSErr FolderOfID(const Volume &volume, long dirID, std::string &path) {
     }
     starts.push_back(volume.root);
     std::string found;
-    if (!FindInode(volume.device, note.inode, true, starts, found)) {
+    if (!FindInode(volume.device, note.inode, true, starts, found, note.birth)) {
         if (noted) {
             note.gone = true;
             VolumeTable::Shared().renote(volume.refNum, dirID, note);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <Carbon/Aliases.h>
+#include <Carbon/FileRefs.h>
 #include <Carbon/Resources.h>
 
 #include <cstring>
@@ -79,6 +80,40 @@ TEST_F(AliasTest, ResolvesAfterRenamesAndMoves) {
     ASSERT_EQ(::unlink((mBase + "/docs/deeper/clip 2.mov").c_str()), 0);
     OSErr status = noErr;
     EXPECT_EQ(Resolve(alias, changed, &status), "");
+    EXPECT_EQ(status, fnfErr);
+    DisposeHandle(reinterpret_cast<Handle>(alias));
+}
+
+// A deleted target's inode number taken by a newer file elsewhere is not the target: the
+// birth time tells them apart (otherwise the alias would resolve to an unrelated file).
+TEST_F(AliasTest, ANewFileReusingTheInodeIsNotTheTarget) {
+    if (lumora::carbon::BirthTimeOf(mBase) == 0) GTEST_SKIP() << "this file system keeps no birth times";
+    MakeFolder("/docs");
+    MakeFolder("/docs/later");
+    ASSERT_TRUE(WriteFile(mBase + "/docs/clip.mov", "movie"));
+    struct stat info;
+    ASSERT_EQ(::stat((mBase + "/docs/clip.mov").c_str(), &info), 0);
+    FSRef target = RefOf(mBase + "/docs/clip.mov");
+    AliasHandle alias = nullptr;
+    ASSERT_EQ(FSNewAliasMinimal(&target, &alias), noErr);
+    ASSERT_EQ(::unlink((mBase + "/docs/clip.mov").c_str()), 0);
+
+    // Freed inode numbers are usually handed out again at once; try a bounded number of files.
+    std::string reuser;
+    for (int i = 0; i < 500 && reuser.empty(); ++i) {
+        const std::string path = mBase + "/docs/later/f" + std::to_string(i);
+        ASSERT_TRUE(WriteFile(path, "other"));
+        struct stat made;
+        ASSERT_EQ(::stat(path.c_str(), &made), 0);
+        if (made.st_ino == info.st_ino) reuser = path;
+    }
+    if (reuser.empty()) {
+        DisposeHandle(reinterpret_cast<Handle>(alias));
+        GTEST_SKIP() << "no new file reused the inode number in 500 tries";
+    }
+    bool changed = true;
+    OSErr status = noErr;
+    EXPECT_EQ(Resolve(alias, changed, &status), "") << "resolved to " << reuser;
     EXPECT_EQ(status, fnfErr);
     DisposeHandle(reinterpret_cast<Handle>(alias));
 }
