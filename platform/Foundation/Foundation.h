@@ -7,6 +7,7 @@
 #include <Foundation/NSKeyValueCoding.h>
 #include <Foundation/NSKeyedArchiver.h>
 #include <Foundation/NSNotification.h>
+#include <Foundation/NSNumber.h>
 #include <Foundation/NSObjCRuntime.h>
 #include <Foundation/NSObject.h>
 #include <Foundation/NSPropertyList.h>

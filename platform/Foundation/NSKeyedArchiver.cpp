@@ -1,5 +1,7 @@
 #include <Foundation/NSKeyedArchiver.h>
 
+#include <Foundation/NSNumber.h>
+
 #include "PropertyListInternal.h"
 
 #include <QColor>
@@ -37,26 +39,6 @@ struct CodingRegistry {
         return mByName.value(name).create;
     }
 };
-
-bool IsNumber(const QVariant &value) {
-    switch (value.metaType().id()) {
-    case QMetaType::Bool:
-    case QMetaType::Char:
-    case QMetaType::SChar:
-    case QMetaType::UChar:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::Long:
-    case QMetaType::ULong:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Float:
-    case QMetaType::Double: return true;
-    default: return false;
-    }
-}
 
 bool IsList(const QVariant &value) {
     return value.metaType().id() == QMetaType::QVariantList || value.metaType().id() == QMetaType::QStringList;
@@ -169,7 +151,7 @@ uint64_t NSKeyedArchiver::State::encode(NSKeyedArchiver &archiver, const QVarian
     } level(mDepth);
 
     const int type = value.metaType().id();
-    if (IsNumber(value) || type == QMetaType::QString || type == QMetaType::QByteArray) {
+    if (NSIsNumberValue(value) || type == QMetaType::QString || type == QMetaType::QByteArray) {
         QString error;
         PlistPtr node = PlistFromVariant(value, &error);
         if (!node) RaiseArchive(error);
@@ -569,7 +551,7 @@ QString NSKeyedUnarchiver::classNameOfValue(const QVariant &value) {
     case QMetaType::QColor: return QStringLiteral("NSColor");
     default: break;
     }
-    if (IsNumber(value)) return QStringLiteral("NSNumber");
+    if (NSIsNumberValue(value)) return QStringLiteral("NSNumber");
     if (value.metaType() == QMetaType::fromType<NSCodingObject>()) {
         const NSCodingObject object = value.value<NSCodingObject>();
         return object ? NSCodingClassName(*object) : QString();

@@ -1,5 +1,7 @@
 #include "NSStringNumberValues.h"
 
+#include <Foundation/NSNumber.h>
+
 #include <QByteArray>
 
 #include <charconv>
@@ -7,25 +9,6 @@
 #include <limits>
 
 namespace NSStringNumberValues {
-
-bool IsWholeNumberType(int typeId) {
-    switch (typeId) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::Long:
-    case QMetaType::ULong:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Char:
-    case QMetaType::SChar:
-    case QMetaType::UChar:
-        return true;
-    default:
-        return false;
-    }
-}
 
 namespace {
 
@@ -40,12 +23,6 @@ const char *SkipBlanksAndSign(const char *begin, const char *end, bool &negative
         ++begin;
     }
     return begin;
-}
-
-bool IsNumberVariant(const QVariant &value) {
-    const int typeId = value.typeId();
-    return typeId == QMetaType::Bool || typeId == QMetaType::Float || typeId == QMetaType::Double ||
-           IsWholeNumberType(typeId);
 }
 
 int ClampToInt(double value) {
@@ -98,14 +75,14 @@ int stringIntValue(const QString &text) {
 }
 
 double variantDoubleValue(const QVariant &value) {
-    if (IsNumberVariant(value)) return value.toDouble();
+    if (NSIsNumberValue(value)) return value.toDouble();
     if (value.typeId() == QMetaType::QString) return stringDoubleValue(value.toString());
     if (value.typeId() == QMetaType::QByteArray) return stringDoubleValue(QString::fromUtf8(value.toByteArray()));
     return 0.0;
 }
 
 int variantIntValue(const QVariant &value) {
-    if (IsNumberVariant(value)) {
+    if (NSIsNumberValue(value)) {
         if (value.typeId() == QMetaType::Float || value.typeId() == QMetaType::Double)
             return ClampToInt(std::trunc(value.toDouble()));
         if (value.typeId() == QMetaType::Bool) return value.toBool() ? 1 : 0;

@@ -11,10 +11,6 @@ double stringDoubleValue(const QString &text);
 // The integer part of the text's leading number, clamped to the int range.
 int stringIntValue(const QString &text);
 
-// Whether a value of that type id holds a whole number (the integer and character types; not
-// bool).
-bool IsWholeNumberType(int typeId);
-
 // The same for a value: numbers and booleans directly, text as above, anything else 0.
 double variantDoubleValue(const QVariant &value);
 int variantIntValue(const QVariant &value);

@@ -3,6 +3,7 @@
 #include <CocoaFoundation/NSStringNumberValues.h>
 #include <CocoaFoundation/NSStringVersionComparand.h>
 #include <CoreX/CoreMachDebugLog.h>
+#include <Foundation/NSNumber.h>
 
 #include <QDateTime>
 #include <QJsonArray>
@@ -89,7 +90,7 @@ QString NSUIDesignCodes::valueString(const QVariant &value) {
         return text.isNull() ? QStringLiteral("") : text;
     }
     if (type == QMetaType::Bool) return value.toBool() ? QStringLiteral("1") : QStringLiteral("0");
-    if (NSStringNumberValues::IsWholeNumberType(type)) {
+    if (NSIsWholeNumberType(type)) {
         if (type == QMetaType::ULongLong || type == QMetaType::ULong || type == QMetaType::UInt)
             return QString::number(value.toULongLong());
         return QString::number(value.toLongLong());
