@@ -28,6 +28,9 @@ lumora_build() {
     local dir="$1"; shift
     export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/ccache}"
     export CCACHE_MAXSIZE="${CCACHE_MAXSIZE:-5G}"
+    # Paths relative to the checkout, so that several checkouts of the tree share one cache.
+    export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$LUMORA_ROOT}"
+    export CCACHE_NOHASHDIR="${CCACHE_NOHASHDIR:-1}"
     if [ ! -f "$dir/build.ninja" ]; then
         cmake -S "$LUMORA_ROOT" -B "$dir" -G Ninja \
             -DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache "$@"
