@@ -169,7 +169,7 @@ OSErr DecompressSequenceFrameS(ImageSequence seqID, Ptr data, long dataSize, Cod
         const OSErr err = DecodeImage(ImageKind::JPEG, bytes, size_t(dataSize), image);
         if (err != noErr) return err;
         const uint8_t *planes[4] = {image.pixels.data(), nullptr, nullptr, nullptr};
-        const int strides[4] = {image.width * 4, 0, 0, 0};
+        const int strides[4] = {image.stride, 0, 0, 0};
         const PictureSource source{planes, strides, AV_PIX_FMT_RGBA, image.width, image.height, true, false};
         return DrawPictureIntoWorld(&sequence->scaler, source, sequence->world, sequence->dest);
     }

@@ -236,7 +236,7 @@ ComponentResult GraphicsImportDraw(GraphicsImportComponent ci) {
     err = DecodeImage(importer->mFacts.kind, importer->mData.data(), importer->mData.size(), image);
     if (err != noErr) return err;
     const uint8_t *planes[4] = {image.pixels.data(), nullptr, nullptr, nullptr};
-    const int strides[4] = {image.width * 4, 0, 0, 0};
+    const int strides[4] = {image.stride, 0, 0, 0};
     const PictureSource source{planes, strides, AV_PIX_FMT_RGBA, image.width, image.height, true, false};
     return DrawPictureIntoWorld(&importer->mScaler, source, importer->mWorld, dest);
 }

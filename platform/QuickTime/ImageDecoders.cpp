@@ -1,10 +1,14 @@
-// Still-image decoding for the graphics importers: PNG through libpng's simplified API,
-// TIFF through libtiff reading from memory, JPEG in JpegDecoder.c.
+// Still-image decoding for the graphics importers: PNG headers through libpng's simplified
+// API and pixels in PngDecoder.c, TIFF through libtiff reading from memory, JPEG in
+// JpegDecoder.c. Every decoder hands over 8-bit RGBA with straight alpha, the convention of
+// QuickDraw's 32-bit worlds (blending an ARGB picture into another multiplies its colour
+// by its alpha, so the colour must not carry the alpha already).
 #include "ImageDecoders.h"
 
-#include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include <png.h>
 #include <tiffio.h>
@@ -36,17 +40,38 @@ OSErr PngInfo(const uint8_t *data, size_t size, PngImage &png, ImageInfo &info) 
     return ImageSizeAllowed(png.image.width, png.image.height) ? OSErr(noErr) : OSErr(memFullErr);
 }
 
-OSErr PngDecode(const uint8_t *data, size_t size, RGBAImage &out) {
-    PngImage png;
-    ImageInfo info;
-    OSErr err = PngInfo(data, size, png, info);
-    if (err != noErr) return err;
-    png.image.format = PNG_FORMAT_RGBA;
-    std::vector<uint8_t> pixels(size_t(PNG_IMAGE_SIZE(png.image)));
-    if (!png_image_finish_read(&png.image, nullptr, pixels.data(), 0, nullptr)) return codecBadDataErr;
-    out.width = info.width;
-    out.height = info.height;
-    out.pixels = std::move(pixels);
+// Rows for the C decoders: the image's pixels grow as asked.
+unsigned char *GrowPixels(void *context, size_t size) {
+    try {
+        auto &pixels = *static_cast<std::vector<uint8_t> *>(context);
+        pixels.resize(size);
+        return pixels.data();
+    } catch (const std::bad_alloc &) {
+        return nullptr;
+    }
+}
+
+OSErr StatusOf(int status) {
+    switch (status) {
+    case 0: return noErr;
+    case 2: return memFullErr;
+    case 3: return codecUnimpErr;
+    default: return codecBadDataErr;
+    }
+}
+
+using CDecoder = int (*)(const unsigned char *, size_t, int, long long, size_t, size_t, lumora_image_grow, void *,
+                         int *, int *, size_t *);
+
+OSErr DecodeWith(CDecoder decoder, const uint8_t *data, size_t size, RGBAImage &out) {
+    size_t stride = 0;
+    const int status = decoder(data, size, kMaximumImageSide, kMaximumImageBytes, kImageRowAlignment,
+                               kImageTailPadding, GrowPixels, &out.pixels, &out.width, &out.height, &stride);
+    if (status != 0) {
+        out = RGBAImage();
+        return StatusOf(status);
+    }
+    out.stride = int(stride);
     return noErr;
 }
 
@@ -106,23 +131,154 @@ TiffPtr OpenTiff(MemoryFile &file) {
     return TiffPtr(tiff);
 }
 
-OSErr TiffInfo(TIFF *tiff, ImageInfo &info) {
+// What the importers need to know of a TIFF directory.
+struct TiffFacts {
     uint32_t width = 0, height = 0;
-    uint16_t samples = 1, bits = 1, photometric = PHOTOMETRIC_MINISBLACK, extraCount = 0;
+    uint16_t samples = 1, bits = 1, format = SAMPLEFORMAT_UINT, photometric = PHOTOMETRIC_MINISBLACK;
+    uint16_t planar = PLANARCONFIG_CONTIG, compression = COMPRESSION_NONE;
+    uint16_t extraCount = 0;
+    uint16_t alpha = EXTRASAMPLE_UNSPECIFIED;  // the first extra sample's meaning
+    bool tiled = false;
+};
+
+// Floating-point samples (0 to 1) of grey or RGB in strips, 32 bits each; libtiff's RGBA
+// interface reads no floating-point samples, so these are converted here.
+bool FloatTiffDrawable(const TiffFacts &facts) {
+    const int colour = facts.photometric == PHOTOMETRIC_RGB ? 3
+                       : facts.photometric == PHOTOMETRIC_MINISBLACK || facts.photometric == PHOTOMETRIC_MINISWHITE
+                           ? 1
+                           : 0;
+    return facts.format == SAMPLEFORMAT_IEEEFP && facts.bits == 32 && !facts.tiled && colour != 0 &&
+           facts.samples == colour + facts.extraCount;
+}
+
+OSErr TiffInfo(TIFF *tiff, ImageInfo &info, TiffFacts &facts) {
     uint16_t *extra = nullptr;
-    if (!TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width) || !TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height))
+    if (!TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &facts.width) || !TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &facts.height))
         return codecBadDataErr;
-    TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &samples);
-    TIFFGetFieldDefaulted(tiff, TIFFTAG_BITSPERSAMPLE, &bits);
-    TIFFGetFieldDefaulted(tiff, TIFFTAG_EXTRASAMPLES, &extraCount, &extra);
-    if (!TIFFGetField(tiff, TIFFTAG_PHOTOMETRIC, &photometric)) photometric = PHOTOMETRIC_MINISBLACK;
-    info.width = int(width);
-    info.height = int(height);
-    info.color = photometric != PHOTOMETRIC_MINISBLACK && photometric != PHOTOMETRIC_MINISWHITE;
-    info.alpha = extraCount > 0;
-    info.sixteenBit = bits == 16;
-    if (width == 0 || height == 0) return codecBadDataErr;
-    return ImageSizeAllowed(width, height) ? OSErr(noErr) : OSErr(memFullErr);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &facts.samples);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_BITSPERSAMPLE, &facts.bits);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLEFORMAT, &facts.format);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_PLANARCONFIG, &facts.planar);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &facts.compression);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_EXTRASAMPLES, &facts.extraCount, &extra);
+    if (facts.extraCount > 0 && extra != nullptr) facts.alpha = extra[0];
+    if (!TIFFGetField(tiff, TIFFTAG_PHOTOMETRIC, &facts.photometric)) facts.photometric = PHOTOMETRIC_MINISBLACK;
+    facts.tiled = TIFFIsTiled(tiff) != 0;
+    info.width = int(facts.width);
+    info.height = int(facts.height);
+    info.color = facts.photometric != PHOTOMETRIC_MINISBLACK && facts.photometric != PHOTOMETRIC_MINISWHITE;
+    info.alpha = facts.extraCount > 0;
+    info.sixteenBit = facts.bits == 16;
+    if (facts.width == 0 || facts.height == 0) return codecBadDataErr;
+    if (!ImageSizeAllowed(facts.width, facts.height)) return memFullErr;
+    // What the draw cannot convert is refused now, not at the draw.
+    char message[1024];
+    if (!FloatTiffDrawable(facts) && !TIFFRGBAImageOK(tiff, message)) return codecUnimpErr;
+    return noErr;
+}
+
+// The most one byte of a compression scheme's data expands to; 0 for schemes without a
+// useful bound (JPEG, fax, ...). LZW's strings are at most 4096 bytes for a 9-bit code.
+uint64_t TiffExpansion(uint16_t compression) {
+    switch (compression) {
+    case COMPRESSION_NONE: return 1;
+    case COMPRESSION_PACKBITS: return 64;
+    case COMPRESSION_LZW: return 4096;
+    case COMPRESSION_DEFLATE:
+    case COMPRESSION_ADOBE_DEFLATE: return 1032;
+    default: return 0;
+    }
+}
+
+// Whether the strips or tiles the directory names are in the data and could hold the
+// picture: every pixel has at least one sample, and a compressed byte expands at most by
+// TiffExpansion. Checked before anything of the picture's size is allocated.
+bool TiffDataPlausible(TIFF *tiff, const TiffFacts &facts, toff_t size) {
+    const uint32_t count = TIFFNumberOfStrips(tiff);
+    if (count == 0) return false;
+    uint64_t present = 0;
+    for (uint32_t k = 0; k < count; ++k) {
+        int missing = 0;
+        const uint64_t offset = TIFFGetStrileOffsetWithErr(tiff, k, &missing);
+        const uint64_t bytes = missing ? 0 : TIFFGetStrileByteCountWithErr(tiff, k, &missing);
+        if (missing || offset >= size) continue;
+        present += std::min<uint64_t>(bytes, size - offset);
+    }
+    const uint64_t expansion = TiffExpansion(facts.compression);
+    if (present == 0) return false;
+    if (expansion == 0) return true;
+    const uint64_t needed = uint64_t(facts.width) * facts.height * facts.bits / 8;
+    return needed <= present * expansion;
+}
+
+// Associated (premultiplied) colour made straight; a transparent pixel becomes black.
+void Unpremultiply(RGBAImage &image) {
+    for (int y = 0; y < image.height; ++y) {
+        uint8_t *p = image.pixels.data() + size_t(y) * size_t(image.stride);
+        for (int x = 0; x < image.width; ++x, p += 4) {
+            const unsigned a = p[3];
+            if (a == 255) continue;
+            for (int c = 0; c < 3; ++c) p[c] = a == 0 ? 0 : uint8_t(std::min(255u, (p[c] * 255u + a / 2) / a));
+        }
+    }
+}
+
+bool AllocateImage(RGBAImage &out, int width, int height) {
+    try {
+        out.width = width;
+        out.height = height;
+        out.stride = int(ImageStride(width));
+        out.pixels.assign(size_t(out.stride) * size_t(height) + kImageTailPadding, 0);
+        return true;
+    } catch (const std::bad_alloc &) {
+        out = RGBAImage();
+        return false;
+    }
+}
+
+uint8_t FloatByte(float v) {
+    if (!(v > 0)) return 0;  // also NaN
+    if (v >= 1) return 255;
+    return uint8_t(v * 255 + 0.5f);
+}
+
+OSErr TiffDecodeFloat(TIFF *tiff, const TiffFacts &facts, RGBAImage &out) {
+    const int colour = facts.photometric == PHOTOMETRIC_RGB ? 3 : 1;
+    const bool separate = facts.planar == PLANARCONFIG_SEPARATE;
+    const int perRead = separate ? 1 : facts.samples;
+    const tmsize_t lineBytes = TIFFScanlineSize(tiff);
+    if (lineBytes < tmsize_t(sizeof(float)) * perRead * tmsize_t(facts.width)) return codecBadDataErr;
+    std::vector<float> line(size_t(lineBytes) / sizeof(float) + 1);
+    if (!AllocateImage(out, int(facts.width), int(facts.height))) return memFullErr;
+    const int planes = separate ? facts.samples : 1;
+    // Separate planes come one after another: every row of the first, then of the second.
+    for (int plane = 0; plane < planes; ++plane) {
+        for (uint32_t y = 0; y < facts.height; ++y) {
+            if (TIFFReadScanline(tiff, line.data(), y, uint16_t(plane)) != 1) return codecBadDataErr;
+            uint8_t *row = out.pixels.data() + size_t(y) * size_t(out.stride);
+            for (uint32_t x = 0; x < facts.width; ++x) {
+                for (int k = 0; k < perRead; ++k) {
+                    const int sample = separate ? plane : k;
+                    float v = line[size_t(x) * perRead + k];
+                    if (sample < colour && facts.photometric == PHOTOMETRIC_MINISWHITE) v = 1 - v;
+                    uint8_t *p = row + size_t(x) * 4;
+                    if (sample < colour) {
+                        for (int c = 0; c < (colour == 1 ? 3 : 1); ++c) p[colour == 1 ? c : sample] = FloatByte(v);
+                    } else if (sample == colour) {
+                        p[3] = FloatByte(v);
+                    }
+                }
+            }
+        }
+    }
+    if (facts.extraCount == 0) {
+        for (int y = 0; y < out.height; ++y)
+            for (int x = 0; x < out.width; ++x) out.pixels[size_t(y) * size_t(out.stride) + size_t(x) * 4 + 3] = 255;
+    } else if (facts.alpha == EXTRASAMPLE_ASSOCALPHA) {
+        Unpremultiply(out);
+    }
+    return noErr;
 }
 
 OSErr TiffDecode(const uint8_t *data, size_t size, RGBAImage &out) {
@@ -130,22 +286,42 @@ OSErr TiffDecode(const uint8_t *data, size_t size, RGBAImage &out) {
     TiffPtr tiff = OpenTiff(file);
     if (!tiff) return codecBadDataErr;
     ImageInfo info;
-    const OSErr err = TiffInfo(tiff.get(), info);
+    TiffFacts facts;
+    const OSErr err = TiffInfo(tiff.get(), info, facts);
     if (err != noErr) return err;
-    std::vector<uint32_t> raster(size_t(info.width) * size_t(info.height));
+    if (!TiffDataPlausible(tiff.get(), facts, toff_t(size))) return codecBadDataErr;
+    if (facts.format == SAMPLEFORMAT_IEEEFP) return TiffDecodeFloat(tiff.get(), facts, out);
+
+    // libtiff's RGBA interface premultiplies unassociated alpha and passes associated alpha
+    // through. Told that unassociated alpha is associated, it hands over the stored samples,
+    // which are then straight already; truly associated ones are divided afterwards.
+    if (facts.alpha == EXTRASAMPLE_UNASSALPHA) {
+        std::vector<uint16_t> kinds(facts.extraCount, EXTRASAMPLE_UNSPECIFIED);
+        kinds[0] = EXTRASAMPLE_ASSOCALPHA;
+        TIFFSetField(tiff.get(), TIFFTAG_EXTRASAMPLES, facts.extraCount, kinds.data());
+    }
+    std::vector<uint32_t> raster;
+    try {
+        raster.resize(size_t(info.width) * size_t(info.height));
+    } catch (const std::bad_alloc &) {
+        return memFullErr;
+    }
     if (!TIFFReadRGBAImageOriented(tiff.get(), uint32_t(info.width), uint32_t(info.height), raster.data(),
                                    ORIENTATION_TOPLEFT, 1))
         return codecBadDataErr;
-    out.width = info.width;
-    out.height = info.height;
-    out.pixels.resize(raster.size() * 4);
-    uint8_t *p = out.pixels.data();
-    for (uint32_t value : raster) {
-        *p++ = uint8_t(TIFFGetR(value));
-        *p++ = uint8_t(TIFFGetG(value));
-        *p++ = uint8_t(TIFFGetB(value));
-        *p++ = uint8_t(TIFFGetA(value));
+    if (!AllocateImage(out, info.width, info.height)) return memFullErr;
+    for (int y = 0; y < info.height; ++y) {
+        const uint32_t *from = raster.data() + size_t(y) * size_t(info.width);
+        uint8_t *p = out.pixels.data() + size_t(y) * size_t(out.stride);
+        for (int x = 0; x < info.width; ++x) {
+            const uint32_t value = from[x];
+            *p++ = uint8_t(TIFFGetR(value));
+            *p++ = uint8_t(TIFFGetG(value));
+            *p++ = uint8_t(TIFFGetB(value));
+            *p++ = uint8_t(TIFFGetA(value));
+        }
     }
+    if (facts.alpha == EXTRASAMPLE_ASSOCALPHA) Unpremultiply(out);
     return noErr;
 }
 
@@ -153,7 +329,7 @@ OSErr TiffDecode(const uint8_t *data, size_t size, RGBAImage &out) {
 
 bool ImageSizeAllowed(int64_t width, int64_t height) {
     return width > 0 && height > 0 && width <= kMaximumImageSide && height <= kMaximumImageSide &&
-           width * height * 4 <= kMaximumImageBytes;
+           int64_t(ImageStride(width)) * height + int64_t(kImageTailPadding) <= kMaximumImageBytes;
 }
 
 ImageKind DetectImageKind(const uint8_t *data, size_t size) {
@@ -176,14 +352,16 @@ OSErr ReadImageInfo(ImageKind kind, const uint8_t *data, size_t size, ImageInfo 
     }
     case ImageKind::JPEG: {
         int color = 0;
-        if (lumora_jpeg_read_info(data, size, &info.width, &info.height, &color) != 0) return codecBadDataErr;
+        const int status = lumora_jpeg_read_info(data, size, &info.width, &info.height, &color);
+        if (status != 0) return StatusOf(status);
         info.color = color != 0;
         return ImageSizeAllowed(info.width, info.height) ? OSErr(noErr) : OSErr(memFullErr);
     }
     case ImageKind::TIFF: {
         MemoryFile file{data, toff_t(size), 0};
         TiffPtr tiff = OpenTiff(file);
-        return tiff ? TiffInfo(tiff.get(), info) : OSErr(codecBadDataErr);
+        TiffFacts facts;
+        return tiff ? TiffInfo(tiff.get(), info, facts) : OSErr(codecBadDataErr);
     }
     default: return cantFindHandler;
     }
@@ -192,19 +370,12 @@ OSErr ReadImageInfo(ImageKind kind, const uint8_t *data, size_t size, ImageInfo 
 OSErr DecodeImage(ImageKind kind, const uint8_t *data, size_t size, RGBAImage &image) {
     image = RGBAImage();
     switch (kind) {
-    case ImageKind::PNG: return PngDecode(data, size, image);
-    case ImageKind::TIFF: return TiffDecode(data, size, image);
-    case ImageKind::JPEG: {
-        unsigned char *pixels = nullptr;
-        int width = 0, height = 0;
-        const int status =
-            lumora_jpeg_decode_rgba(data, size, kMaximumImageSide, kMaximumImageBytes, &pixels, &width, &height);
-        if (status != 0) return status == 2 ? OSErr(memFullErr) : OSErr(codecBadDataErr);
-        image.width = width;
-        image.height = height;
-        image.pixels.assign(pixels, pixels + size_t(width) * size_t(height) * 4);
-        std::free(pixels);
-        return noErr;
+    case ImageKind::PNG: return DecodeWith(lumora_png_decode_rgba, data, size, image);
+    case ImageKind::JPEG: return DecodeWith(lumora_jpeg_decode_rgba, data, size, image);
+    case ImageKind::TIFF: {
+        const OSErr err = TiffDecode(data, size, image);
+        if (err != noErr) image = RGBAImage();
+        return err;
     }
     default: return cantFindHandler;
     }

@@ -1,6 +1,6 @@
 /* JPEG decoding over libjpeg-turbo. libjpeg reports fatal errors by longjmp back into
- * these functions; only plain C data lives across the jump, and every allocation is
- * reachable from the state released on both paths. */
+ * these functions; only plain C data lives across the jump, libjpeg's allocations are
+ * released with its state on both paths and the rows belong to the caller. */
 #include <setjmp.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -8,6 +8,9 @@
 
 #include <jpeglib.h>
 #include <jerror.h>
+
+/* As declared in ImageDecoders.h. */
+typedef unsigned char *(*lumora_image_grow)(void *context, size_t size);
 
 struct lumora_jpeg_error {
     struct jpeg_error_mgr manager; /* first: libjpeg sees only this part */
@@ -44,61 +47,97 @@ int lumora_jpeg_read_info(const unsigned char *data, size_t size, int *width, in
     *width = (int)info.image_width;
     *height = (int)info.image_height;
     *color = info.num_components >= 3;
+    switch (info.jpeg_color_space) {
+    case JCS_GRAYSCALE:
+    case JCS_RGB:
+    case JCS_YCbCr:
+    case JCS_CMYK:
+    case JCS_YCCK: break;
+    default: /* colour spaces libjpeg cannot convert to RGB */
+        jpeg_destroy_decompress(&info);
+        return 3;
+    }
     jpeg_destroy_decompress(&info);
     return 0;
 }
 
+/* Four-colour JPEGs become RGB: C, M, Y, K are ink amounts (0 none, 255 full), stored
+ * inverted (255 none) by writers that put an Adobe marker in the file. */
+static void lumora_cmyk_to_rgba(unsigned char *row, JDIMENSION width, int inverted) {
+    JDIMENSION x;
+    for (x = 0; x < width; ++x) {
+        unsigned char *p = row + (size_t)x * 4;
+        unsigned c = p[0], m = p[1], y = p[2], k = p[3];
+        if (!inverted) c = 255 - c, m = 255 - m, y = 255 - y, k = 255 - k;
+        p[0] = (unsigned char)((c * k + 127) / 255);
+        p[1] = (unsigned char)((m * k + 127) / 255);
+        p[2] = (unsigned char)((y * k + 127) / 255);
+        p[3] = 255;
+    }
+}
+
+/* The rows go into memory that grows as they are decoded (doubling), so that a header that
+ * claims a big picture over data that is not there costs only the rows the data holds. */
 int lumora_jpeg_decode_rgba(const unsigned char *data, size_t size, int max_side, long long max_bytes,
-                            unsigned char **pixels, int *width, int *height) {
+                            size_t row_alignment, size_t tail_padding, lumora_image_grow grow, void *context,
+                            int *width, int *height, size_t *stride) {
     struct jpeg_decompress_struct info;
     struct lumora_jpeg_error error;
     /* volatile: changed between setjmp and a possible longjmp */
-    unsigned char *volatile buffer = NULL;
     volatile int status = 1;
-    *pixels = NULL;
-    if (data == NULL || size == 0 || size > 0xFFFFFFFFu) return 1;
+    if (data == NULL || size == 0 || size > 0xFFFFFFFFu || grow == NULL) return 1;
     info.err = jpeg_std_error(&error.manager);
     error.manager.error_exit = lumora_jpeg_fail;
     error.manager.emit_message = lumora_jpeg_quiet;
     error.truncated = 0;
     if (setjmp(error.jump) != 0) {
         jpeg_destroy_decompress(&info);
-        free(buffer);
         return status;
     }
     jpeg_create_decompress(&info);
     jpeg_mem_src(&info, data, (unsigned long)size);
     jpeg_read_header(&info, TRUE);
-    if (info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK) {
-        jpeg_destroy_decompress(&info);
-        return 1;  /* four-colour JPEGs are not drawn */
-    }
     if ((long long)info.image_width > max_side || (long long)info.image_height > max_side ||
         (long long)info.image_width * info.image_height * 4 > max_bytes) {
         jpeg_destroy_decompress(&info);
         return 2;
     }
-    info.out_color_space = JCS_EXT_RGBA;
-    jpeg_start_decompress(&info);
+    /* libjpeg's own buffers (a progressive picture's coefficients) have the same bound;
+     * past it libjpeg fails for want of a backing store. */
+    info.mem->max_memory_to_use = (long)max_bytes;
     {
-        const size_t stride = (size_t)info.output_width * 4;
-        buffer = (unsigned char *)malloc(stride * info.output_height);
-        if (buffer == NULL) {
-            status = 2;
-            longjmp(error.jump, 1);
-        }
+        const int cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
+        const int inverted = cmyk && info.saw_Adobe_marker;
+        size_t row_bytes;
+        JDIMENSION rows = 0;
+        unsigned char *buffer = NULL;
+        info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_RGBA;
+        jpeg_start_decompress(&info);
+        if (info.output_components != 4) longjmp(error.jump, 1);
+        row_bytes = ((size_t)info.output_width * 4 + row_alignment - 1) & ~(row_alignment - 1);
         /* A truncated stream makes libjpeg pad with grey and warn: that is bad data. */
         while (info.output_scanline < info.output_height) {
-            JSAMPROW row = buffer + stride * info.output_scanline;
+            JSAMPROW row;
+            if (info.output_scanline == rows) {
+                rows = rows < 8 ? 8 : rows * 2;
+                if (rows > info.output_height) rows = info.output_height;
+                buffer = grow(context, row_bytes * rows + tail_padding);
+                if (buffer == NULL) {
+                    status = 2;
+                    longjmp(error.jump, 1);
+                }
+            }
+            row = buffer + row_bytes * info.output_scanline;
             jpeg_read_scanlines(&info, &row, 1);
             if (error.truncated) longjmp(error.jump, 1);
+            if (cmyk) lumora_cmyk_to_rgba(row, info.output_width, inverted);
         }
         jpeg_finish_decompress(&info);
         if (error.truncated) longjmp(error.jump, 1);
+        *stride = row_bytes;
     }
     *width = (int)info.output_width;
     *height = (int)info.output_height;
-    *pixels = buffer;
     jpeg_destroy_decompress(&info);
     return 0;
 }

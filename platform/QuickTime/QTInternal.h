@@ -36,10 +36,12 @@ struct WorldGeometry {
 bool GetLiveWorld(GWorldPtr world, WorldGeometry &geometry);
 bool IsLiveWorld(GWorldPtr world);
 
-// An 8-bit RGBA picture (straight alpha), rows packed.
+// An 8-bit RGBA picture (straight alpha). Rows are stride bytes apart, padded as libswscale
+// needs to read them (see ImageDecoders.h).
 struct RGBAImage {
     int width = 0;
     int height = 0;
+    int stride = 0;
     std::vector<uint8_t> pixels;
 };
 

@@ -1,5 +1,6 @@
 #include "support/media/TestMedia.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -62,9 +63,12 @@ bool WritePNG(const std::string &path, int width, int height, const std::vector<
     return std::fclose(file) == 0 && ok;
 }
 
-bool WriteJPEG(const std::string &path, int width, int height, const std::vector<uint8_t> &rgba) {
+bool WriteJPEG(const std::string &path, int width, int height, const std::vector<uint8_t> &rgba,
+               JpegColour colour) {
     FILE *file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) return false;
+    const bool cmyk = colour != JpegColour::RGB;
+    const int components = cmyk ? 4 : 3;
     jpeg_compress_struct cinfo;
     jpeg_error_mgr jerr;
     cinfo.err = jpeg_std_error(&jerr);
@@ -72,14 +76,28 @@ bool WriteJPEG(const std::string &path, int width, int height, const std::vector
     jpeg_stdio_dest(&cinfo, file);
     cinfo.image_width = JDIMENSION(width);
     cinfo.image_height = JDIMENSION(height);
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
+    cinfo.input_components = components;
+    cinfo.in_color_space = cmyk ? JCS_CMYK : JCS_RGB;
     jpeg_set_defaults(&cinfo);
+    if (colour == JpegColour::PlainCMYK) cinfo.write_Adobe_marker = FALSE;
     jpeg_set_quality(&cinfo, 95, TRUE);
     jpeg_start_compress(&cinfo, TRUE);
-    std::vector<uint8_t> row(size_t(width) * 3);
+    std::vector<uint8_t> row(size_t(width) * components);
     for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) std::memcpy(&row[size_t(x) * 3], &rgba[(size_t(y) * width + x) * 4], 3);
+        for (int x = 0; x < width; ++x) {
+            const uint8_t *p = &rgba[(size_t(y) * width + x) * 4];
+            uint8_t *out = &row[size_t(x) * components];
+            if (!cmyk) {
+                std::memcpy(out, p, 3);
+                continue;
+            }
+            // Ink: K takes the darkness, C, M, Y what is left of each channel.
+            const int most = std::max({p[0], p[1], p[2]});
+            for (int c = 0; c < 3; ++c) out[c] = uint8_t(most == 0 ? 0 : (most - p[c]) * 255 / most);
+            out[3] = uint8_t(255 - most);
+            if (colour == JpegColour::AdobeCMYK)
+                for (int c = 0; c < 4; ++c) out[c] = uint8_t(255 - out[c]);
+        }
         JSAMPROW rows[1] = {row.data()};
         jpeg_write_scanlines(&cinfo, rows, 1);
     }
@@ -88,21 +106,42 @@ bool WriteJPEG(const std::string &path, int width, int height, const std::vector
     return std::fclose(file) == 0;
 }
 
-bool WriteTIFF(const std::string &path, int width, int height, const std::vector<uint8_t> &rgba) {
+bool WriteTIFF(const std::string &path, int width, int height, const std::vector<uint8_t> &rgba, TiffAlpha alpha,
+               bool floatSamples) {
     TIFF *tiff = TIFFOpen(path.c_str(), "w");
     if (tiff == nullptr) return false;
+    const int samples = alpha == TiffAlpha::None ? 3 : 4;
+    const int bytes = floatSamples ? 4 : 1;
     TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, uint32_t(width));
     TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, uint32_t(height));
-    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, uint16_t(3));
-    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, uint16_t(8));
+    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, uint16_t(samples));
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, uint16_t(bytes * 8));
+    TIFFSetField(tiff, TIFFTAG_SAMPLEFORMAT, uint16_t(floatSamples ? SAMPLEFORMAT_IEEEFP : SAMPLEFORMAT_UINT));
     TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, uint16_t(PHOTOMETRIC_RGB));
     TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, uint16_t(PLANARCONFIG_CONTIG));
     TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, uint32_t(4));
     TIFFSetField(tiff, TIFFTAG_COMPRESSION, uint16_t(COMPRESSION_LZW));
-    std::vector<uint8_t> row(size_t(width) * 3);
+    if (alpha != TiffAlpha::None) {
+        const uint16_t kind = alpha == TiffAlpha::Associated ? EXTRASAMPLE_ASSOCALPHA : EXTRASAMPLE_UNASSALPHA;
+        TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, uint16_t(1), &kind);
+    }
+    std::vector<uint8_t> row(size_t(width) * samples * bytes);
     bool ok = true;
     for (int y = 0; y < height && ok; ++y) {
-        for (int x = 0; x < width; ++x) std::memcpy(&row[size_t(x) * 3], &rgba[(size_t(y) * width + x) * 4], 3);
+        for (int x = 0; x < width; ++x) {
+            const uint8_t *p = &rgba[(size_t(y) * width + x) * 4];
+            for (int c = 0; c < samples; ++c) {
+                // Associated colour is premultiplied, rounded as 8-bit writers round it.
+                const double value = c < 3 && alpha == TiffAlpha::Associated ? p[c] * p[3] / 255.0 : p[c];
+                uint8_t *out = &row[(size_t(x) * samples + c) * bytes];
+                if (floatSamples) {
+                    const float f = float(value / 255.0);
+                    std::memcpy(out, &f, 4);
+                } else {
+                    *out = uint8_t(value + 0.5);
+                }
+            }
+        }
         ok = TIFFWriteScanline(tiff, row.data(), uint32_t(y), 0) == 1;
     }
     TIFFClose(tiff);

@@ -27,10 +27,19 @@ constexpr Colour kQuadrantColours[4] = {kRed, kGreen, kBlue, kWhite};
 // sample's byte repeated.
 bool WritePNG(const std::string &path, int width, int height, const std::vector<uint8_t> &rgba, bool alpha,
               bool sixteenBit = false);
+// How a JPEG stores its colour: three components, or four-colour ink (CMYK) as most writers
+// store it (inverted, with an Adobe marker) or plain (ink amounts, no Adobe marker).
+enum class JpegColour { RGB, AdobeCMYK, PlainCMYK };
 // A baseline JPEG (quality 95) of the picture's RGB.
-bool WriteJPEG(const std::string &path, int width, int height, const std::vector<uint8_t> &rgba);
-// An 8-bit RGB TIFF (LZW, strips of four rows) of the picture's RGB.
-bool WriteTIFF(const std::string &path, int width, int height, const std::vector<uint8_t> &rgba);
+bool WriteJPEG(const std::string &path, int width, int height, const std::vector<uint8_t> &rgba,
+               JpegColour colour = JpegColour::RGB);
+// What a TIFF's fourth sample is: nothing (RGB only), associated alpha (the colour stored
+// premultiplied by it) or unassociated alpha (the colour stored as it is).
+enum class TiffAlpha { None, Associated, Unassociated };
+// An RGB or RGBA TIFF (LZW, strips of four rows) of the picture, 8-bit or (floatSamples)
+// 32-bit floating-point samples from 0 to 1.
+bool WriteTIFF(const std::string &path, int width, int height, const std::vector<uint8_t> &rgba,
+               TiffAlpha alpha = TiffAlpha::None, bool floatSamples = false);
 
 // A kMovieWidth x kMovieHeight movie of solid frames, one colour each, at `fps` frames per
 // second, a key frame every third frame. codec "mjpeg" or "mpeg4"; the container comes
