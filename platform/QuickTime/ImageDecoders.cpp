@@ -246,38 +246,44 @@ uint8_t FloatByte(float v) {
 OSErr TiffDecodeFloat(TIFF *tiff, const TiffFacts &facts, RGBAImage &out) {
     const int colour = facts.photometric == PHOTOMETRIC_RGB ? 3 : 1;
     const bool separate = facts.planar == PLANARCONFIG_SEPARATE;
+    const bool associated = facts.alpha == EXTRASAMPLE_ASSOCALPHA;
     const int perRead = separate ? 1 : facts.samples;
     const tmsize_t lineBytes = TIFFScanlineSize(tiff);
     if (lineBytes < tmsize_t(sizeof(float)) * perRead * tmsize_t(facts.width)) return codecBadDataErr;
     std::vector<float> line(size_t(lineBytes) / sizeof(float) + 1);
     if (!AllocateImage(out, int(facts.width), int(facts.height))) return memFullErr;
+    // Contiguous samples are converted a pixel at a time (associated colour divided before
+    // it is rounded); separate planes come one after another, every row of the first, then
+    // of the second.
     const int planes = separate ? facts.samples : 1;
-    // Separate planes come one after another: every row of the first, then of the second.
     for (int plane = 0; plane < planes; ++plane) {
         for (uint32_t y = 0; y < facts.height; ++y) {
             if (TIFFReadScanline(tiff, line.data(), y, uint16_t(plane)) != 1) return codecBadDataErr;
-            uint8_t *row = out.pixels.data() + size_t(y) * size_t(out.stride);
-            for (uint32_t x = 0; x < facts.width; ++x) {
+            uint8_t *p = out.pixels.data() + size_t(y) * size_t(out.stride);
+            const float *in = line.data();
+            for (uint32_t x = 0; x < facts.width; ++x, p += 4, in += perRead) {
+                float v[4] = {0, 0, 0, 1};
                 for (int k = 0; k < perRead; ++k) {
                     const int sample = separate ? plane : k;
-                    float v = line[size_t(x) * perRead + k];
-                    if (sample < colour && facts.photometric == PHOTOMETRIC_MINISWHITE) v = 1 - v;
-                    uint8_t *p = row + size_t(x) * 4;
-                    if (sample < colour) {
-                        for (int c = 0; c < (colour == 1 ? 3 : 1); ++c) p[colour == 1 ? c : sample] = FloatByte(v);
-                    } else if (sample == colour) {
-                        p[3] = FloatByte(v);
-                    }
+                    if (sample < colour) v[sample] = facts.photometric == PHOTOMETRIC_MINISWHITE ? 1 - in[k] : in[k];
+                    else if (sample == colour) v[3] = in[k];
                 }
+                if (colour == 1) v[1] = v[2] = v[0];
+                if (separate) {
+                    const int sample = plane;
+                    if (sample < colour)
+                        for (int c = colour == 1 ? 0 : sample; c < (colour == 1 ? 3 : sample + 1); ++c) p[c] = FloatByte(v[c]);
+                    else if (sample == colour) p[3] = FloatByte(v[3]);
+                    if (plane == 0 && facts.extraCount == 0) p[3] = 255;
+                    continue;
+                }
+                if (associated && v[3] > 0)
+                    for (int c = 0; c < 3; ++c) v[c] /= v[3];
+                for (int c = 0; c < 4; ++c) p[c] = FloatByte(v[c]);
             }
         }
     }
-    if (facts.extraCount == 0) {
-        for (int y = 0; y < out.height; ++y)
-            for (int x = 0; x < out.width; ++x) out.pixels[size_t(y) * size_t(out.stride) + size_t(x) * 4 + 3] = 255;
-    } else if (facts.alpha == EXTRASAMPLE_ASSOCALPHA) {
-        Unpremultiply(out);
-    }
+    if (separate && associated) Unpremultiply(out);
     return noErr;
 }
 

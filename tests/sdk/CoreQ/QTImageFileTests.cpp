@@ -52,7 +52,11 @@ protected:
         else if (name == "rgb16.png") ok = WritePNG(path, kWidth, kHeight, mPicture, false, true);
         else if (name == "rgba16.png") ok = WritePNG(path, kWidth, kHeight, mPicture, true, true);
         else if (name == "picture.jpg") ok = WriteJPEG(path, kWidth, kHeight, mPicture);
+        else if (name == "cmyk.jpg") ok = WriteJPEG(path, kWidth, kHeight, mPicture, JpegColour::AdobeCMYK);
         else if (name == "picture.tif") ok = WriteTIFF(path, kWidth, kHeight, mPicture);
+        else if (name == "associated.tif") ok = WriteTIFF(path, kWidth, kHeight, mPicture, TiffAlpha::Associated);
+        else if (name == "unassociated.tif") ok = WriteTIFF(path, kWidth, kHeight, mPicture, TiffAlpha::Unassociated);
+        else if (name == "float.tif") ok = WriteTIFF(path, kWidth, kHeight, mPicture, TiffAlpha::None, true);
         EXPECT_TRUE(ok) << name;
         return path;
     }
@@ -93,6 +97,10 @@ const struct FormatCase {
     {"rgb.png", MakeFourCharCode("PNGf"), 3, 8, 0},
     {"picture.jpg", MakeFourCharCode("JPEG"), 3, 8, 12},
     {"picture.tif", MakeFourCharCode("TIFF"), 3, 8, 0},
+    {"cmyk.jpg", MakeFourCharCode("JPEG"), 3, 8, 12},
+    {"associated.tif", MakeFourCharCode("TIFF"), 4, 8, 0},
+    {"unassociated.tif", MakeFourCharCode("TIFF"), 4, 8, 0},
+    {"float.tif", MakeFourCharCode("TIFF"), 3, 8, 0},
 };
 
 TEST_F(QTImageFileTest, EachFormatLoadsAndDrawsScaledUpAndDown) {
