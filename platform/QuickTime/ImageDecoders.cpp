@@ -179,7 +179,7 @@ OSErr TiffInfo(TIFF *tiff, ImageInfo &info, TiffFacts &facts) {
 }
 
 // The most one byte of a compression scheme's data expands to; 0 for schemes without a
-// useful bound (JPEG, fax, ...). LZW's strings are at most 4096 bytes for a 9-bit code.
+// useful bound (JPEG, fax, ...). An LZW code (9 bits or more) stands for at most 4096 bytes.
 uint64_t TiffExpansion(uint16_t compression) {
     switch (compression) {
     case COMPRESSION_NONE: return 1;
