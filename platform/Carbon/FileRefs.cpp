@@ -13,6 +13,7 @@
 #include <unicode/unorm2.h>
 #include <unicode/ustring.h>
 
+#include <CoreFoundation/CFStringUTF.h>
 #include <CoreFoundation/CFURL.h>
 
 namespace lumora::carbon {
@@ -91,12 +92,10 @@ OSErr NameFromUnicode(UniCharCount length, const UniChar *units, std::string &na
     if (length == 0) return errFSMissingName;
     if (units == nullptr) return paramErr;
     if (length > 255) return errFSNameTooLong;
-    char buffer[255 * 3 + 1];
-    int32_t written = 0;
-    UErrorCode error = U_ZERO_ERROR;
-    u_strToUTF8(buffer, int32_t(sizeof buffer), &written, reinterpret_cast<const UChar *>(units), int32_t(length), &error);
-    if (U_FAILURE(error)) return bdNamErr;  // an unpaired surrogate
-    std::string converted(buffer, size_t(written));
+    std::string converted;
+    if (!cf::utf::AppendUTF16AsUTF8(std::u16string_view(reinterpret_cast<const char16_t *>(units), length), converted,
+                                    cf::utf::OnInvalid::Fail))
+        return bdNamErr;  // an unpaired surrogate
     const OSErr status = CheckName(converted);
     if (status != noErr) return status;
     name = std::move(converted);
@@ -113,15 +112,13 @@ OSErr FolderAndName(const FSRef &parentRef, UniCharCount nameLength, const UniCh
 }
 
 OSErr UnicodeFromName(const std::string &name, HFSUniStr255 &unicode) {
-    UChar buffer[256];
-    int32_t written = 0;
-    UErrorCode error = U_ZERO_ERROR;
-    u_strFromUTF8WithSub(buffer, 256, &written, name.data(), int32_t(name.size()), 0xFFFD, nullptr, &error);
-    if (error == U_BUFFER_OVERFLOW_ERROR || written > 255) return errFSNameTooLong;
-    if (U_FAILURE(error)) return paramErr;
+    std::u16string units;
+    if (name.size() > 255 * 4) return errFSNameTooLong;  // more than 255 units whatever the bytes are
+    cf::utf::AppendUTF8AsUTF16(name, units, cf::utf::OnInvalid::Replace);
+    if (units.size() > 255) return errFSNameTooLong;
     HFSUniStr255 made{};
-    made.length = UInt16(written);
-    std::memcpy(made.unicode, buffer, size_t(written) * sizeof(UChar));
+    made.length = UInt16(units.size());
+    std::memcpy(made.unicode, units.data(), units.size() * sizeof(UniChar));
     unicode = made;
     return noErr;
 }

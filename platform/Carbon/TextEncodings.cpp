@@ -1,6 +1,10 @@
 // Text encodings, the Unicode Converter and the Text Encoding Converter over ICU, and the
 // Script Manager's region.
 //
+// UTF-8 and UTF-16 follow the system's one definition (CoreFoundation/CFStringUTF.h); the
+// legacy encodings are ICU's tables, which Core Foundation reads too, so both layers give a
+// byte the same character.
+//
 // A conversion decodes the whole input into UTF-16 (remembering where each unit came
 // from), cuts it into segments that normalisation never joins (a base character with its
 // combining marks), normalises each segment as the output asks, encodes it and copies whole
@@ -9,6 +13,7 @@
 #include <Carbon/Script.h>
 #include <Carbon/TextEncodingConverter.h>
 #include <Carbon/UnicodeConverter.h>
+#include <CoreFoundation/CFStringUTF.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -23,7 +28,6 @@
 #include <unicode/uset.h>
 #include <unicode/ustring.h>
 #include <unicode/utf16.h>
-#include <unicode/utf8.h>
 
 namespace lumora::carbon {
 
@@ -288,55 +292,35 @@ OSStatus TextConverter::Decode(const UInt8 *source, size_t sourceLength, OptionB
         const size_t count = sourceLength / 2;
         std::u16string units(count, u'\0');
         std::memcpy(units.data(), source, sourceLength);
-        for (size_t i = 0; i < count; ++i) {
-            const char16_t unit = units[i];
-            if (U16_IS_LEAD(unit)) {
-                if (i + 1 == count) {
-                    consumed = i * 2;
-                    return kTECPartialCharErr;
-                }
-                if (!U16_IS_TRAIL(units[i + 1])) {
-                    consumed = i * 2;
-                    return kTextMalformedInputErr;
-                }
-                text.push_back(unit);
-                text.push_back(units[i + 1]);
-                offsets.push_back(i * 2);
-                offsets.push_back(i * 2);
-                ++i;
-            } else if (U16_IS_TRAIL(unit)) {
+        for (size_t i = 0; i < count;) {
+            const cf::utf::Decoded character = cf::utf::DecodeUTF16(units.data() + i, count - i);
+            if (character.verdict != cf::utf::Verdict::Valid) {
                 consumed = i * 2;
-                return kTextMalformedInputErr;
-            } else {
-                text.push_back(unit);
+                return character.verdict == cf::utf::Verdict::Truncated ? kTECPartialCharErr : kTextMalformedInputErr;
+            }
+            for (size_t k = 0; k < character.length; ++k) {
+                text.push_back(units[i + k]);
                 offsets.push_back(i * 2);
             }
+            i += character.length;
         }
         return noErr;
     }
     if (mFrom.form == Form::UTF8) {
-        const int32_t length = int32_t(std::min<size_t>(sourceLength, INT32_MAX));
-        int32_t i = 0;
-        while (i < length) {
-            const int32_t start = i;
-            UChar32 c;
-            U8_NEXT(source, i, length, c);
-            if (c < 0) {
-                consumed = size_t(start);
+        for (size_t i = 0; i < sourceLength;) {
+            const cf::utf::Decoded character = cf::utf::DecodeUTF8(source + i, sourceLength - i);
+            if (character.verdict != cf::utf::Verdict::Valid) {
+                consumed = i;
                 // A valid beginning cut by the end of the input is a partial character.
-                const int32_t expected = 1 + U8_COUNT_TRAIL_BYTES(source[start]);
-                const bool partial = expected > 1 && start + expected > length && i == length;
-                return partial ? kTECPartialCharErr : kTextMalformedInputErr;
+                return character.verdict == cf::utf::Verdict::Truncated ? kTECPartialCharErr : kTextMalformedInputErr;
             }
-            if (c > 0xFFFF) {
-                text.push_back(char16_t(U16_LEAD(c)));
-                text.push_back(char16_t(U16_TRAIL(c)));
-                offsets.push_back(size_t(start));
-                offsets.push_back(size_t(start));
-            } else {
-                text.push_back(char16_t(c));
-                offsets.push_back(size_t(start));
+            char16_t units[2];
+            const size_t count = cf::utf::EncodeUTF16(character.value, units);
+            for (size_t k = 0; k < count; ++k) {
+                text.push_back(units[k]);
+                offsets.push_back(i);
             }
+            i += character.length;
         }
         return noErr;
     }
@@ -388,19 +372,7 @@ OSStatus TextConverter::Encode(const std::u16string &segment, OptionBits flags, 
     }
     UErrorCode error = U_ZERO_ERROR;
     if (mTo.form == Form::UTF8) {
-        char buffer[64];
-        std::vector<char> large;
-        char *out = buffer;
-        int32_t capacity = int32_t(sizeof buffer);
-        if (length * 3 > capacity) {
-            large.resize(size_t(length) * 3);
-            out = large.data();
-            capacity = int32_t(large.size());
-        }
-        int32_t written = 0;
-        u_strToUTF8(out, capacity, &written, units, length, &error);
-        if (U_FAILURE(error)) return kTextMalformedInputErr;
-        bytes.assign(out, size_t(written));
+        if (!cf::utf::AppendUTF16AsUTF8(segment, bytes, cf::utf::OnInvalid::Fail)) return kTextMalformedInputErr;
         return noErr;
     }
     UConverter *converter = mEncoder.converter;

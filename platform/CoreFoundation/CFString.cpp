@@ -1,6 +1,7 @@
 // Strings: UTF-16 units in a std::u16string; immutable strings also keep the 8-bit text
 // they were made from, so that CFStringGetCStringPtr can answer it without converting.
 #include <CoreFoundation/CFInternal.h>
+#include <CoreFoundation/CFStringUTF.h>
 
 #include <algorithm>
 #include <climits>
@@ -100,28 +101,15 @@ CFStringRef CreateStringFromUTF8(std::string_view text) {
 
 bool UTF8(CFStringRef string, std::string &text) {
     if (String(string) == nullptr) return false;
-    const std::u16string_view units = Units(string);
-    const EncodeResult size = Encode(units, kCFStringEncodingUTF8, 0, false, nullptr, 0);
-    if (size_t(size.units) != units.size()) return false;
-    text.resize(size_t(size.bytes));
-    Encode(units, kCFStringEncodingUTF8, 0, false, reinterpret_cast<UInt8 *>(text.data()), size.bytes);
+    std::string made;
+    if (!utf::AppendUTF16AsUTF8(Units(string), made, utf::OnInvalid::Fail)) return false;
+    text = std::move(made);
     return true;
 }
 
 std::string UTF8Lossy(std::u16string_view units) {
     std::string text;
-    while (!units.empty()) {
-        const EncodeResult size = Encode(units, kCFStringEncodingUTF8, 0, false, nullptr, 0);
-        const size_t at = text.size();
-        text.resize(at + size_t(size.bytes));
-        Encode(units.substr(0, size_t(size.units)), kCFStringEncodingUTF8, 0, false,
-               reinterpret_cast<UInt8 *>(text.data() + at), size.bytes);
-        units.remove_prefix(size_t(size.units));
-        if (!units.empty()) {  // a lone surrogate
-            text += "\xEF\xBF\xBD";
-            units.remove_prefix(1);
-        }
-    }
+    utf::AppendUTF16AsUTF8(units, text, utf::OnInvalid::Replace);
     return text;
 }
 

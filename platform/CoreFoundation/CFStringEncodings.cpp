@@ -1,25 +1,26 @@
 // Conversions between UTF-16 units and the encodings the system uses.
 //
-// UTF-8, UTF-16, ASCII and NonLossyASCII are converted here. The single-byte encodings are
-// table driven: Mac Roman, Windows Latin 1 and ISO Latin 1 tables are read once from the C
-// library's iconv ("MACINTOSH", "CP1252", "ISO-8859-1"); NeXTSTEP Latin, which iconv lacks,
-// has its own table below.
+// UTF-8 and UTF-16 follow the one definition of CFStringUTF.h; ASCII and NonLossyASCII are
+// converted here. The single-byte encodings are table driven: Mac Roman, Windows Latin 1
+// and ISO Latin 1 tables are read once from ICU ("macintosh", "windows-1252",
+// "ISO-8859-1"), the same source the Carbon text converters use, so both layers give every
+// byte the same character (Mac Roman 0xC6 is U+2206 INCREMENT, 0xF0 the Apple logo U+F8FF).
+// NeXTSTEP Latin, which ICU lacks, has its own table below.
 #include <CoreFoundation/CFInternal.h>
+#include <CoreFoundation/CFStringUTF.h>
 
 #include <array>
 #include <bit>
 #include <cstring>
-#include <iconv.h>
 #include <unordered_map>
+
+#include <unicode/ucnv.h>
 
 namespace cf::encoding {
 
 namespace {
 
 constexpr UniChar kNoCharacter = 0xFFFF;  // a byte without a character in a table
-
-bool IsHighSurrogate(UniChar unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool IsLowSurrogate(UniChar unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
 // A single-byte encoding: one character per byte, ASCII below 0x80 in every table here.
 struct ByteTable {
@@ -34,31 +35,32 @@ struct ByteTable {
     }
 };
 
-ByteTable TableFromIconv(const char *name) {
+// The table of an ICU converter: every byte that decodes to one UTF-16 unit by an exact
+// (round-trip) mapping.
+ByteTable TableFromICU(const char *name) {
     ByteTable table;
     table.toUnicode.fill(kNoCharacter);
-    iconv_t converter = ::iconv_open("UTF-16LE", name);
-    if (converter == reinterpret_cast<iconv_t>(-1)) return table;  // not available
+    UErrorCode error = U_ZERO_ERROR;
+    UConverter *converter = ucnv_open(name, &error);
+    if (U_FAILURE(error)) return table;  // not available
+    ucnv_setToUCallBack(converter, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &error);
+    ucnv_setFallback(converter, false);
     for (int byte = 0; byte < 256; ++byte) {
-        char in = static_cast<char>(byte);
-        char out[8];
-        char *inPtr = &in;
-        char *outPtr = out;
-        size_t inLeft = 1, outLeft = sizeof out;
-        ::iconv(converter, nullptr, nullptr, nullptr, nullptr);
-        const size_t result = ::iconv(converter, &inPtr, &inLeft, &outPtr, &outLeft);
-        if (result != size_t(-1) && inLeft == 0 && sizeof out - outLeft == 2)
-            table.toUnicode[byte] = UniChar(UInt8(out[0]) | UInt8(out[1]) << 8);
+        const char in = static_cast<char>(byte);
+        UChar out[4];
+        error = U_ZERO_ERROR;
+        ucnv_resetToUnicode(converter);
+        const int32_t length = ucnv_toUChars(converter, out, 4, &in, 1, &error);
+        if (U_SUCCESS(error) && length == 1 && !utf::IsSurrogate(out[0]) && out[0] != 0xFFFD)
+            table.toUnicode[byte] = UniChar(out[0]);
     }
-    ::iconv_close(converter);
+    ucnv_close(converter);
     return table;
 }
 
 const ByteTable &MacRomanTable() {
     static const ByteTable table = [] {
-        ByteTable made = TableFromIconv("MACINTOSH");
-        // The Apple logo is U+F8FF in every Mac text; iconv gives another private character.
-        if (made.toUnicode[0xF0] != kNoCharacter) made.toUnicode[0xF0] = 0xF8FF;
+        ByteTable made = TableFromICU("macintosh");
         made.finish();
         return made;
     }();
@@ -67,7 +69,11 @@ const ByteTable &MacRomanTable() {
 
 const ByteTable &WindowsLatin1Table() {
     static const ByteTable table = [] {
-        ByteTable made = TableFromIconv("CP1252");
+        ByteTable made = TableFromICU("windows-1252");
+        // Windows leaves 0x81, 0x8D, 0x8F, 0x90 and 0x9D unassigned; ICU carries them over as
+        // the C1 controls of the same value, which are no characters of this encoding.
+        for (int byte = 0x80; byte < 0xA0; ++byte)
+            if (made.toUnicode[byte] == UniChar(byte)) made.toUnicode[byte] = kNoCharacter;
         made.finish();
         return made;
     }();
@@ -76,7 +82,7 @@ const ByteTable &WindowsLatin1Table() {
 
 const ByteTable &ISOLatin1Table() {
     static const ByteTable table = [] {
-        ByteTable made = TableFromIconv("ISO-8859-1");
+        ByteTable made = TableFromICU("ISO-8859-1");
         made.finish();
         return made;
     }();
@@ -141,49 +147,6 @@ void WriteUnit(UInt8 *bytes, UniChar unit, ByteOrder order) {
     }
 }
 
-void AppendCodePoint(std::u16string &out, UInt32 codePoint) {
-    if (codePoint < 0x10000) {
-        out.push_back(char16_t(codePoint));
-    } else {
-        codePoint -= 0x10000;
-        out.push_back(char16_t(0xD800 + (codePoint >> 10)));
-        out.push_back(char16_t(0xDC00 + (codePoint & 0x3FF)));
-    }
-}
-
-bool DecodeUTF8(const UInt8 *bytes, size_t length, std::u16string &out) {
-    size_t i = 0;
-    while (i < length) {
-        const UInt8 lead = bytes[i];
-        if (lead < 0x80) {
-            out.push_back(lead);
-            ++i;
-            continue;
-        }
-        size_t count;
-        UInt32 codePoint, minimum;
-        if ((lead & 0xE0) == 0xC0) {
-            count = 1, codePoint = lead & 0x1F, minimum = 0x80;
-        } else if ((lead & 0xF0) == 0xE0) {
-            count = 2, codePoint = lead & 0x0F, minimum = 0x800;
-        } else if ((lead & 0xF8) == 0xF0) {
-            count = 3, codePoint = lead & 0x07, minimum = 0x10000;
-        } else {
-            return false;
-        }
-        if (length - i <= count) return false;  // truncated sequence
-        for (size_t k = 1; k <= count; ++k) {
-            if ((bytes[i + k] & 0xC0) != 0x80) return false;
-            codePoint = codePoint << 6 | (bytes[i + k] & 0x3F);
-        }
-        // Overlong forms, encoded surrogates and values past U+10FFFF are not UTF-8.
-        if (codePoint < minimum || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF)) return false;
-        AppendCodePoint(out, codePoint);
-        i += count + 1;
-    }
-    return true;
-}
-
 int HexValue(UInt8 c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -234,36 +197,23 @@ bool DecodeNonLossyASCII(const UInt8 *bytes, size_t length, std::u16string &out)
 }
 
 // Encodes the character at units[index] into bytes; consumed receives the units it takes
-// (2 for a surrogate pair). False when the encoding cannot represent it.
+// (2 for a surrogate pair). False when the encoding cannot represent it; a lone surrogate
+// has no form in any encoding but NonLossyASCII.
 bool EncodeCharacter(std::u16string_view units, size_t index, CFStringEncoding encoding, UInt8 *bytes,
                      size_t &count, size_t &consumed) {
     const UniChar unit = units[index];
-    const bool pair = IsHighSurrogate(unit) && index + 1 < units.size() && IsLowSurrogate(units[index + 1]);
+    const utf::Decoded character = utf::DecodeUTF16(units.data() + index, units.size() - index);
+    const bool pair = character.verdict == utf::Verdict::Valid && character.length == 2;
     consumed = pair ? 2 : 1;
     switch (encoding) {
-    case kCFStringEncodingUTF8: {
-        if (unit < 0x80) {
-            bytes[0] = UInt8(unit), count = 1;
-        } else if (unit < 0x800) {
-            bytes[0] = UInt8(0xC0 | unit >> 6), bytes[1] = UInt8(0x80 | (unit & 0x3F)), count = 2;
-        } else if (pair) {
-            const UInt32 codePoint = 0x10000 + ((UInt32(unit) - 0xD800) << 10) + (units[index + 1] - 0xDC00);
-            bytes[0] = UInt8(0xF0 | codePoint >> 18);
-            bytes[1] = UInt8(0x80 | ((codePoint >> 12) & 0x3F));
-            bytes[2] = UInt8(0x80 | ((codePoint >> 6) & 0x3F));
-            bytes[3] = UInt8(0x80 | (codePoint & 0x3F));
-            count = 4;
-        } else if (IsHighSurrogate(unit) || IsLowSurrogate(unit)) {
-            return false;  // a lone surrogate has no UTF-8 form
-        } else {
-            bytes[0] = UInt8(0xE0 | unit >> 12), bytes[1] = UInt8(0x80 | ((unit >> 6) & 0x3F));
-            bytes[2] = UInt8(0x80 | (unit & 0x3F)), count = 3;
-        }
+    case kCFStringEncodingUTF8:
+        if (character.verdict != utf::Verdict::Valid) return false;
+        count = utf::EncodeUTF8(character.value, bytes);
         return true;
-    }
     case kCFStringEncodingUnicode:
     case kCFStringEncodingUTF16BE:
     case kCFStringEncodingUTF16LE: {
+        if (character.verdict != utf::Verdict::Valid) return false;
         const ByteOrder order = encoding == kCFStringEncodingUnicode ? kHostOrder
                                 : encoding == kCFStringEncodingUTF16BE ? ByteOrder::Big
                                                                         : ByteOrder::Little;
@@ -361,7 +311,8 @@ bool Decode(const UInt8 *bytes, size_t length, CFStringEncoding encoding, bool e
             bytes += 3;
             length -= 3;
         }
-        return DecodeUTF8(bytes, length, out);
+        return utf::AppendUTF8AsUTF16(std::string_view(reinterpret_cast<const char *>(bytes), length), out,
+                                      utf::OnInvalid::Fail);
     case kCFStringEncodingUnicode:
     case kCFStringEncodingUTF16BE:
     case kCFStringEncodingUTF16LE: {
@@ -376,9 +327,10 @@ bool Decode(const UInt8 *bytes, size_t length, CFStringEncoding encoding, bool e
                 order = ByteOrder::Little, bytes += 2, length -= 2;
             }
         }
-        out.reserve(out.size() + length / 2);
+        const size_t start = out.size();
+        out.reserve(start + length / 2);
         for (size_t i = 0; i < length; i += 2) out.push_back(ReadUnit(bytes + i, order));
-        return true;
+        return utf::IsValidUTF16(std::u16string_view(out).substr(start));  // no lone surrogate
     }
     case kCFStringEncodingASCII:
         for (size_t i = 0; i < length; ++i) {
@@ -419,7 +371,15 @@ EncodeResult Encode(std::u16string_view units, CFStringEncoding encoding, UInt8 
         size_t count = 0, consumed = 1;
         if (!EncodeCharacter(units, index, encoding, bytes, count, consumed)) {
             if (lossByte == 0) break;
-            bytes[0] = lossByte, count = 1;
+            if (IsUTF16(encoding)) {  // the loss character is one whole unit
+                WriteUnit(bytes, lossByte,
+                          encoding == kCFStringEncodingUnicode ? kHostOrder
+                          : encoding == kCFStringEncodingUTF16BE ? ByteOrder::Big
+                                                                  : ByteOrder::Little);
+                count = 2;
+            } else {
+                bytes[0] = lossByte, count = 1;
+            }
         }
         if (buffer != nullptr) {
             if (CFIndex(count) > capacity - result.bytes) break;

@@ -2,6 +2,7 @@
 // argument type its length modifier names; the object and Unicode conversions (%@, %C, %S,
 // %lc, %ls) are done here.
 #include <CoreFoundation/CFInternal.h>
+#include <CoreFoundation/CFStringUTF.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -56,15 +57,10 @@ bool Print(std::u16string &out, const std::string &spec, T value) {
     return true;
 }
 
+// A wide character (%lc, %ls); one that is no Unicode scalar value becomes U+FFFD.
 void AppendCodePoint(std::u16string &out, UInt32 codePoint) {
-    if (codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF)) codePoint = 0xFFFD;
-    if (codePoint < 0x10000) {
-        out.push_back(char16_t(codePoint));
-    } else {
-        codePoint -= 0x10000;
-        out.push_back(char16_t(0xD800 + (codePoint >> 10)));
-        out.push_back(char16_t(0xDC00 + (codePoint & 0x3FF)));
-    }
+    const char32_t value = codePoint;
+    utf::AppendUTF32AsUTF16(std::u32string_view(&value, 1), out, utf::OnInvalid::Replace);
 }
 
 struct Spec {

@@ -9,6 +9,7 @@
 
 #include <CoreFoundation/CFInternal.h>
 #include <CoreFoundation/CFNumber.h>
+#include <CoreFoundation/CFStringUTF.h>
 
 #include <pango/pangocairo.h>
 
@@ -58,30 +59,14 @@ void ToUTF8(CFStringRef string, std::string &text, std::vector<int> &offsets) {
     if (length > 0) CFStringGetCharacters(string, CFRangeMake(0, length), units.data());
     text.clear();
     offsets.assign(size_t(length) + 1, 0);
-    for (size_t i = 0; i < units.size(); ++i) {
-        offsets[i] = int(text.size());
-        uint32_t c = units[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] < 0xE000) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (units[i + 1] - 0xDC00);
-            offsets[++i] = int(text.size());
-        } else if ((c >= 0xD800 && c < 0xE000) || c == 0) {
-            c = 0xFFFD;
-        }
-        if (c < 0x80) {
-            text += char(c);
-        } else if (c < 0x800) {
-            text += char(0xC0 | (c >> 6));
-            text += char(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            text += char(0xE0 | (c >> 12));
-            text += char(0x80 | ((c >> 6) & 0x3F));
-            text += char(0x80 | (c & 0x3F));
-        } else {
-            text += char(0xF0 | (c >> 18));
-            text += char(0x80 | ((c >> 12) & 0x3F));
-            text += char(0x80 | ((c >> 6) & 0x3F));
-            text += char(0x80 | (c & 0x3F));
-        }
+    for (size_t i = 0; i < units.size();) {
+        const cf::utf::Decoded character = cf::utf::DecodeUTF16(units.data() + i, units.size() - i);
+        char32_t c = character.verdict == cf::utf::Verdict::Valid ? character.value : cf::utf::kReplacement;
+        if (c == 0) c = cf::utf::kReplacement;
+        for (size_t k = 0; k < character.length; ++k) offsets[i + k] = int(text.size());
+        unsigned char bytes[4];
+        text.append(reinterpret_cast<const char *>(bytes), cf::utf::EncodeUTF8(c, bytes));
+        i += character.length;
     }
     offsets[units.size()] = int(text.size());
 }

@@ -3,14 +3,18 @@
 //
 //   string_t<unsigned short, wchar_t>  narrows wide text to UTF-16: a character above
 //                                      U+FFFF becomes a surrogate pair; a value that is
-//                                      no Unicode code point becomes U+FFFD.
+//                                      no Unicode scalar value (a surrogate, or past
+//                                      U+10FFFF) becomes U+FFFD.
 //   string_t<wchar_t, unsigned short>  widens UTF-16 to wide text (32-bit wchar_t): a
 //                                      surrogate pair becomes one character; an unpaired
-//                                      surrogate is kept as its own value.
+//                                      surrogate becomes U+FFFD.
+// Both follow the system's one definition of UTF-16 and UTF-32 (CoreFoundation/CFStringUTF.h).
 #pragma once
 
 #include <cstddef>
 #include <vector>
+
+#include <CoreFoundation/CFStringUTF.h>
 
 static_assert(sizeof(wchar_t) == 4, "wide text is UTF-32 on this platform");
 
@@ -20,9 +24,6 @@ template <class CharT, class SourceT>
 class string_t;
 
 namespace detail {
-
-inline bool IsHighSurrogate(unsigned unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-inline bool IsLowSurrogate(unsigned unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
 // The holder both conversions share: frees the old array, keeps the new one.
 template <class CharT>
@@ -73,16 +74,10 @@ public:
         }
         std::vector<unsigned short> units;
         for (const wchar_t *p = source; *p != 0; ++p) {
-            const unsigned long value = static_cast<unsigned long>(static_cast<unsigned>(*p));
-            if (value <= 0xFFFF) {
-                units.push_back(static_cast<unsigned short>(value));
-            } else if (value <= 0x10FFFF) {
-                const unsigned long offset = value - 0x10000;
-                units.push_back(static_cast<unsigned short>(0xD800 + (offset >> 10)));
-                units.push_back(static_cast<unsigned short>(0xDC00 + (offset & 0x3FF)));
-            } else {
-                units.push_back(0xFFFD);
-            }
+            unsigned short pair[2];
+            std::size_t count = cf::utf::EncodeUTF16(static_cast<char32_t>(static_cast<unsigned>(*p)), pair);
+            if (count == 0) count = cf::utf::EncodeUTF16(cf::utf::kReplacement, pair);
+            units.insert(units.end(), pair, pair + count);
         }
         Replace(units);
         return true;
@@ -102,15 +97,13 @@ public:
             return false;
         }
         std::vector<wchar_t> characters;
-        for (const unsigned short *p = source; *p != 0; ++p) {
-            const unsigned unit = *p;
-            if (detail::IsHighSurrogate(unit) && detail::IsLowSurrogate(p[1])) {
-                const unsigned value = 0x10000 + ((unit - 0xD800) << 10) + (p[1] - 0xDC00u);
-                characters.push_back(static_cast<wchar_t>(value));
-                ++p;
-            } else {
-                characters.push_back(static_cast<wchar_t>(unit));
-            }
+        std::size_t length = 0;
+        while (source[length] != 0) ++length;
+        for (std::size_t i = 0; i < length;) {
+            const cf::utf::Decoded character = cf::utf::DecodeUTF16(source + i, length - i);
+            characters.push_back(static_cast<wchar_t>(
+                character.verdict == cf::utf::Verdict::Valid ? character.value : cf::utf::kReplacement));
+            i += character.length;
         }
         Replace(characters);
         return true;

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 
+#include <CoreFoundation/CFStringUTF.h>
 #include <CoreX/CoreMachDebugLog.h>
 #include <CoreX/CoreUnicode.h>
 #include <CoreX/LUnicodeTextConverter.h>
@@ -14,18 +15,14 @@ bool import_LHFSUnicodeName() {
 
 namespace {
 
-bool IsHighSurrogate(UniChar unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool IsLowSurrogate(UniChar unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
-
 // The units before `length` make a file name: no 0 unit and no unpaired surrogate.
 bool IsFileNameText(const HFSUniStr255 &name) {
-    for (UInt16 i = 0; i < name.length; ++i) {
-        const UniChar unit = name.unicode[i];
-        if (unit == 0 || IsLowSurrogate(unit)) return false;
-        if (IsHighSurrogate(unit)) {
-            if (i + 1 >= name.length || !IsLowSurrogate(name.unicode[i + 1])) return false;
-            ++i;
-        }
+    const std::size_t length = name.length;
+    if (length > sizeof name.unicode / sizeof name.unicode[0]) return false;
+    for (std::size_t i = 0; i < length;) {
+        const cf::utf::Decoded character = cf::utf::DecodeUTF16(name.unicode + i, length - i);
+        if (character.verdict != cf::utf::Verdict::Valid || character.value == 0) return false;
+        i += character.length;
     }
     return true;
 }
@@ -154,15 +151,14 @@ bool LHFSUnicodeName::Construct(const unsigned int *in_file_name) {
     if (!VERIFY(in_file_name!=NULL)) return false;
     std::size_t in_length = 0;
     for (const unsigned int *character = in_file_name; *character != 0 && in_length < kMaxLength; ++character) {
-        unsigned int value = *character;
-        if (value > 0x10FFFF) value = 0xFFFD;
-        if (value <= 0xFFFF) {
-            unicode[in_length++] = static_cast<UniChar>(value);
-        } else {
-            // A pair needs two units; when only one is left, the name is too long anyway.
-            const unsigned int offset = value - 0x10000;
-            unicode[in_length++] = static_cast<UniChar>(0xD800 + (offset >> 10));
-            if (in_length < kMaxLength) unicode[in_length] = static_cast<UniChar>(0xDC00 + (offset & 0x3FF));
+        // A value that is no Unicode scalar value becomes U+FFFD.
+        UniChar units[2];
+        std::size_t count = cf::utf::EncodeUTF16(static_cast<char32_t>(*character), units);
+        if (count == 0) count = cf::utf::EncodeUTF16(cf::utf::kReplacement, units);
+        // A pair needs two units; when only one is left, the name is too long anyway.
+        unicode[in_length++] = units[0];
+        if (count == 2) {
+            if (in_length < kMaxLength) unicode[in_length] = units[1];
             ++in_length;
         }
     }

@@ -21,6 +21,7 @@ TEST(CoreUnicode, NarrowingToUtf16) {
         {"above U+FFFF", L"\U0001F600", {0xD83D, 0xDE00}},
         {"the last code point", L"\U0010FFFF", {0xDBFF, 0xDFFF}},
         {"no code point", {wchar_t(0x110000), wchar_t(-1)}, {0xFFFD, 0xFFFD}},
+        {"a surrogate value", {wchar_t(0xD83D), wchar_t(0xDE00)}, {0xFFFD, 0xFFFD}},  // never a pair
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -46,9 +47,10 @@ TEST(CoreUnicode, WideningFromUtf16) {
         {"empty", u"", L""},
         {"BMP", u"a\u00e9", L"a\u00e9"},
         {"a pair", {0x61, 0xD83D, 0xDE00, 0x62}, L"a\U0001F600b"},
-        {"a lone high surrogate at the end", {0x61, 0xD83D}, {L'a', wchar_t(0xD83D)}},
-        {"a lone low surrogate", {0xDE00, 0x62}, {wchar_t(0xDE00), L'b'}},
-        {"two high surrogates", {0xD83D, 0xD83D, 0xDE00}, {wchar_t(0xD83D), wchar_t(0x1F600)}},
+        // An unpaired surrogate is no character: U+FFFD takes its place.
+        {"a lone high surrogate at the end", {0x61, 0xD83D}, L"a\uFFFD"},
+        {"a lone low surrogate", {0xDE00, 0x62}, L"\uFFFDb"},
+        {"two high surrogates", {0xD83D, 0xD83D, 0xDE00}, L"\uFFFD\U0001F600"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
