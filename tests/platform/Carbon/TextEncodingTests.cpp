@@ -4,9 +4,13 @@
 #include <Carbon/TextEncodingConverter.h>
 #include <Carbon/UnicodeConverter.h>
 
+#include <CoreFoundation/CoreFoundation.h>
+
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "../CoreFoundation/UTFCases.h"
 #include "CarbonTestSupport.h"
 
 using carbon_test::ScopedEnv;
@@ -310,4 +314,87 @@ TEST(TextEncodings, ConvertersThatCannotBeMadeOrUsed) {
     EXPECT_EQ(TECDisposeConverter(nullptr), paramErr);
     // UTF-16 input that is not whole units.
     EXPECT_EQ(Tec(kUTF16, kUTF8, "abc").status, paramErr);
+}
+
+// ----- The same tables and the same UTF rule as Core Foundation -----
+
+namespace {
+
+// The UTF-16 units Core Foundation decodes `bytes` to; false when it refuses them.
+bool CoreFoundationDecodes(const std::string &bytes, CFStringEncoding encoding, std::u16string &units) {
+    CFStringRef string = CFStringCreateWithBytes(nullptr, reinterpret_cast<const UInt8 *>(bytes.data()),
+                                                 CFIndex(bytes.size()), encoding, false);
+    if (string == nullptr) return false;
+    units.assign(size_t(CFStringGetLength(string)), u'\0');
+    CFStringGetCharacters(string, CFRangeMake(0, CFIndex(units.size())), reinterpret_cast<UniChar *>(units.data()));
+    CFRelease(string);
+    return true;
+}
+
+std::u16string UnitsOf(const std::string &hostBytes) {
+    std::u16string units(hostBytes.size() / 2, u'\0');
+    std::memcpy(units.data(), hostBytes.data(), units.size() * 2);
+    return units;
+}
+
+}  // namespace
+
+// Both layers read ICU's tables: every Mac Roman byte is the same character in each, both
+// ways, and the bytes where tables differ take Apple's mapping (0xC6 is U+2206 INCREMENT,
+// not U+0394 GREEK CAPITAL DELTA; 0xF0 is the Apple logo U+F8FF).
+TEST(TextEncodings, MacRomanIsTheSameTableInCarbonAndCoreFoundation) {
+    const TextEncoding macRoman = CreateTextEncoding(kTextEncodingMacRoman, 0, 0);
+    for (int byte = 0; byte < 256; ++byte) {
+        SCOPED_TRACE(byte);
+        const std::string input(1, char(byte));
+        const Result carbon = Tec(macRoman, kUTF16, input);
+        std::u16string cf;
+        ASSERT_EQ(carbon.status, noErr);
+        ASSERT_TRUE(CoreFoundationDecodes(input, kCFStringEncodingMacRoman, cf));
+        EXPECT_EQ(UnitsOf(carbon.output), cf);
+        // And back to the same byte in each layer.
+        EXPECT_EQ(Tec(kUTF16, macRoman, carbon.output).output, input);
+        CFStringRef string = CFStringCreateWithCharacters(nullptr, reinterpret_cast<const UniChar *>(cf.data()),
+                                                          CFIndex(cf.size()));
+        UInt8 back = 0;
+        CFIndex used = 0;
+        EXPECT_EQ(CFStringGetBytes(string, CFRangeMake(0, 1), kCFStringEncodingMacRoman, 0, false, &back, 1, &used), 1);
+        EXPECT_EQ(back, UInt8(byte));
+        CFRelease(string);
+    }
+    const struct {
+        UInt8 byte;
+        char16_t unit;
+    } notable[] = {{0x8E, u'\u00E9'}, {0xBD, u'\u03A9'}, {0xC6, u'\u2206'}, {0xDB, u'\u20AC'}, {0xF0, u'\uF8FF'}};
+    for (const auto &n : notable) {
+        SCOPED_TRACE(int(n.byte));
+        std::u16string cf;
+        ASSERT_TRUE(CoreFoundationDecodes(std::string(1, char(n.byte)), kCFStringEncodingMacRoman, cf));
+        EXPECT_EQ(cf, std::u16string(1, n.unit));
+        EXPECT_EQ(UnitsOf(Tec(macRoman, kUTF16, std::string(1, char(n.byte))).output), std::u16string(1, n.unit));
+    }
+}
+
+// Every UTF edge case gets the same verdict from the Carbon converters as from Core
+// Foundation, and the same characters when valid.
+TEST(TextEncodings, UTFEdgeCasesAreJudgedAsCoreFoundationJudgesThem) {
+    for (const utf_cases::UTF8Case &c : utf_cases::kUTF8Cases) {
+        SCOPED_TRACE(c.name);
+        const Result carbon = Tec(kUTF8, kUTF16, c.bytes);
+        std::u16string cf;
+        const bool cfValid = CoreFoundationDecodes(c.bytes, kCFStringEncodingUTF8, cf);
+        EXPECT_EQ(cfValid, c.valid);
+        EXPECT_EQ(carbon.status == noErr, c.valid) << carbon.status;
+        if (c.valid) {
+            EXPECT_EQ(UnitsOf(carbon.output), cf);
+        }
+    }
+    for (const utf_cases::UTF16Case &c : utf_cases::kUTF16Cases) {
+        SCOPED_TRACE(c.name);
+        const std::string hostBytes(reinterpret_cast<const char *>(c.units.data()), c.units.size() * 2);
+        const Result carbon = Tec(kUTF16, kUTF8, hostBytes);
+        std::u16string cf;
+        EXPECT_EQ(CoreFoundationDecodes(hostBytes, kCFStringEncodingUnicode, cf), c.valid);
+        EXPECT_EQ(carbon.status == noErr, c.valid) << carbon.status;
+    }
 }
