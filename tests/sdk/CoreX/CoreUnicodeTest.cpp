@@ -1,8 +1,11 @@
 #include <CoreX/CoreUnicode.h>
+#include <CoreX/TCFString.h>
 
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "../../platform/CoreFoundation/UTFCases.h"
 
 namespace {
 
@@ -59,6 +62,45 @@ TEST(CoreUnicode, WideningFromUtf16) {
         ASSERT_NE(widen.c_str(), nullptr);
         EXPECT_EQ(std::wstring(widen.c_str(), widen.length()), c.wide);
         EXPECT_EQ(widen.c_str()[widen.length()], 0);
+    }
+}
+
+}  // namespace
+
+// The wide conversions and TCFString follow the system's one UTF rule: what it calls invalid
+// becomes U+FFFD in these lossy conversions, and invalid UTF-8 makes no string.
+namespace {
+
+TEST(CoreUnicode, UTFEdgeCasesFollowTheSharedRule) {
+    for (const utf_cases::UTF16Case &c : utf_cases::kUTF16Cases) {
+        SCOPED_TRACE(c.name);
+        const std::u16string terminated = c.units;
+        Widen widen(reinterpret_cast<const unsigned short *>(terminated.c_str()));
+        const std::wstring wide(widen.c_str(), widen.length());
+        if (c.valid) {
+            EXPECT_EQ(wide, std::wstring(c.text.begin(), c.text.end()));
+        } else {
+            EXPECT_NE(wide.find(L'\uFFFD'), std::wstring::npos);
+        }
+    }
+    for (const utf_cases::UTF32Case &c : utf_cases::kUTF32Cases) {
+        SCOPED_TRACE(c.name);
+        const wchar_t wide[2] = {static_cast<wchar_t>(c.value), 0};
+        Narrow narrow(wide);
+        const std::u16string units(reinterpret_cast<const char16_t *>(narrow.c_str()), narrow.length());
+        std::u16string expected;
+        cf::utf::AppendUTF32AsUTF16(std::u32string(1, c.value), expected, cf::utf::OnInvalid::Replace);
+        EXPECT_EQ(units, expected);
+        EXPECT_EQ(units == u"\uFFFD", !c.valid);
+
+        std::string text;
+        EXPECT_TRUE(TCFString(wide).GetValue(text, kCFStringEncodingUTF8));
+        EXPECT_EQ(text == "\xEF\xBF\xBD", !c.valid) << text;
+    }
+    for (const utf_cases::UTF8Case &c : utf_cases::kUTF8Cases) {
+        SCOPED_TRACE(c.name);
+        TCFString string;
+        EXPECT_EQ(string.SetValue(c.bytes, kCFStringEncodingUTF8), c.valid);
     }
 }
 
