@@ -23,10 +23,13 @@
 
 #include <CoreFoundation/CFString.h>
 #include <CoreFoundation/CFURL.h>
+#include <CoreX/T_UnixPath.h>
 
 class CoreRefPath;
 
-class CoreUnixPath {
+// The string operations (declared and documented here, implemented once in T_UnixPath for
+// this class and LUnixPath) and the Core Foundation and file-system parts of its own.
+class CoreUnixPath : public T_UnixPath<CoreUnixPath> {
 public:
     CoreUnixPath() = default;
     CoreUnixPath(const char *in_unix_path);
@@ -40,7 +43,7 @@ public:
     CoreUnixPath &operator=(const CoreRefPath &copyOf);
 
     // A copy of the string (a null pointer empties the path). True when not empty.
-    bool Construct(const char *in_unix_path);
+    using T_UnixPath::Construct;
     // The string's UTF-8 bytes; false (and reported) for null or a failed conversion.
     bool Construct(CFStringRef unix_file_path);
     // The URL's file-system path in POSIX style.
@@ -48,59 +51,30 @@ public:
     // The current directory (at most 1024 bytes).
     bool getcwd();
 
-    void Empty() { mPath.clear(); }
-    bool IsEmpty() const { return mPath.empty(); }
-    operator const char *() const { return mPath.c_str(); }
-    const std::string &str() const { return mPath; }
-
-    static bool IsRootPath(const char *in_path);
-    bool IsRoot() const { return IsRootPath(mPath.c_str()); }
-
-    // Trailing slash: Add makes "" into "/" and leaves a path ending in "/" alone (false);
-    // Remove takes exactly one trailing "/" (false when there is none).
-    static bool AddTrailingSlash(std::string &inout_path);
-    static bool RemoveTrailingSlash(std::string &inout_path);
-    bool RemoveTrailingSlash() { return RemoveTrailingSlash(mPath); }
-
+    // The shared operations (T_UnixPath.h):
+    //
+    // Trailing slash: AddTrailingSlash makes "" into "/" and leaves a path ending in "/"
+    // alone (false); RemoveTrailingSlash takes exactly one trailing "/" (false when there is
+    // none).
+    //
     // Names, parents and extensions. Each getter first empties its out-string.
-    // Parent: /a/b/ and /a/b give /a/; /a, / and a have none (false, no report).
-    static bool GetPathParent(const std::string &path, std::string &parent_path);
-    bool GetParent(std::string &parent_path) const;
+    // Parent (GetPathParent, GetParent): /a/b/ and /a/b give /a/; /a, / and a have none
+    // (false, no report). Last name (GetPathJustName): /a/b/ gives b; /b, b and /a// have
+    // none (false, no report). AddPathExtension appends "." (unless the extension starts
+    // with one) and the extension. HasPathExtension compares case-insensitively (C locale)
+    // and skips a leading "." of in_extension. ReplacePathExtension replaces the extension,
+    // or adds one to a path that has none.
+    //
+    // Qualification (IsFullyQualified, IsPartiallyQualified, IsQualified, IsJustName): a
+    // null path is reported (IsJustName: false without a report), and the member forms
+    // report an empty path.
+    //
+    // GetPathBasePartAndNamePart splits at the first "/": a/b/c gives a/ and b/c, /a/b gives
+    // / and a/b, a gives a and "". GetFirstPair/GetNextPair walk a path's folder levels:
+    // /a/b/c gives (/, a/b/c), (/a/, b/c), (/a/b/, c), then false; a path that is just a
+    // name gives ("./", name), then false.
+    using T_UnixPath::GetParent;
     bool GetParent(CoreUnixPath &out_parent_path) const;
-    // Last name: /a/b/ gives b; /b, b and /a// have none (false, no report).
-    static bool GetPathJustName(const std::string &path, std::string &out_name);
-    bool GetJustName(std::string &out_name) const;
-    // Appends "." (unless the extension starts with one) and the extension.
-    static bool AddPathExtension(std::string &inout_path, const char *in_extension);
-    static bool HasValidFileExtension(const std::string &path);
-    static bool GetPathExtension(const std::string &path, std::string &out_extension);
-    bool GetExtension(std::string &out_extension) const;
-    // Case-insensitive (C locale) comparison; a leading "." of in_extension is skipped.
-    static bool HasPathExtension(const std::string &path, const char *in_extension);
-    bool HasExtension(const char *in_extension) const;
-    // Replaces the extension, or adds one to a path that has none.
-    static bool ReplacePathExtension(std::string &inout_path, const char *in_extension);
-    bool ReplaceExtension(const char *in_extension);
-
-    // Qualification; a null path is reported (IsJustName: false without a report), and
-    // the member forms report an empty path.
-    static bool IsFullyQualified(const char *in_path);
-    static bool IsPartiallyQualified(const char *in_path);
-    static bool IsQualified(const char *in_path);
-    static bool IsJustName(const char *in_path);
-    bool IsFullyQualified() const;
-    bool IsPartiallyQualified() const;
-    bool IsQualified() const;
-    bool IsJustName() const;
-
-    // Base part and name part at the first "/": a/b/c gives a/ and b/c, /a/b gives / and
-    // a/b, a gives a and "".
-    static bool GetPathBasePartAndNamePart(const std::string &path, std::string &out_base_part,
-                                           std::string &out_name_part);
-    // The walk over a path's folder levels: /a/b/c gives (/, a/b/c), (/a/, b/c), (/a/b/, c),
-    // then false. A path that is just a name gives ("./", name), then false.
-    bool GetFirstPair(std::string &base, std::string &name) const;
-    bool GetNextPair(std::string &base, std::string &name) const;
 
     // File-system calls on NUL-terminated paths (false for null).
     static bool FileExists(const char *in_path);
@@ -114,7 +88,9 @@ public:
     bool chdir() const;
 
 private:
-    std::string mPath;
+    friend class T_UnixPath<CoreUnixPath>;
+    // This class's words for the faults the shared operations find (null: not reported).
+    static const char *FaultText(CoreUnixPathRules::Fault fault);
 };
 
 bool import_CoreUnixPath();

@@ -1,14 +1,17 @@
 // LUnixPath: the path class of the Carbon file layer (LFSRef, LFSSpec, XFileName).
 //
-// The same value class and the same rules as CoreUnixPath (see CoreUnixPath.h), with the
-// string operations only: no construction from Core Foundation objects or references, no
-// file-system calls. Unlike CoreUnixPath, asking for the extension of a path that has none
-// answers false without a report.
+// The same value class and the same rules as CoreUnixPath (see CoreUnixPath.h): both are
+// T_UnixPath, the one implementation of the string operations. LUnixPath has those only: no
+// construction from Core Foundation objects or references, no file-system calls. Unlike
+// CoreUnixPath, asking for the extension of a path that has none answers false without a
+// report.
 #pragma once
 
 #include <string>
 
-class LUnixPath {
+#include <CoreX/T_UnixPath.h>
+
+class LUnixPath : public T_UnixPath<LUnixPath> {
 public:
     LUnixPath() = default;
     LUnixPath(const char *in_unix_path);
@@ -17,50 +20,10 @@ public:
 
     LUnixPath &operator=(const LUnixPath &copyOf) = default;
 
-    // A copy of the string (a null pointer empties the path). True when not empty.
-    bool Construct(const char *in_unix_path);
-
-    void Empty() { mPath.clear(); }
-    bool IsEmpty() const { return mPath.empty(); }
-    operator const char *() const { return mPath.c_str(); }
-    const std::string &str() const { return mPath; }
-
-    static bool IsRootPath(const char *in_path);
-    bool IsRoot() const { return IsRootPath(mPath.c_str()); }
-
-    static bool AddTrailingSlash(std::string &inout_path);
-    static bool RemoveTrailingSlash(std::string &inout_path);
-    bool RemoveTrailingSlash() { return RemoveTrailingSlash(mPath); }
-
-    static bool GetPathParent(const std::string &path, std::string &parent_path);
-    bool GetParent(std::string &parent_path) const;
-    static bool GetPathJustName(const std::string &path, std::string &out_name);
-    bool GetJustName(std::string &out_name) const;
-    static bool AddPathExtension(std::string &inout_path, const char *in_extension);
-    static bool HasValidFileExtension(const std::string &path);
-    static bool GetPathExtension(const std::string &path, std::string &out_extension);
-    bool GetExtension(std::string &out_extension) const;
-    static bool HasPathExtension(const std::string &path, const char *in_extension);
-    bool HasExtension(const char *in_extension) const;
-    static bool ReplacePathExtension(std::string &inout_path, const char *in_extension);
-    bool ReplaceExtension(const char *in_extension);
-
-    static bool IsFullyQualified(const char *in_path);
-    static bool IsPartiallyQualified(const char *in_path);
-    static bool IsQualified(const char *in_path);
-    static bool IsJustName(const char *in_path);
-    bool IsFullyQualified() const;
-    bool IsPartiallyQualified() const;
-    bool IsQualified() const;
-    bool IsJustName() const;
-
-    static bool GetPathBasePartAndNamePart(const std::string &path, std::string &out_base_part,
-                                           std::string &out_name_part);
-    bool GetFirstPair(std::string &base, std::string &name) const;
-    bool GetNextPair(std::string &base, std::string &name) const;
-
 private:
-    std::string mPath;
+    friend class T_UnixPath<LUnixPath>;
+    // This class's words for the faults the shared operations find (null: not reported).
+    static const char *FaultText(CoreUnixPathRules::Fault fault);
 };
 
 bool import_LUnixPath();
