@@ -4,9 +4,11 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <list>
 #include <memory>
 #include <mutex>
 #include <sys/stat.h>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -20,8 +22,12 @@ namespace lumora::carbon {
 
 namespace {
 
-// Every path that a reference was ever made to, by id (ids start at 1). Paths are only
-// added, so an id stays meaningful for the life of the process. Never destroyed.
+// The paths that references were made to, by id. Ids count up from 1 and are never handed
+// out twice, so an id names one path or nothing. The table holds the kPathTableCapacity
+// most recently used paths: making or reading a reference moves its path to the front, and
+// a new path beyond the capacity pushes out the least recently used one. A reference whose
+// path was pushed out then fails cleanly (fnfErr); it can never name another path. Never
+// destroyed.
 class PathTable {
 public:
     static PathTable &Shared() {
@@ -29,28 +35,47 @@ public:
         return *table;
     }
 
-    // The id of the path, added when new; 0 when the table is full.
+    // The id of the path, added when new; 0 when every id has been handed out.
     UInt32 intern(const std::string &path) {
         std::lock_guard<std::mutex> lock(mMutex);
-        auto found = mIDs.find(path);
-        if (found != mIDs.end()) return found->second;
-        if (mPaths.size() >= UINT32_MAX - 1) return 0;
-        auto inserted = mIDs.emplace(path, UInt32(mPaths.size() + 1)).first;
-        mPaths.push_back(&inserted->first);
-        return inserted->second;
+        auto found = mByPath.find(path);
+        if (found != mByPath.end()) {
+            mOrder.splice(mOrder.begin(), mOrder, found->second);
+            return found->second->id;
+        }
+        if (mLastID == UINT32_MAX) return 0;
+        mOrder.push_front(Entry{path, ++mLastID});
+        mByPath.emplace(mOrder.front().path, mOrder.begin());
+        mByID.emplace(mLastID, mOrder.begin());
+        while (mOrder.size() > kPathTableCapacity) {
+            const Entry &oldest = mOrder.back();
+            mByPath.erase(oldest.path);
+            mByID.erase(oldest.id);
+            mOrder.pop_back();
+        }
+        return mLastID;
     }
 
-    bool lookup(UInt32 id, std::string &path) {
+    PathLookup lookup(UInt32 id, std::string &path) {
         std::lock_guard<std::mutex> lock(mMutex);
-        if (id == 0 || id > mPaths.size()) return false;
-        path = *mPaths[id - 1];
-        return true;
+        if (id == 0 || id > mLastID) return PathLookup::Unknown;
+        auto found = mByID.find(id);
+        if (found == mByID.end()) return PathLookup::Evicted;
+        mOrder.splice(mOrder.begin(), mOrder, found->second);
+        path = found->second->path;
+        return PathLookup::Found;
     }
 
 private:
+    struct Entry {
+        std::string path;
+        UInt32 id;
+    };
     std::mutex mMutex;
-    std::unordered_map<std::string, UInt32> mIDs;  // node-based: keys do not move
-    std::vector<const std::string *> mPaths;
+    std::list<Entry> mOrder;  // most recently used first; nodes never move in memory
+    std::unordered_map<std::string_view, std::list<Entry>::iterator> mByPath;  // views of the entries' paths
+    std::unordered_map<UInt32, std::list<Entry>::iterator> mByID;
+    UInt32 mLastID = 0;
 };
 
 FileRefRecord RecordOf(const FSRef &ref) {
@@ -63,7 +88,7 @@ FileRefRecord RecordOf(const FSRef &ref) {
 
 UInt32 InternPath(const std::string &path) { return PathTable::Shared().intern(path); }
 
-bool PathOfID(UInt32 id, std::string &path) { return PathTable::Shared().lookup(id, path); }
+bool PathOfID(UInt32 id, std::string &path) { return PathTable::Shared().lookup(id, path) == PathLookup::Found; }
 
 std::string JoinPath(const std::string &folder, const std::string &name) {
     if (name.empty()) return folder;
@@ -229,7 +254,12 @@ OSErr MakeFileRef(const std::string &path, FSRef &ref, bool *isDirectory) {
 OSErr FileRefPath(const FSRef &ref, std::string &path, struct stat *attributes) {
     const FileRefRecord record = RecordOf(ref);
     std::string found;
-    if (record.magic != kFileRefMagic || !PathTable::Shared().lookup(record.pathID, found)) return errFSBadFSRef;
+    if (record.magic != kFileRefMagic) return errFSBadFSRef;
+    switch (PathTable::Shared().lookup(record.pathID, found)) {
+    case PathLookup::Found: break;
+    case PathLookup::Evicted: return fnfErr;  // made here, but its path is no longer kept
+    case PathLookup::Unknown: return errFSBadFSRef;
+    }
     struct stat info;
     if (::stat(found.c_str(), &info) != 0) {
         const OSErr status = StatusFromErrno(errno);

@@ -34,15 +34,20 @@ OSErr MakeFileRef(const std::string &path, FSRef &ref, bool *isDirectory = nullp
 
 // The path of a valid reference (the object still exists with the same device and inode)
 // and, when asked, the object's attributes. errFSBadFSRef for a record not made here,
-// fnfErr for a vanished object.
+// fnfErr for a vanished object or a reference whose path the table no longer keeps.
 OSErr FileRefPath(const FSRef &ref, std::string &path, struct stat *attributes = nullptr);
 
 // A reference that is no reference (zero-filled).
 void ClearFileRef(FSRef &ref);
 
 // The process-wide table of strings (paths, and the long names of FSSpecs). InternPath
-// answers the id of a string (added when new; 0 when the table is full); ids start at 1 and
-// are never reused.
+// answers the id of a string (added when new; 0 when all 2^32 - 1 ids are used up); ids
+// start at 1 and are never reused. The table keeps the kPathTableCapacity most recently
+// used strings (interning or looking one up counts as a use) and forgets the least recently
+// used beyond that, so a reference whose string was forgotten fails (fnfErr for an FSRef,
+// bdNamErr for an FSSpec's long name) and never names another one.
+constexpr size_t kPathTableCapacity = 65536;
+enum class PathLookup { Found, Evicted, Unknown };
 UInt32 InternPath(const std::string &path);
 bool PathOfID(UInt32 id, std::string &path);
 

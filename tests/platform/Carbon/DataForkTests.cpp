@@ -7,8 +7,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
+#include <grp.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -35,7 +38,11 @@ protected:
         return spec;
     }
 
-    void SetUp() override {
+    void SetUp() override { UseFolder(mBase); }
+
+    // Makes `folder` the test folder that Spec names files in.
+    void UseFolder(const std::string &folder) {
+        mBase = folder;
         ASSERT_TRUE(WriteFile(mBase + "/.anchor", ""));
         FSRef ref;
         ASSERT_EQ(FSPathMakeRef(reinterpret_cast<const UInt8 *>((mBase + "/.anchor").c_str()), &ref, nullptr), noErr);
@@ -43,6 +50,8 @@ protected:
         ASSERT_EQ(FSGetCatalogInfo(&ref, kFSCatInfoNone, nullptr, nullptr, &anchor, nullptr), noErr);
         mFolderID = anchor.parID;
     }
+
+    void CheckAccessAgainstPermissions();
 
     ScopedFolder mFolder{"forks"};
     std::string mBase = RealPath(mFolder.path());
@@ -173,8 +182,7 @@ TEST_F(DataForkTest, FoldersAndSpecialFilesAreNotFiles) {
     EXPECT_EQ(FSpOpenDF(&missing, fsRdPerm, &refNum), fnfErr);
 }
 
-TEST_F(DataForkTest, AccessIsCheckedAgainstTheFilesPermissions) {
-    if (::geteuid() == 0) GTEST_SKIP() << "permissions do not apply to root";
+void DataForkTest::CheckAccessAgainstPermissions() {
     ASSERT_TRUE(WriteFile(mBase + "/secret", "no"));
     ASSERT_TRUE(WriteFile(mBase + "/readonly", "read me"));
     ASSERT_TRUE(WriteFile(mBase + "/writeonly", "w"));
@@ -231,6 +239,39 @@ TEST_F(DataForkTest, AccessIsCheckedAgainstTheFilesPermissions) {
     EXPECT_EQ(FSClose(refNum), noErr);
 
     ::chmod((mBase + "/closed").c_str(), 0700);  // so that the folder can be removed
+}
+
+// Permissions do not bind root, so as root (as in CI) the checks run in a forked child that
+// has dropped to the unprivileged user nobody (65534), in a folder it owns; the child's
+// verdict comes back as its exit status.
+TEST_F(DataForkTest, AccessIsCheckedAgainstTheFilesPermissions) {
+    if (::geteuid() != 0) {
+        CheckAccessAgainstPermissions();
+        return;
+    }
+    constexpr uid_t kNobody = 65534;
+    char made[] = "/tmp/lumora-permissions-XXXXXX";
+    ASSERT_NE(::mkdtemp(made), nullptr);
+    const std::string folder = made;
+    ASSERT_EQ(::chown(folder.c_str(), kNobody, kNobody), 0);
+    std::fflush(stdout);
+    std::fflush(stderr);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0 || ::geteuid() == 0)
+            ::_exit(3);
+        UseFolder(folder);
+        if (!::testing::Test::HasFailure()) CheckAccessAgainstPermissions();
+        std::fflush(stdout);
+        ::_exit(::testing::Test::HasFailure() ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+    ASSERT_TRUE(WIFEXITED(status)) << "the child ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: a check failed in the child (reported above); 3: could not become nobody";
 }
 
 // Running out of descriptors is tmfoErr; closing makes room again. (The descriptors are

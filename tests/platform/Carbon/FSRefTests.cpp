@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <Carbon/FileRefs.h>
 #include <Carbon/Files.h>
 #include <CoreFoundation/CFURL.h>
 
@@ -253,4 +254,32 @@ TEST_F(FSRefTest, ConcurrentReferencesKeepTheirOwnPaths) {
     }
     for (auto &thread : threads) thread.join();
     EXPECT_EQ(failures, 0);
+}
+
+// The path table is bounded: beyond kPathTableCapacity paths the least recently used one is
+// forgotten. A reference in use keeps its path; a forgotten one fails with fnfErr (it never
+// names another path, since ids are never handed out twice), and a new reference to the
+// same object works.
+TEST_F(FSRefTest, ThePathTableKeepsWhatIsInUseAndForgetsTheRest) {
+    ASSERT_TRUE(WriteFile(mBase + "/idle", "i"));
+    ASSERT_TRUE(WriteFile(mBase + "/busy", "b"));
+    FSRef idle, busy;
+    ASSERT_EQ(MakeRef(mBase + "/idle", idle), noErr);
+    ASSERT_EQ(MakeRef(mBase + "/busy", busy), noErr);
+    for (size_t i = 0; i < lumora::carbon::kPathTableCapacity + 16; ++i) {
+        ASSERT_NE(lumora::carbon::InternPath("/no/such/folder/" + std::to_string(i)), 0u);
+        if (i % 1024 == 0) {
+            ASSERT_EQ(Check(busy), noErr);
+        }
+    }
+    EXPECT_EQ(Check(busy), noErr);
+    EXPECT_EQ(Check(idle), fnfErr);
+    UInt8 buffer[PATH_MAX];
+    EXPECT_EQ(FSRefMakePath(&idle, buffer, sizeof buffer), fnfErr);
+    EXPECT_EQ(CFURLCreateFromFSRef(kCFAllocatorDefault, &idle), nullptr);
+
+    FSRef again;
+    ASSERT_EQ(MakeRef(mBase + "/idle", again), noErr);
+    EXPECT_EQ(Check(again), noErr);
+    EXPECT_EQ(Check(idle), fnfErr);
 }
