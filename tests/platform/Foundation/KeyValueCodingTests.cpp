@@ -6,8 +6,11 @@
 
 #include <QPointer>
 
+#include <chrono>
 #include <functional>
+#include <future>
 #include <memory>
+#include <utility>
 #include <vector>
 
 // A plain Qt control, as a widget would be: properties with NOTIFY, a getter method and a
@@ -93,6 +96,28 @@ public:
     }
     std::vector<Note> mNotes;
     std::function<void()> mOnNote;
+};
+
+// A value whose getter runs a hook (once armed): user code that observing calls.
+class KvcHookedSource : public NSObject {
+    Q_OBJECT
+    Q_PROPERTY(int level READ level NOTIFY levelChanged)
+    Q_PROPERTY(int mirror READ mirror)
+public:
+    int level() const {
+        if (std::function<void()> hook = std::exchange(mOnRead, nullptr)) hook();
+        return mLevel;
+    }
+    int mirror() const { return mLevel; }
+    QSet<QString> keyPathsForValuesAffectingValueForKey(const QString &key) const override {
+        if (key == u"mirror" && mOnDependencies) std::exchange(mOnDependencies, nullptr)();
+        return key == u"mirror" ? QSet<QString>{QStringLiteral("level")} : QSet<QString>{};
+    }
+    mutable std::function<void()> mOnRead;
+    mutable std::function<void()> mOnDependencies;
+    int mLevel = 1;
+signals:
+    void levelChanged();
 };
 
 namespace {
@@ -300,6 +325,60 @@ TEST_F(KvcFixture, ObserversMayLeaveDuringDeliveryAndDestroyedOnesAreForgotten) 
 
     QObject notAnObserver;
     EXPECT_THROW(controller.addObserver(&notAnObserver, QStringLiteral("count")), NSException);
+}
+
+// Observing reads values and dependent keys by calling the object's own code. That code may
+// wait for another thread that changes an observed value; the registry must not be locked
+// while it runs, or both threads wait for ever. Each case arms one such wait and runs one
+// entry point; the wait is bounded, so a regression fails instead of hanging.
+TEST_F(KvcFixture, UserCodeRunsOutsideTheObservingLock) {
+    struct Case {
+        const char *name;
+        const char *keyPath;
+        bool armDependencies;  // wait inside keyPathsForValuesAffectingValueForKey, else in the getter
+        bool observedBefore;   // the observation exists before the wait is armed
+        std::function<void(KvcHookedSource &, KvcObserver &, const char *)> run;
+    };
+    const auto observe = [](KvcHookedSource &source, KvcObserver &observer, const char *keyPath) {
+        source.addObserver(&observer, QString::fromLatin1(keyPath), NSKeyValueObservingOptionNew);
+    };
+    const std::vector<Case> cases = {
+        {"getter while adding", "level", false, false, observe},
+        {"dependencies while adding", "mirror", true, false, observe},
+        {"getter on a NOTIFY signal", "level", false, true,
+         [](KvcHookedSource &source, KvcObserver &, const char *) { emit source.levelChanged(); }},
+        {"dependencies on a NOTIFY signal", "mirror", true, true,
+         [](KvcHookedSource &source, KvcObserver &, const char *) { emit source.levelChanged(); }},
+        {"getter on willChange", "level", false, true,
+         [](KvcHookedSource &source, KvcObserver &, const char *) {
+             source.willChangeValueForKey(QStringLiteral("level"));
+         }},
+        {"getter on didChange", "level", false, true,
+         [](KvcHookedSource &source, KvcObserver &, const char *) {
+             source.didChangeValueForKey(QStringLiteral("level"));
+         }},
+    };
+    for (const Case &testCase : cases) {
+        SCOPED_TRACE(testCase.name);
+        KvcHookedSource source;
+        KvcObserver observer;
+        KvcObserver otherObserver;
+        controller.addObserver(&otherObserver, QStringLiteral("manualValue"), NSKeyValueObservingOptionNew);
+        if (testCase.observedBefore) observe(source, observer, testCase.keyPath);
+
+        std::future<void> other;
+        bool finishedInTime = false;
+        std::function<void()> wait = [&] {
+            other = std::async(std::launch::async, [&] { controller.setManualValue(controller.mManual + 1); });
+            finishedInTime = other.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+        };
+        (testCase.armDependencies ? source.mOnDependencies : source.mOnRead) = wait;
+        testCase.run(source, observer, testCase.keyPath);
+        other.wait();  // a regression ends here, once the lock is let go
+        EXPECT_TRUE(finishedInTime);
+        EXPECT_EQ(otherObserver.mNotes.size(), 1u);
+        controller.removeObserver(&otherObserver, QStringLiteral("manualValue"));
+    }
 }
 
 }  // namespace
