@@ -78,24 +78,47 @@ bool BinaryStructureSound(const QByteArray &data, int limit, QString *error) {
         tableOffset < 8 || tableOffset > tableEnd || count > (tableEnd - tableOffset) / offsetSize)
         return SetError(error, QStringLiteral("binary property list: bad trailer")), false;
 
+    // The count of an object's items (characters, bytes, references) and where they begin;
+    // false when the count leaves the data.
+    auto itemsOf = [&](uint64_t offset, uint64_t &items, uint64_t &position) {
+        items = bytes[offset] & 0xF;
+        position = offset + 1;
+        if (items != 0xF) return true;
+        if (position >= tableOffset || (bytes[position] >> 4) != 1) return false;
+        const size_t width = size_t(1) << (bytes[position] & 0xF);
+        ++position;
+        if (width > 8 || position + width > tableOffset) return false;
+        items = BigEndian(bytes + position, width);
+        position += width;
+        return items <= size;
+    };
+
+    // libplist cuts an ASCII string at a NUL and keeps it in a UTF-16 one, where its getters
+    // then abort the process: such strings (and keys, which are strings here) are refused.
+    enum class Object { kSound, kOutside, kNul };
+    auto stringCheck = [&](uint64_t offset) {
+        const unsigned kind = bytes[offset] >> 4;
+        if (kind != 0x5 && kind != 0x6) return Object::kSound;
+        uint64_t characters = 0;
+        uint64_t position = 0;
+        if (!itemsOf(offset, characters, position)) return Object::kOutside;
+        const uint64_t length = kind == 0x6 ? characters * 2 : characters;
+        if (length > tableOffset - position) return Object::kOutside;
+        const unsigned char *text = bytes + position;
+        if (kind == 0x5) return std::memchr(text, 0, size_t(length)) != nullptr ? Object::kNul : Object::kSound;
+        for (uint64_t i = 0; i < length; i += 2)
+            if (text[i] == 0 && text[i + 1] == 0) return Object::kNul;
+        return Object::kSound;
+    };
+
     // The objects an object refers to; false when it leaves the data.
-    auto children = [&](uint64_t index, std::vector<uint64_t> &out) {
+    auto children = [&](uint64_t offset, std::vector<uint64_t> &out) {
         out.clear();
-        const uint64_t offset = BigEndian(bytes + tableOffset + index * offsetSize, offsetSize);
-        if (offset < 8 || offset >= tableOffset) return false;
         const unsigned kind = bytes[offset] >> 4;
         if (kind != 0xA && kind != 0xC && kind != 0xD) return true;
-        uint64_t items = bytes[offset] & 0xF;
-        uint64_t position = offset + 1;
-        if (items == 0xF) {
-            if (position >= tableOffset || (bytes[position] >> 4) != 1) return false;
-            const size_t width = size_t(1) << (bytes[position] & 0xF);
-            ++position;
-            if (width > 8 || position + width > tableOffset) return false;
-            items = BigEndian(bytes + position, width);
-            position += width;
-        }
-        if (items > size) return false;
+        uint64_t items = 0;
+        uint64_t position = 0;
+        if (!itemsOf(offset, items, position)) return false;
         const uint64_t references = kind == 0xD ? items * 2 : items;
         if (references > (tableOffset - position) / referenceSize) return false;
         for (uint64_t i = 0; i < references; ++i) {
@@ -117,15 +140,27 @@ bool BinaryStructureSound(const QByteArray &data, int limit, QString *error) {
     };
     std::vector<Frame> path;
     auto enter = [&](uint64_t index) {
+        const uint64_t offset = BigEndian(bytes + tableOffset + index * offsetSize, offsetSize);
+        if (offset < 8 || offset >= tableOffset)
+            return SetError(error, QStringLiteral("binary property list: reference outside the data")), false;
+        switch (stringCheck(offset)) {
+        case Object::kSound: break;
+        case Object::kOutside:
+            return SetError(error, QStringLiteral("binary property list: a string outside the data")), false;
+        case Object::kNul:
+            return SetError(error, QStringLiteral("binary property list: a string or key with a NUL character")),
+                   false;
+        }
         Frame frame{index, {}, 0, 0};
-        if (!children(index, frame.children)) return false;
-        const unsigned kind = bytes[BigEndian(bytes + tableOffset + index * offsetSize, offsetSize)] >> 4;
+        if (!children(offset, frame.children))
+            return SetError(error, QStringLiteral("binary property list: reference outside the data")), false;
+        const unsigned kind = bytes[offset] >> 4;
         frame.height = (kind == 0xA || kind == 0xC || kind == 0xD) ? 1 : 0;
         state[index] = kOnPath;
         path.push_back(std::move(frame));
         return true;
     };
-    if (!enter(top)) return SetError(error, QStringLiteral("binary property list: reference outside the data")), false;
+    if (!enter(top)) return false;
     while (!path.empty()) {
         Frame &frame = path.back();
         if (frame.next < frame.children.size()) {
@@ -136,8 +171,7 @@ bool BinaryStructureSound(const QByteArray &data, int limit, QString *error) {
                 continue;
             }
             if (int(path.size()) > limit) return SetError(error, QStringLiteral("property list nested too deep")), false;
-            if (!enter(child))
-                return SetError(error, QStringLiteral("binary property list: reference outside the data")), false;
+            if (!enter(child)) return false;
             continue;
         }
         const uint64_t index = frame.index;
@@ -159,6 +193,9 @@ PlistPtr ParsePlist(const QByteArray &data, NSPropertyListSerialization::Format 
     const bool binary = data.startsWith("bplist00");
     if (binary) {
         if (!BinaryStructureSound(data, NSPropertyListSerialization::kMaxDepth, error)) return nullptr;
+    } else if (data.contains('\0')) {
+        // XML allows no NUL in any form; libplist would keep it in a string or key and abort.
+        return SetError(error, QStringLiteral("XML property list with a NUL byte")), nullptr;
     } else if (!XmlDepthWithin(data, NSPropertyListSerialization::kMaxDepth)) {
         return SetError(error, QStringLiteral("property list nested too deep")), nullptr;
     }
@@ -243,9 +280,16 @@ PlistPtr PlistFromVariant(const QVariant &value, QString *error, int depth) {
 }
 
 QString StringOf(plist_t node) {
+    if (plist_get_node_type(node) == PLIST_STRING) {
+        // With its length: libplist's copying getter aborts on a NUL inside the string.
+        uint64_t length = 0;
+        const char *text = plist_get_string_ptr(node, &length);
+        return text != nullptr ? QString::fromUtf8(text, qsizetype(length)) : QString();
+    }
+    // A key has no length getter; ParsePlist refused every key with a NUL, and
+    // PlistFromVariant makes none.
     char *text = nullptr;
-    if (plist_get_node_type(node) == PLIST_KEY) plist_get_key_val(node, &text);
-    else plist_get_string_val(node, &text);
+    plist_get_key_val(node, &text);
     const QString result = QString::fromUtf8(text != nullptr ? text : "");
     std::free(text);
     return result;
@@ -313,18 +357,15 @@ QVariant VariantFromPlist(plist_t node, QString *error, int depth) {
         plist_dict_new_iter(node, &iterator);
         bool failed = false;
         for (;;) {
-            char *key = nullptr;
             plist_t item = nullptr;
-            plist_dict_next_item(node, iterator, &key, &item);
-            if (item == nullptr) {
-                std::free(key);
+            plist_dict_next_item(node, iterator, nullptr, &item);
+            if (item == nullptr) break;
+            QVariant element = VariantFromPlist(item, error, depth + 1);
+            if (!element.isValid()) {
+                failed = true;
                 break;
             }
-            QVariant element = VariantFromPlist(item, error, depth + 1);
-            if (!element.isValid()) failed = true;
-            else map.insert(QString::fromUtf8(key != nullptr ? key : ""), std::move(element));
-            std::free(key);
-            if (failed) break;
+            map.insert(StringOf(plist_dict_item_get_key(item)), std::move(element));
         }
         std::free(iterator);
         if (failed) return QVariant();

@@ -8,6 +8,11 @@
 // parsed: nesting deeper than kMaxDepth, a binary list whose references leave the data or form
 // a cycle, and anything libplist refuses give a null QVariant and an error text; nothing
 // throws.
+//
+// No string or dictionary key holds a NUL character, in either direction: writing one fails,
+// and reading refuses the whole list ("... NUL ..." in the error), never cutting the text
+// short (XML data with any NUL byte; a binary list with an ASCII or UTF-16 string holding
+// one).
 #pragma once
 
 #include <QByteArray>

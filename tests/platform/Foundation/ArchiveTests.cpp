@@ -7,6 +7,7 @@
 #include <Foundation/NSValueTransformer.h>
 
 #include <QColor>
+#include <QFile>
 #include <QTimeZone>
 
 #include <cstdint>
@@ -192,6 +193,37 @@ TEST(FoundationPropertyList, ReadsBinaryListsAndRefusesHostileInput) {
         EXPECT_FALSE(why.isEmpty());
     }
     EXPECT_TRUE(NSPropertyListSerialization::propertyListWithData(NestedBinaryPlist(400)).isValid());
+}
+
+// A string or key holding a NUL is refused, whole file, in either form: libplist aborts the
+// process on such XML and UTF-16 strings and cuts ASCII ones short. The files are the
+// minimised inputs.
+TEST(FoundationPropertyList, StringsAndKeysWithNulAreRefused) {
+    const char *files[] = {"xml-string-nul.plist",       "xml-key-nul.plist",
+                           "binary-string-nul.plist",    "binary-key-nul.plist",
+                           "binary-utf16-string-nul.plist", "binary-utf16-key-nul.plist"};
+    for (const char *name : files) {
+        SCOPED_TRACE(name);
+        QFile file(QStringLiteral(FOUNDATION_TEST_DATA "/") + QLatin1String(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray data = file.readAll();
+        QString error;
+        EXPECT_FALSE(NSPropertyListSerialization::propertyListWithData(data, nullptr, &error).isValid());
+        EXPECT_TRUE(error.contains(QLatin1String("NUL"))) << error.toStdString();
+        try {
+            NSKeyedUnarchiver unarchiver(data, NSKeyedUnarchiver::propertyListClasses());
+            ADD_FAILURE() << "read as an archive";
+        } catch (const NSException &exception) {
+            EXPECT_EQ(exception.name(), QLatin1String(NSInvalidUnarchiveOperationException));
+        }
+    }
+    // Writing refuses them too, and the same text without the NUL reads.
+    QString error;
+    EXPECT_TRUE(NSPropertyListSerialization::dataWithPropertyList(QString::fromUtf8("a\0b", 3), &error).isEmpty());
+    EXPECT_TRUE(NSPropertyListSerialization::dataWithPropertyList(
+                    QVariantMap{{QString::fromUtf8("a\0b", 3), 1}}, &error).isEmpty());
+    EXPECT_EQ(NSPropertyListSerialization::propertyListWithData("<dict><key>ab</key><string>\xc3\xa9x</string></dict>"),
+              QVariant(QVariantMap{{QStringLiteral("ab"), QString::fromUtf8("\xc3\xa9x")}}));
 }
 
 // ---- Keyed archives -----------------------------------------------------------------------
