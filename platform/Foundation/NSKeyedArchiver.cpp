@@ -533,6 +533,8 @@ qint64 NSKeyedUnarchiver::decodeInteger(const QString &key) {
         if (!std::isfinite(value) || std::fabs(value) >= 9.2e18) RaiseUnarchive(QStringLiteral("%1 out of range").arg(key));
         return qint64(value);
     }
+    if (number.metaType().id() == QMetaType::ULongLong && number.toULongLong() > uint64_t(INT64_MAX))
+        RaiseUnarchive(QStringLiteral("%1 out of range").arg(key));
     return number.toLongLong();
 }
 

@@ -95,9 +95,17 @@ bool BinaryStructureSound(const QByteArray &data, int limit, QString *error) {
 
     // libplist cuts an ASCII string at a NUL and keeps it in a UTF-16 one, where its getters
     // then abort the process: such strings (and keys, which are strings here) are refused.
-    enum class Object { kSound, kOutside, kNul };
-    auto stringCheck = [&](uint64_t offset) {
+    // It also keeps only the low half of a 16-byte integer: one that needs more than 64 bits
+    // is refused.
+    enum class Object { kSound, kOutside, kNul, kWideInteger };
+    auto valueCheck = [&](uint64_t offset) {
         const unsigned kind = bytes[offset] >> 4;
+        if (bytes[offset] == 0x14) {
+            if (tableOffset - offset < 17) return Object::kOutside;
+            for (int i = 1; i <= 8; ++i)
+                if (bytes[offset + i] != 0) return Object::kWideInteger;
+            return Object::kSound;
+        }
         if (kind != 0x5 && kind != 0x6) return Object::kSound;
         uint64_t characters = 0;
         uint64_t position = 0;
@@ -143,10 +151,12 @@ bool BinaryStructureSound(const QByteArray &data, int limit, QString *error) {
         const uint64_t offset = BigEndian(bytes + tableOffset + index * offsetSize, offsetSize);
         if (offset < 8 || offset >= tableOffset)
             return SetError(error, QStringLiteral("binary property list: reference outside the data")), false;
-        switch (stringCheck(offset)) {
+        switch (valueCheck(offset)) {
         case Object::kSound: break;
         case Object::kOutside:
-            return SetError(error, QStringLiteral("binary property list: a string outside the data")), false;
+            return SetError(error, QStringLiteral("binary property list: a value outside the data")), false;
+        case Object::kWideInteger:
+            return SetError(error, QStringLiteral("binary property list: an integer beyond 64 bits")), false;
         case Object::kNul:
             return SetError(error, QStringLiteral("binary property list: a string or key with a NUL character")),
                    false;
@@ -209,6 +219,30 @@ PlistPtr ParsePlist(const QByteArray &data, NSPropertyListSerialization::Format 
     return PlistPtr(root);
 }
 
+namespace {
+
+// libplist keeps a flag beside an integer's 64 bits: a value above 2^63-1 is unsigned or the
+// two's complement of a negative one. plist_new_uint always makes the second; its XML reader
+// makes the first from the decimal text, and its XML writer shows which a node is.
+PlistPtr UnsignedNode(uint64_t value) {
+    if (value <= uint64_t(std::numeric_limits<int64_t>::max())) return PlistPtr(plist_new_uint(value));
+    const QByteArray xml = "<integer>" + QByteArray::number(qulonglong(value)) + "</integer>";
+    plist_t node = nullptr;
+    plist_from_xml(xml.constData(), uint32_t(xml.size()), &node);
+    return PlistPtr(node);
+}
+
+bool IsNegative(plist_t node) {
+    char *xml = nullptr;
+    uint32_t length = 0;
+    plist_to_xml(node, &xml, &length);
+    const bool negative = xml != nullptr && QByteArrayView(xml, length).contains("<integer>-");
+    plist_to_xml_free(xml);
+    return negative;
+}
+
+}  // namespace
+
 PlistPtr PlistFromVariant(const QVariant &value, QString *error, int depth) {
     if (depth > NSPropertyListSerialization::kMaxDepth)
         return SetError(error, QStringLiteral("property list nested too deep")), nullptr;
@@ -224,10 +258,11 @@ PlistPtr PlistFromVariant(const QVariant &value, QString *error, int depth) {
     case QMetaType::Long:
     case QMetaType::LongLong: return PlistPtr(plist_new_uint(uint64_t(value.toLongLong())));
     case QMetaType::ULong:
-    case QMetaType::ULongLong:
-        if (value.toULongLong() > uint64_t(std::numeric_limits<int64_t>::max()))
-            return SetError(error, QStringLiteral("integer too large for a property list")), nullptr;
-        return PlistPtr(plist_new_uint(value.toULongLong()));
+    case QMetaType::ULongLong: {
+        PlistPtr node = UnsignedNode(value.toULongLong());
+        if (!node) SetError(error, QStringLiteral("integer not representable"));
+        return node;
+    }
     case QMetaType::Float:
     case QMetaType::Double: return PlistPtr(plist_new_real(value.toDouble()));
     case QMetaType::QString: {
@@ -305,6 +340,8 @@ QVariant NumberOf(plist_t node) {
     case PLIST_UINT: {
         uint64_t number = 0;
         plist_get_uint_val(node, &number);
+        if (number > uint64_t(std::numeric_limits<int64_t>::max()) && !IsNegative(node))
+            return QVariant(qulonglong(number));
         return QVariant(qlonglong(int64_t(number)));
     }
     case PLIST_REAL: {

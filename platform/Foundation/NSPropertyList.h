@@ -3,11 +3,12 @@
 // (QVariantMap; QVariantHash is written as a dictionary too). Written as XML property lists;
 // read from XML or binary ones (libplist).
 //
-// Reading answers integers as qlonglong, reals as double, dictionaries as QVariantMap and
-// arrays as QVariantList. XML dates carry whole seconds (UTC). Input is checked before it is
-// parsed: nesting deeper than kMaxDepth, a binary list whose references leave the data or form
-// a cycle, and anything libplist refuses give a null QVariant and an error text; nothing
-// throws.
+// Reading answers integers as qlonglong (unsigned ones above 2^63-1 as qulonglong, so 2^64-1
+// stays 2^64-1 in both forms and when written back), reals as double, dictionaries as
+// QVariantMap and arrays as QVariantList. XML dates carry whole seconds (UTC). Input is
+// checked before it is parsed: nesting deeper than kMaxDepth, a binary list whose references
+// leave the data or form a cycle, and anything libplist refuses give a null QVariant and an
+// error text; nothing throws.
 //
 // No string or dictionary key holds a NUL character, in either direction: writing one fails,
 // and reading refuses the whole list ("... NUL ..." in the error), never cutting the text

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <cstdint>
 #include <cstdlib>
 
 namespace {
@@ -120,8 +121,10 @@ bool NSUserDefaults::boolForKey(const QString &key) { return NumberOf(objectForK
 
 qint64 NSUserDefaults::integerForKey(const QString &key) {
     const QVariant value = objectForKey(key);
-    if (IsNumber(value) && value.metaType().id() != QMetaType::Double && value.metaType().id() != QMetaType::Float)
-        return value.toLongLong();
+    const int type = value.metaType().id();
+    if ((type == QMetaType::ULongLong || type == QMetaType::ULong) && value.toULongLong() > uint64_t(INT64_MAX))
+        return 0;  // out of range, as a real would be
+    if (IsNumber(value) && type != QMetaType::Double && type != QMetaType::Float) return value.toLongLong();
     const double number = NumberOf(value).value_or(0.0);
     if (!(number > -9.2e18 && number < 9.2e18)) return 0;
     return qint64(number);

@@ -32,7 +32,8 @@ QVariant VariantFromPlist(plist_t node, QString *error, int depth = 0);
 QByteArray XmlFromPlist(plist_t node);
 
 QString StringOf(plist_t node);
-// Numbers as QVariant (bool, qlonglong or double); null for other nodes.
+// Numbers as QVariant (bool, qlonglong, qulonglong above 2^63-1, or double); null for other
+// nodes.
 QVariant NumberOf(plist_t node);
 
 }  // namespace lumora::foundation

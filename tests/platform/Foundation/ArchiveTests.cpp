@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QTimeZone>
 
+#include <climits>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -226,6 +227,53 @@ TEST(FoundationPropertyList, StringsAndKeysWithNulAreRefused) {
               QVariant(QVariantMap{{QStringLiteral("ab"), QString::fromUtf8("\xc3\xa9x")}}));
 }
 
+// Integers above 2^63-1 are unsigned (qulonglong) and stay so, read from either form and
+// written back; the others are qlonglong. Binary lists mark them by a 16-byte encoding.
+TEST(FoundationPropertyList, LargeUnsignedIntegersKeepTheirValue) {
+    const std::string zeros(8, '\0');
+    struct Case {
+        const char *text;
+        std::string binary;
+        QVariant expected;
+    } cases[] = {
+        {"18446744073709551615", "\x14" + zeros + std::string(8, '\xFF'), QVariant(qulonglong(UINT64_MAX))},
+        {"9223372036854775808", "\x14" + zeros + std::string("\x80", 1) + std::string(7, '\0'),
+         QVariant(qulonglong(1) << 63)},
+        {"9223372036854775807", "\x13\x7F" + std::string(7, '\xFF'), QVariant(qlonglong(INT64_MAX))},
+        {"4294967296", std::string("\x13\x00\x00\x00\x01", 5) + std::string(4, '\0'), QVariant(qlonglong(1) << 32)},
+        {"-1", "\x13" + std::string(8, '\xFF'), QVariant(qlonglong(-1))},
+        {"-9223372036854775808", "\x13\x80" + std::string(7, '\0'), QVariant(qlonglong(INT64_MIN))},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text);
+        const QByteArray xml = QByteArray("<plist version=\"1.0\"><array><integer>") + c.text + "</integer></array></plist>";
+        for (const QByteArray &data : {xml, BinaryPlist({std::string("\xA1\x01", 2), c.binary})}) {
+            QString error;
+            const QVariant read = NSPropertyListSerialization::propertyListWithData(data, nullptr, &error).toList().value(0);
+            EXPECT_EQ(read.metaType(), c.expected.metaType()) << error.toStdString();
+            EXPECT_EQ(read, c.expected);
+            const QByteArray written = NSPropertyListSerialization::dataWithPropertyList(QVariantList{read}, &error);
+            EXPECT_TRUE(written.contains(QByteArray("<integer>") + c.text + "</integer>")) << written.toStdString();
+            const QVariant back = NSPropertyListSerialization::propertyListWithData(written).toList().value(0);
+            EXPECT_EQ(back.metaType(), c.expected.metaType());
+            EXPECT_EQ(back, c.expected);
+        }
+    }
+    // Written from any unsigned type; a keyed archive keeps them too.
+    EXPECT_TRUE(NSPropertyListSerialization::dataWithPropertyList(QVariant::fromValue<unsigned long>(ULONG_MAX))
+                    .contains("<integer>18446744073709551615</integer>"));
+    const QVariant archived = NSKeyedUnarchiver::unarchivedObjectOfClass(
+        QStringLiteral("NSNumber"), {}, NSKeyedArchiver::archivedDataWithRootObject(QVariant(qulonglong(UINT64_MAX))));
+    EXPECT_EQ(archived.metaType(), QMetaType::fromType<qulonglong>());
+    EXPECT_EQ(archived.toULongLong(), UINT64_MAX);
+    // More than 64 bits is refused, not cut to the low half.
+    QString error;
+    EXPECT_FALSE(NSPropertyListSerialization::propertyListWithData(
+                     BinaryPlist({"\x14" + std::string(7, '\0') + "\x01" + std::string(8, '\xFF')}), nullptr, &error)
+                     .isValid());
+    EXPECT_TRUE(error.contains(QLatin1String("64 bits"))) << error.toStdString();
+}
+
 // ---- Keyed archives -----------------------------------------------------------------------
 
 QStringList AllClasses() {
@@ -346,6 +394,12 @@ TEST(FoundationKeyedArchive, HostileArchivesFailCleanly) {
         {"a plain property list", NSPropertyListSerialization::dataWithPropertyList(QVariantMap{}), "NSDictionary"},
         {"no $null", Archive({}).replace("<string>$null</string>", "<string>x</string>"), "NSString"},
         {"wrong archiver", Archive({"<string>x</string>"}).replace("NSKeyedArchiver", "Other"), "NSString"},
+        {"integer past qint64",
+         Archive({QStringLiteral("<dict><key>name</key>%1<key>index</key><integer>18446744073709551615</integer>"
+                                 "<key>$class</key>%2</dict>")
+                      .arg(Uid(2), Uid(3)),
+                  "<string>x</string>", Class("ArchivePreset")}),
+         "ArchivePreset"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);

@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QTimeZone>
 
+#include <cstdint>
 #include <cstdlib>
 #include <fcntl.h>
 #include <string>
@@ -19,6 +20,7 @@ namespace {
 
 using lumora::test::ReadFile;
 using lumora::test::WriteFile;
+using namespace std::string_literals;
 
 std::string ConfigFile(const char *identifier) {
     return std::string(std::getenv("XDG_CONFIG_HOME")) + "/" + identifier + ".plist";
@@ -38,6 +40,7 @@ TEST(FoundationUserDefaults, TypedValuesSurviveSynchronizeInTheConfigFolder) {
         defaults.setObject(QVariantList{1, QStringLiteral("x")}, QStringLiteral("array"));
         defaults.setObject(QVariantMap{{QStringLiteral("k"), 2}}, QStringLiteral("dictionary"));
         defaults.setObject(when, QStringLiteral("date"));
+        defaults.setObject(qulonglong(UINT64_MAX), QStringLiteral("unsigned"));
         defaults.setObject(1, QStringLiteral("removed"));
         defaults.removeObject(QStringLiteral("removed"));
         defaults.setObject(1, QStringLiteral("niled"));
@@ -58,6 +61,8 @@ TEST(FoundationUserDefaults, TypedValuesSurviveSynchronizeInTheConfigFolder) {
     EXPECT_EQ(again.arrayForKey(QStringLiteral("array")), (QVariantList{qlonglong(1), QStringLiteral("x")}));
     EXPECT_EQ(again.dictionaryForKey(QStringLiteral("dictionary")), (QVariantMap{{QStringLiteral("k"), qlonglong(2)}}));
     EXPECT_EQ(again.objectForKey(QStringLiteral("date")).toDateTime(), when);
+    EXPECT_EQ(again.objectForKey(QStringLiteral("unsigned")), QVariant(qulonglong(UINT64_MAX)));
+    EXPECT_EQ(again.integerForKey(QStringLiteral("unsigned")), 0) << "out of range, as for a real";
     EXPECT_FALSE(again.objectForKey(QStringLiteral("removed")).isValid());
     EXPECT_FALSE(again.objectForKey(QStringLiteral("niled")).isValid());
 }
@@ -124,12 +129,20 @@ TEST(FoundationUserDefaults, SynchronizeReplacesTheFileAtomically) {
 TEST(FoundationUserDefaults, UnreadableFileStartsEmptyAndIsReplaced) {
     const std::string path = ConfigFile("org.lumora.broken");
     ::mkdir(std::getenv("XDG_CONFIG_HOME"), 0700);
-    ASSERT_TRUE(lumora::test::WriteFile(path, "<?xml version=\"1.0\"?><plist><dict><key>a</key>"));
-    NSUserDefaults defaults(QStringLiteral("org.lumora.broken"));
-    EXPECT_FALSE(defaults.objectForKey(QStringLiteral("a")).isValid());
-    defaults.setInteger(1, QStringLiteral("b"));
-    ASSERT_TRUE(defaults.synchronize());
-    EXPECT_EQ(NSUserDefaults(QStringLiteral("org.lumora.broken")).integerForKey(QStringLiteral("b")), 1);
+    const std::string broken[] = {
+        "<?xml version=\"1.0\"?><plist><dict><key>a</key>",                          // truncated
+        "<plist><dict><key>a</key><string>x\0y</string></dict></plist>"s,  // NUL in a string
+        "<plist><dict><key>a\0</key><integer>1</integer></dict></plist>"s,  // NUL in a key
+    };
+    for (const std::string &contents : broken) {
+        SCOPED_TRACE(contents);
+        ASSERT_TRUE(lumora::test::WriteFile(path, contents));
+        NSUserDefaults defaults(QStringLiteral("org.lumora.broken"));
+        EXPECT_FALSE(defaults.objectForKey(QStringLiteral("a")).isValid());
+        defaults.setInteger(1, QStringLiteral("b"));
+        ASSERT_TRUE(defaults.synchronize());
+        EXPECT_EQ(NSUserDefaults(QStringLiteral("org.lumora.broken")).integerForKey(QStringLiteral("b")), 1);
+    }
 
     // The standard defaults live in the same folder, under the program's identifier.
     EXPECT_TRUE(NSUserDefaults::standardUserDefaults().filePath().startsWith(QString::fromLocal8Bit(std::getenv("XDG_CONFIG_HOME")) + u'/'));
