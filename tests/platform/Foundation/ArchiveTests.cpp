@@ -12,6 +12,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -205,7 +206,9 @@ TEST(FoundationPropertyList, StringsAndKeysWithNulAreRefused) {
                            "binary-utf16-string-nul.plist", "binary-utf16-key-nul.plist"};
     for (const char *name : files) {
         SCOPED_TRACE(name);
-        QFile file(QStringLiteral(FOUNDATION_TEST_DATA "/") + QLatin1String(name));
+        const char *folder = std::getenv("LUMORA_TEST_DATA");  // this folder, set by ctest
+        ASSERT_NE(folder, nullptr);
+        QFile file(QString::fromLocal8Bit(folder) + QStringLiteral("/data/") + QLatin1String(name));
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
         const QByteArray data = file.readAll();
         QString error;
