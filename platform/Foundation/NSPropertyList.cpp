@@ -62,7 +62,8 @@ uint64_t BigEndian(const unsigned char *bytes, size_t size) {
 }
 
 // A binary property list whose offsets and references stay inside the data, whose objects form
-// no cycle, and whose containers nest within the limit.
+// no cycle, whose containers nest within the limit and expand to a bounded tree, and whose
+// strings and integers libplist reads whole.
 bool BinaryStructureSound(const QByteArray &data, int limit, QString *error) {
     const auto *bytes = reinterpret_cast<const unsigned char *>(data.constData());
     const size_t size = size_t(data.size());
@@ -140,6 +141,11 @@ bool BinaryStructureSound(const QByteArray &data, int limit, QString *error) {
     enum : unsigned char { kUnseen, kOnPath, kDone };
     std::vector<unsigned char> state(count, kUnseen);
     std::vector<int> height(count, 0);  // containers below and including the object
+    // libplist copies an object at every reference to it, so containers shared along a chain
+    // grow exponentially (40 levels of [a, a] in a 100-byte file). Unshared, a list has at
+    // most one node per byte; sharing may add a bounded number on top.
+    const uint64_t maxNodes = size + (uint64_t(1) << 20);
+    std::vector<uint64_t> expanded(count, 0);  // nodes of the object once libplist copied it
     struct Frame {
         uint64_t index;
         std::vector<uint64_t> children;
@@ -186,9 +192,14 @@ bool BinaryStructureSound(const QByteArray &data, int limit, QString *error) {
         }
         const uint64_t index = frame.index;
         height[index] = frame.height;
+        uint64_t nodes = 1;
+        for (uint64_t child : frame.children) nodes = std::min(nodes + expanded[child], maxNodes + 1);
+        expanded[index] = nodes;
         state[index] = kDone;
         path.pop_back();
         if (height[index] > limit) return SetError(error, QStringLiteral("property list nested too deep")), false;
+        if (nodes > maxNodes)
+            return SetError(error, QStringLiteral("binary property list: shared containers expand too far")), false;
         if (!path.empty()) path.back().height = std::max(path.back().height, height[index] + 1);
     }
     return true;

@@ -157,6 +157,14 @@ QByteArray NestedBinaryPlist(int levels) {
     return QByteArray::fromStdString(bytes + trailer);
 }
 
+// Arrays each holding the next one twice: a few bytes that expand to 2^levels nodes.
+QByteArray SharedBinaryPlist(int levels) {
+    std::vector<std::string> objects;
+    for (int i = 1; i <= levels; ++i) objects.push_back(std::string("\xA2") + char(i) + char(i));
+    objects.push_back(std::string("\x10\x01", 2));
+    return BinaryPlist(objects);
+}
+
 TEST(FoundationPropertyList, ReadsBinaryListsAndRefusesHostileInput) {
     // {"k": [1, "x"]}: dict(1) keys 1 values 2; "k"; array(2) 3 4; int 1; "x".
     const QByteArray good = BinaryPlist({std::string("\xD1\x01\x02", 3), "\x51k", std::string("\xA2\x03\x04", 3),
@@ -187,6 +195,7 @@ TEST(FoundationPropertyList, ReadsBinaryListsAndRefusesHostileInput) {
         {"reference past the end", BinaryPlist({std::string("\xA1\x05", 2)})},
         {"count past the end", BinaryPlist({std::string("\xAF\x10\x7F\x00", 4)})},
         {"truncated binary", good.left(good.size() - 5)},
+        {"shared arrays expanding exponentially", SharedBinaryPlist(40)},
     };
     for (const Case &c : hostile) {
         SCOPED_TRACE(c.name);
@@ -195,6 +204,7 @@ TEST(FoundationPropertyList, ReadsBinaryListsAndRefusesHostileInput) {
         EXPECT_FALSE(why.isEmpty());
     }
     EXPECT_TRUE(NSPropertyListSerialization::propertyListWithData(NestedBinaryPlist(400)).isValid());
+    EXPECT_TRUE(NSPropertyListSerialization::propertyListWithData(SharedBinaryPlist(10)).isValid());
 }
 
 // A string or key holding a NUL is refused, whole file, in either form: libplist aborts the
