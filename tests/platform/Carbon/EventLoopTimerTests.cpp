@@ -52,23 +52,26 @@ protected:
 
 TEST_F(EventLoopTimerTest, DueTimersFireEarliestFirst) {
     std::vector<std::string> order;
-    Probe late{[&](EventLoopTimerRef) { order.push_back("30ms"); }};
+    Probe late{[&](EventLoopTimerRef) { order.push_back("300ms"); }};
     Probe early{[&](EventLoopTimerRef) { order.push_back("10ms"); }};
     Probe middle{[&](EventLoopTimerRef) { order.push_back("20ms"); }};
     Probe nowA{[&](EventLoopTimerRef) { order.push_back("now A"); }};
     Probe nowB{[&](EventLoopTimerRef) { order.push_back("now B"); }};
-    Install(late, 30 * kEventDurationMillisecond, 0);
-    Install(early, 10 * kEventDurationMillisecond, 0);
-    Install(middle, 20 * kEventDurationMillisecond, 0);
+    // The latest is installed first and far ahead, and each later install is due later than
+    // the ones before it, so that a busy machine stalling between two installs cannot
+    // reorder their due times.
+    Install(late, 300 * kEventDurationMillisecond, 0);
     Install(nowA, 0, 0);
     Install(nowB, 0, 0);
+    Install(early, 10 * kEventDurationMillisecond, 0);
+    Install(middle, 20 * kEventDurationMillisecond, 0);
 
     // Nothing fires outside a run of the loop.
-    std::this_thread::sleep_for(40ms);
+    std::this_thread::sleep_for(350ms);
     EXPECT_TRUE(order.empty());
 
     EXPECT_EQ(RunCurrentEventLoop(kEventDurationNoWait), eventLoopTimedOutErr);
-    EXPECT_EQ(order, (std::vector<std::string>{"now A", "now B", "10ms", "20ms", "30ms"}));
+    EXPECT_EQ(order, (std::vector<std::string>{"now A", "now B", "10ms", "20ms", "300ms"}));
 }
 
 TEST_F(EventLoopTimerTest, RepeatingTimersFireAtTheirIntervalForTheWholeRun) {
