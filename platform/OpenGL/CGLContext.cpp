@@ -5,7 +5,7 @@
 // gets the primary (and the context's window surface, if any). A thread that makes the
 // context current while the primary is current on another thread gets a shadow: an EGL
 // context created sharing with the primary, so it sees the same textures, programs, render
-// buffers and framebuffer objects. When a thread makes another context current, or ends,
+// buffers and framebuffer objects (the last through Mesa, see Acquire). When a thread makes another context current, or ends,
 // its EGL context goes back to the logical context: the primary becomes free, a shadow
 // joins the context's idle shadows, which later threads reuse. So a context has at most as
 // many shadows as it ever had threads using it at the same time; they are destroyed with
@@ -18,14 +18,16 @@
 // thread holds a reference on its current logical context, so a context is never destroyed
 // while any of its EGL contexts is current somewhere.
 
-#include <OpenGL/CGLDisplay.h>
-#include <OpenGL/CGLPixelFormat.h>
+#include <OpenGL/CGLDisplayInternal.h>
+#include <OpenGL/CGLPixelFormatInternal.h>
 #include <OpenGL/OpenGL.h>
 #include <OpenGL/glext.h>
 
 #include <condition_variable>
+#include <cstdint>
 #include <mutex>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -76,10 +78,19 @@ struct _CGLContextObject {
     EGLContext mPrimary = EGL_NO_CONTEXT;
     RecursiveLock mLock;
 
-    std::mutex mBindLock;  // guards the fields below
+    // Guards the fields below. Held only for bookkeeping, never across a call to the X
+    // server or EGL: every thread that makes the context current takes it.
+    std::mutex mBindLock;
     bool mPrimaryBound = false;
     std::vector<EGLContext> mIdleShadows;
     EGLSurface mWindowSurface = EGL_NO_SURFACE;
+    unsigned long mWindow = 0;       // the X window of mWindowSurface; 0 for none
+    uint64_t mWindowRequests = 0;    // CGLSetNativeWindow calls so far (their tickets)
+    uint64_t mWindowInstalled = 0;   // the ticket of the call that set mWindowSurface
+
+    // Touched only by the thread holding the primary.
+    bool mPrimaryUsedWithoutWindow = false;  // the primary was current before it had a window
+    bool mWindowBuffersSet = false;          // the primary has drawn into a window
 };
 
 namespace {
@@ -113,14 +124,21 @@ struct ThreadReaper {
         Binding *binding = tBinding;
         tBinding = nullptr;
         if (binding == nullptr) return;
+        // A thread that ends while the process exits leaves EGL alone (see DisplayFor).
+        const cgl::Display *display = cgl::DisplayFor("the end of a thread");
         if (binding->context != nullptr) {
-            cgl::BindDesktopGL();
-            eglMakeCurrent(cgl::TheDisplay()->egl, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+            if (display != nullptr) {
+                cgl::BindDesktopGL();
+                eglMakeCurrent(display->egl, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+            }
             GiveBack(*binding);
             CGLReleaseContext(binding->context);
         }
         delete binding;
-        eglReleaseThread();
+        if (display != nullptr) eglReleaseThread();
+        // The main thread's thread-local destructors run when `main` returns (nothing here
+        // ends the main thread with pthread_exit): whatever runs after is exit.
+        if (gettid() == getpid()) cgl::MarkExiting();
     }
 };
 thread_local ThreadReaper tReaper;
@@ -153,16 +171,46 @@ CGLError Acquire(const cgl::Display &display, CGLContextObj context, Binding &bi
         context->mIdleShadows.pop_back();
         return kCGLNoError;
     }
+    // A shadow relies on framebuffer objects being shared within the share group, which
+    // Mesa does for desktop GL (as it does textures, render buffers and programs); the GL
+    // specification shares the objects with data but leaves container objects such as
+    // framebuffer objects per context. Code that binds a framebuffer object made on another
+    // thread's context therefore depends on Mesa here.
     cgl::BindDesktopGL();
     binding.egl = eglCreateContext(display.egl, EGL_NO_CONFIG_KHR, context->mPrimary, kContextAttributes);
     return binding.egl != EGL_NO_CONTEXT ? kCGLNoError : kCGLBadAlloc;
 }
 
+// Called with the primary just made current on `surface`. A context without a configuration
+// takes its default draw and read buffers from the first surface it is made current with;
+// made current first without one, it keeps the front buffer as its draw buffer, and its
+// drawing never reaches the window's back buffer that a swap shows. So the first time such
+// a primary draws into a window, the window's draw and read buffers become the back buffer.
+void PrepareWindowBuffers(CGLContextObj context, EGLSurface surface) {
+    if (context->mWindowBuffersSet) return;
+    if (surface == EGL_NO_SURFACE) {
+        context->mPrimaryUsedWithoutWindow = true;
+        return;
+    }
+    context->mWindowBuffersSet = true;
+    if (!context->mPrimaryUsedWithoutWindow) return;
+    GLint draw = 0, read = 0;
+    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &draw);
+    glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &read);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glDrawBuffer(GL_BACK);
+    glReadBuffer(GL_BACK);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, static_cast<GLuint>(draw));
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GLuint>(read));
+}
+
 void Destroy(CGLContextObj context) {
-    const cgl::Display *display = cgl::TheDisplay();
-    if (context->mWindowSurface != EGL_NO_SURFACE) eglDestroySurface(display->egl, context->mWindowSurface);
-    for (EGLContext shadow : context->mIdleShadows) eglDestroyContext(display->egl, shadow);
-    eglDestroyContext(display->egl, context->mPrimary);
+    // While the process exits the EGL objects go with it; only the memory is freed here.
+    if (const cgl::Display *display = cgl::DisplayFor("CGLReleaseContext")) {
+        if (context->mWindowSurface != EGL_NO_SURFACE) eglDestroySurface(display->egl, context->mWindowSurface);
+        for (EGLContext shadow : context->mIdleShadows) eglDestroyContext(display->egl, shadow);
+        eglDestroyContext(display->egl, context->mPrimary);
+    }
     CGLReleasePixelFormat(context->mPixelFormat);
     delete context;
 }
@@ -173,7 +221,7 @@ CGLError CGLCreateContext(CGLPixelFormatObj pix, CGLContextObj share, CGLContext
     if (ctx == nullptr) return kCGLBadAddress;
     *ctx = nullptr;
     if (pix == nullptr) return kCGLBadPixelFormat;
-    const cgl::Display *display = cgl::TheDisplay();
+    const cgl::Display *display = cgl::DisplayFor("CGLCreateContext");
     if (display == nullptr) return kCGLBadConnection;
     cgl::BindDesktopGL();
     EGLContext primary = eglCreateContext(display->egl, EGL_NO_CONFIG_KHR,
@@ -216,7 +264,7 @@ CGLContextObj CGLGetCurrentContext(void) {
 CGLError CGLSetCurrentContext(CGLContextObj ctx) {
     Binding *current = ThisThread();
     if ((current != nullptr ? current->context : nullptr) == ctx) return kCGLNoError;
-    const cgl::Display *display = cgl::TheDisplay();
+    const cgl::Display *display = cgl::DisplayFor("CGLSetCurrentContext");
     if (display == nullptr) return kCGLBadConnection;  // then nothing can be current either
 
     Binding next;
@@ -228,6 +276,7 @@ CGLError CGLSetCurrentContext(CGLContextObj ctx) {
         if (ctx != nullptr) GiveBack(next);
         return kCGLBadContext;
     }
+    if (next.primary) PrepareWindowBuffers(ctx, next.surface);
     CGLRetainContext(ctx);
     Binding &binding = ThisThreadMaking();
     const Binding previous = binding;
@@ -257,16 +306,28 @@ CGLError CGLGetVirtualScreen(CGLContextObj ctx, GLint *screen) {
     return kCGLNoError;
 }
 
+// The surface is made before the context's bookkeeping lock is taken: choosing the
+// configuration and making the surface wait for the X server, and every thread that makes
+// the context current takes that lock. Each call takes a ticket first; when two calls run
+// at once, the one that began later keeps its window and the other destroys its own
+// surface (as if it had been replaced at once).
 CGLError CGLSetNativeWindow(CGLContextObj ctx, unsigned long window) {
     if (ctx == nullptr) return kCGLBadContext;
-    const cgl::Display *display = cgl::TheDisplay();
+    const cgl::Display *display = cgl::DisplayFor("CGLSetNativeWindow");
     if (display == nullptr || (window != 0 && display->x11 == nullptr)) return kCGLBadConnection;
     if (window > 0xFFFFFFFFul) return kCGLBadWindow;  // X ids are 32 bits
     Binding *here = ThisThread();
     const bool heldHere = here != nullptr && here->context == ctx && here->primary;
 
-    std::lock_guard<std::mutex> guard(ctx->mBindLock);
-    if (ctx->mPrimaryBound && !heldHere) return kCGLBadState;
+    uint64_t ticket = 0;
+    {
+        std::lock_guard<std::mutex> guard(ctx->mBindLock);
+        if (ctx->mPrimaryBound && !heldHere) return kCGLBadState;
+        // Already the drawable (EGL allows one surface per window, so making another fails).
+        if (window == ctx->mWindow) return kCGLNoError;
+        ticket = ++ctx->mWindowRequests;
+    }
+
     EGLSurface surface = EGL_NO_SURFACE;
     if (window != 0) {
         const CGLPixelFormatObj format = ctx->mPixelFormat;
@@ -279,6 +340,8 @@ CGLError CGLSetNativeWindow(CGLContextObj ctx, unsigned long window) {
         cgl::DrainX11Events(*display);
         if (surface == EGL_NO_SURFACE) return kCGLBadWindow;
     }
+    // While this thread holds the primary no other call can install a surface (they fail
+    // with kCGLBadState), so the new surface is made current before the lock is taken.
     if (heldHere) {
         cgl::BindDesktopGL();
         if (!eglMakeCurrent(display->egl, surface, surface, ctx->mPrimary)) {
@@ -286,10 +349,24 @@ CGLError CGLSetNativeWindow(CGLContextObj ctx, unsigned long window) {
             return kCGLBadMatch;
         }
         here->surface = surface;
+        PrepareWindowBuffers(ctx, surface);
     }
-    if (ctx->mWindowSurface != EGL_NO_SURFACE) eglDestroySurface(display->egl, ctx->mWindowSurface);
-    ctx->mWindowSurface = surface;
-    return kCGLNoError;
+
+    CGLError result = kCGLNoError;
+    EGLSurface unused = surface;
+    {
+        std::lock_guard<std::mutex> guard(ctx->mBindLock);
+        if (ctx->mPrimaryBound && !heldHere) {
+            result = kCGLBadState;  // another thread made the context current meanwhile
+        } else if (heldHere || ctx->mWindowInstalled < ticket) {
+            unused = ctx->mWindowSurface;
+            ctx->mWindowSurface = surface;
+            ctx->mWindow = window;
+            ctx->mWindowInstalled = ticket;
+        }  // else a call that began later has installed its window: this one's is dropped
+    }
+    if (unused != EGL_NO_SURFACE) eglDestroySurface(display->egl, unused);
+    return result;
 }
 
 CGLError CGLFlushDrawable(CGLContextObj ctx) {
@@ -297,7 +374,8 @@ CGLError CGLFlushDrawable(CGLContextObj ctx) {
     const Binding *here = ThisThread();
     if (here == nullptr || here->context != ctx) return kCGLBadContext;
     if (here->surface != EGL_NO_SURFACE) {
-        const cgl::Display *display = cgl::TheDisplay();
+        const cgl::Display *display = cgl::DisplayFor("CGLFlushDrawable");
+        if (display == nullptr) return kCGLBadConnection;
         const bool swapped = eglSwapBuffers(display->egl, here->surface);
         cgl::SyncX11(*display);
         return swapped ? kCGLNoError : kCGLBadDrawable;

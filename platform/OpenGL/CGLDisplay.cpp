@@ -1,7 +1,8 @@
-#include <OpenGL/CGLDisplay.h>
+#include <OpenGL/CGLDisplayInternal.h>
 
 #include <OpenGL/OpenGL.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -65,12 +66,26 @@ Display *OpenSurfaceless(const char *clientExtensions) {
     return new Display{egl, nullptr};
 }
 
-Display *Open() {
+// Set once the process has begun to exit (see MarkExiting).
+constinit std::atomic<bool> gExiting{false};
+
+void MarkExitingAtExit() { MarkExiting(); }
+
+Display *OpenDisplay() {
     const char *clientExtensions = eglQueryString(EGL_NO_DISPLAY, EGL_EXTENSIONS);
     if (Display *display = OpenX11(clientExtensions)) return display;
     if (Display *display = OpenSurfaceless(clientExtensions)) return display;
     std::fprintf(stderr, "OpenGL: no EGL display with desktop OpenGL is available\n");
     return nullptr;
+}
+
+Display *Open() {
+    Display *display = OpenDisplay();
+    // Registered after the EGL library's own exit handlers (which run in reverse order, so
+    // this one runs before them), and after every static object made before the display:
+    // those are destroyed after the mark.
+    if (display != nullptr) std::atexit(MarkExitingAtExit);
+    return display;
 }
 
 EGLint Attribute(EGLDisplay display, EGLConfig config, EGLint name) {
@@ -92,6 +107,16 @@ const Display *TheDisplay() {
     // destructors at exit, after any display object would have gone.
     static const Display *const display = Open();
     return display;
+}
+
+void MarkExiting() { gExiting.store(true, std::memory_order_release); }
+
+const Display *DisplayFor(const char *caller) {
+    if (gExiting.load(std::memory_order_acquire)) {
+        std::fprintf(stderr, "OpenGL: %s called while the process exits; no GL work is done\n", caller);
+        return nullptr;
+    }
+    return TheDisplay();
 }
 
 void BindDesktopGL() { eglBindAPI(EGL_OPENGL_API); }

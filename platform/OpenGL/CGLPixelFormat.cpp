@@ -1,7 +1,7 @@
-#include <OpenGL/CGLPixelFormat.h>
+#include <OpenGL/CGLPixelFormatInternal.h>
 
 #include <OpenGL/CGDirectDisplay.h>
-#include <OpenGL/CGLDisplay.h>
+#include <OpenGL/CGLDisplayInternal.h>
 
 namespace {
 
@@ -56,7 +56,7 @@ CGLError CGLChoosePixelFormat(const CGLPixelFormatAttribute *attribs, CGLPixelFo
         delete format;
         return error;
     }
-    if (cgl::TheDisplay() == nullptr) {
+    if (cgl::DisplayFor("CGLChoosePixelFormat") == nullptr) {
         delete format;
         return kCGLBadConnection;
     }

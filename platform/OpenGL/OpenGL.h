@@ -7,7 +7,8 @@
 //   current on one thread at a time it is one EGL context (its primary). Made current on a
 //   second thread while another thread has it current, that thread gets a shadow EGL
 //   context in the same share group: textures, programs, render buffers and framebuffer
-//   objects are shared, the rest of the GL state (bindings, matrices, viewport) is not.
+//   objects are shared (framebuffer objects because Mesa shares them; the GL specification
+//   keeps them per context), the rest of the GL state (bindings, matrices, viewport) is not.
 // - The current context is per thread. A thread holds a reference on its current context
 //   until it makes another one current or ends.
 // - CGLLockContext is a recursive lock per logical context, independent of being current.
@@ -92,7 +93,9 @@ CGLError CGLGetVirtualScreen(CGLContextObj ctx, GLint *screen);
 // context's drawable. The EGL window surface is made for the window's visual. Fails with
 // kCGLBadConnection without an X11 display, kCGLBadWindow for a window that does not exist,
 // kCGLBadMatch when no configuration suits its visual, and kCGLBadState while another
-// thread has the context current.
+// thread has the context current. Setting the window the context already has does nothing;
+// a window is the drawable of one context at a time (detach it before giving it to
+// another). Of two calls on one context at the same time, the one that began later wins.
 CGLError CGLSetNativeWindow(CGLContextObj ctx, unsigned long window);
 
 // Shows the back buffer of the context's window; on return the X server holds the new

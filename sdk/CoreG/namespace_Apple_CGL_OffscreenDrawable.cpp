@@ -161,17 +161,19 @@ bool OffscreenDrawableFBO::Flush(bool flush) {
 }
 
 CGLContextObj OffscreenDrawableFBO::SharedContext() {
-    // Made once, by the first caller (a thread-safe static), and destroyed at exit.
-    static OffscreenDrawableFBO drawable;
+    // Made once, by the first caller (a thread-safe static), and never destroyed, like the
+    // EGL display: its destructor would make the context current from the exit handlers,
+    // after the thread's own GL teardown. The process's end frees what it holds.
+    static OffscreenDrawableFBO *const drawable = new OffscreenDrawableFBO;
     static const bool constructed = [] {
         const CGLContextObj previous = CGLGetCurrentContext();
         CGLRetainContext(previous);
-        const bool made = drawable.Construct(256.0f, 256.0f, nullptr, nullptr);
+        const bool made = drawable->Construct(256.0f, 256.0f, nullptr, nullptr);
         CGLSetCurrentContext(previous);
         CGLReleaseContext(previous);
         return made;
     }();
-    return constructed ? drawable.GetContext() : nullptr;
+    return constructed ? drawable->GetContext() : nullptr;
 }
 
 bool OffscreenDrawableFBO::HasFramebufferObjectExtension() {

@@ -70,7 +70,8 @@ public:
     bool Flush(bool flush) override;
 
     // The context of the process-wide 256 x 256 drawable, made at the first call from any
-    // thread (null when that failed). The caller's current context stays current.
+    // thread (null when that failed) and never destroyed, so no GL call is made for it at
+    // exit. The caller's current context stays current.
     static CGLContextObj SharedContext();
     // Whether the current context has GL_EXT_framebuffer_object.
     static bool HasFramebufferObjectExtension();

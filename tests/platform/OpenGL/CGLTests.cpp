@@ -290,6 +290,65 @@ TEST_F(CGLTest, ContextCurrentOnTwoThreadsSharesObjectsNotState) {
     }).join();
 }
 
+// A framebuffer object made on one thread's context is bound and drawn into by a second
+// thread that has the context current at the same time (so it has a shadow), and the
+// result is read back on both. The shadows rely on Mesa sharing framebuffer objects across
+// the share group, which the GL specification does not promise; this test keeps that
+// reliance checked.
+TEST_F(CGLTest, ShadowDrawsIntoAFramebufferObjectOfThePrimary) {
+    CGLContextObj context = Make();
+    ASSERT_EQ(CGLSetCurrentContext(context), kCGLNoError);
+    GLuint colour = 0, framebuffer = 0;
+    glGenRenderbuffersEXT(1, &colour);
+    glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, colour);
+    glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_RGBA8, 8, 8);
+    glGenFramebuffersEXT(1, &framebuffer);
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, framebuffer);
+    glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_RENDERBUFFER_EXT, colour);
+    ASSERT_EQ(glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT), GLenum(GL_FRAMEBUFFER_COMPLETE_EXT));
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    glFinish();
+
+    auto pixel = [](int x, int y) {
+        uint32_t value = 0;
+        glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, &value);
+        return value;
+    };
+    std::thread([&] {
+        ASSERT_EQ(CGLSetCurrentContext(context), kCGLNoError);  // a shadow: the primary is taken
+        EXPECT_TRUE(glIsFramebufferEXT(framebuffer));
+        glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, framebuffer);
+        EXPECT_EQ(glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT), GLenum(GL_FRAMEBUFFER_COMPLETE_EXT));
+        glViewport(0, 0, 8, 8);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glOrtho(0, 8, 0, 8, -1, 1);
+        glColor4ub(0, 0, 255, 255);
+        glBegin(GL_QUADS);  // the right half blue
+        glVertex2i(4, 0);
+        glVertex2i(8, 0);
+        glVertex2i(8, 8);
+        glVertex2i(4, 8);
+        glEnd();
+        EXPECT_EQ(pixel(1, 1), 0xFF000000u);
+        EXPECT_EQ(pixel(6, 6), 0xFFFF0000u);
+        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+        glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+        glFinish();
+        CGLSetCurrentContext(nullptr);
+    }).join();
+
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, framebuffer);  // see the shadow's drawing on the next bind
+    EXPECT_EQ(pixel(1, 1), 0xFF000000u);
+    EXPECT_EQ(pixel(6, 6), 0xFFFF0000u);
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    glDeleteFramebuffersEXT(1, &framebuffer);
+    glDeleteRenderbuffersEXT(1, &colour);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
 // Many threads draw with one logical context at the same time and in turns, and end with
 // it current; then the context is still usable (every EGL context was given back).
 TEST_F(CGLTest, ManyThreadsUseOneContext) {

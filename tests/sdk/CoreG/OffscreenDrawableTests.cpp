@@ -5,6 +5,8 @@
 #include <CoreG/namespace_OpenGL_FlushFn.h>
 
 #include <chrono>
+#include <cstdio>
+#include <string>
 #include <future>
 #include <thread>
 #include <vector>
@@ -165,6 +167,43 @@ TEST_F(OffscreenDrawableTest, SharedContextIsOneContextAcrossThreads) {
     EXPECT_EQ(CGLGetCurrentContext(), mine);
     CGLSetCurrentContext(nullptr);
     CGLReleaseContext(mine);
+}
+
+// ---- exit -----------------------------------------------------------------------------------
+
+// What a run of the GLAtExit program (ExitHelper/GLAtExit.cpp) wrote and its exit status.
+struct ExitRun {
+    std::string output;
+    int status = -1;
+};
+
+ExitRun RunExitHelper(const char *mode) {
+    ExitRun run;
+    const std::string command = std::string("'") + LUMORA_GL_AT_EXIT + "' " + mode + " 2>&1";
+    FILE *pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) return run;
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.output.append(buffer, n);
+    run.status = ::pclose(pipe);
+    return run;
+}
+
+// No GL or EGL call is made after main returns. The layer reports every CGL call that would
+// reach EGL once exit has begun (and does no EGL work for it): the process-wide shared
+// drawable must make none, even left current on the main thread with a shadow made on
+// another; a context released by a static destructor is reported and freed without EGL.
+TEST(OffscreenDrawableExit, NoGLCallAfterMainReturns) {
+    struct Case {
+        const char *mode;
+        size_t reports;  // lines "called while the process exits"
+    };
+    const Case cases[] = {{"shared", 0}, {"static", 1}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.mode);
+        const ExitRun run = RunExitHelper(c.mode);
+        EXPECT_EQ(run.status, 0) << run.output;
+        EXPECT_EQ(coreg_test::Count(run.output, "called while the process exits"), c.reports) << run.output;
+    }
 }
 
 // ---- the flush step -------------------------------------------------------------------------

@@ -20,6 +20,19 @@ struct Display {
 // OpenGL, surfaceless contexts and contexts without a configuration.
 const Display *TheDisplay();
 
+// The display for a CGL entry point that is about to call EGL, or null once the process has
+// begun to exit. No EGL or GL work is done after `main` returns: by then EGL's own exit
+// handlers may have torn the display down, and the thread's EGL state is gone. A call that
+// comes after the mark (a static destructor releasing a context, for one) writes one line
+// to standard error naming `caller` and gets null, so it does no EGL work and fails or only
+// frees its own memory.
+const Display *DisplayFor(const char *caller);
+
+// Marks the start of exit. Called by an exit handler registered when the display opens, and
+// at the end of the main thread's own GL teardown (its thread-local destructor, which runs
+// when `main` returns, before every exit handler and static destructor).
+void MarkExiting();
+
 // Binds the desktop OpenGL API on the calling thread (EGL keeps the bound API per thread).
 void BindDesktopGL();
 
