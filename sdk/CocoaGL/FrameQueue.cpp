@@ -1,0 +1,3 @@
+#include "FrameQueue.h"
+
+bool import_FrameQueue() { return import_UFoundationObjectQueue(); }
