@@ -2,7 +2,7 @@
 // it (next): a time inside [current, next) needs no decoding, a time a little later
 // decodes forward, and a time before the current frame or far after it seeks to the
 // key frame at or before it and decodes forward from there.
-#include "MovieEngine.h"
+#include "MovieEngineInternal.h"
 
 #include <algorithm>
 #include <utility>

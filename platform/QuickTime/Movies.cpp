@@ -13,7 +13,7 @@ extern "C" {
 #include <libavutil/mathematics.h>
 }
 
-#include "MovieEngine.h"
+#include "MovieEngineInternal.h"
 #include "QTComponent.h"
 #include "QTInternal.h"
 
