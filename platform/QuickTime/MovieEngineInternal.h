@@ -28,8 +28,8 @@ public:
     MovieEngine(const MovieEngine &) = delete;
     MovieEngine &operator=(const MovieEngine &) = delete;
 
-    // noMovieFound for a file without a decodable video stream, couldNotResolveDataRef
-    // for a file that cannot be opened.
+    // couldNotResolveDataRef for a path that is not a readable plain file, noMovieFound for
+    // a file that holds no decodable video stream.
     OSErr Open(const std::string &path);
 
     // Stream time base as num/den, the first presentation time and the duration, in
@@ -40,7 +40,11 @@ public:
     int64_t mDuration = 0;
     int mWidth = 0;
     int mHeight = 0;
-    double mFrameRate = 0.0;  // the stream's average rate; 0 when unknown
+    // The stream's rate, else the frame count over the duration; 0 when neither is known or
+    // believable (more than kMaximumFrameRate is a guess from the time base, not a rate).
+    double mFrameRate = 0.0;
+    static constexpr double kMaximumFrameRate = 480.0;
+    static constexpr double kDefaultFrameRate = 30.0;  // for frame durations nothing states
     int64_t mFrameCount = 0;  // from the container; 0 when it does not say
 
     // The decoded frame whose presentation interval holds ts (the first frame for a time
@@ -53,7 +57,12 @@ public:
 private:
     int DecodeOne(AVFrame *frame);
     int64_t PtsOf(const AVFrame *frame);
-    OSErr Seek(int64_t ts);
+    void Reset();
+    OSErr DecodeTo(int64_t ts);
+    OSErr SeekTo(int64_t ts);
+    OSErr Rewind();
+    bool Reopen();
+    bool PlausibleDuration(int64_t duration) const;
     void CloseAll();
 
     std::string mPath;
@@ -71,6 +80,10 @@ private:
     int64_t mNextPts = 0;
     int64_t mLastPts = INT64_MIN;
     int64_t mFrameStep = 1;
+    int64_t mFirstPts = 0;     // of the first frame the file decodes to
+    int64_t mFirstPos = -1;    // byte position of the first video packet; -1 when unknown
+    bool mFirstPosKnown = false;
+    int mRewindMethod = 0;     // the first way back to the first frame worth trying
     bool mSamplesRead = false;
     OSErr mSamplesError = noErr;
     std::vector<Sample> mSamples;

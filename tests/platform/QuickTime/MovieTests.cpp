@@ -312,3 +312,192 @@ TEST(Movies, UnreadableFilesGiveClearErrors) {
     EXPECT_EQ(GetMovieDuration(nullptr), 0);
     EXPECT_EQ(GetMoviesError(), invalidMovie);
 }
+
+namespace {
+
+// The same ten frames in every container the engine reads. Containers differ in where the
+// first frame starts (MPEG-TS begins well after 0) and in how they index key frames, which
+// is where seeking to the beginning goes wrong.
+struct ContainerKind {
+    const char *name;
+    const char *codec;
+    const char *file;
+};
+void PrintTo(const ContainerKind &kind, std::ostream *out) { *out << kind.codec << " in " << kind.file; }
+const ContainerKind kContainers[] = {
+    {"mjpeg_mov", "mjpeg", "clip.mov"},     {"mpeg4_mp4", "mpeg4", "clip.mp4"},
+    {"mpeg4_mkv", "mpeg4", "clip.mkv"},     {"vp8_webm", "libvpx", "clip.webm"},
+    {"vp9_webm", "libvpx-vp9", "clip.webm"}, {"mpeg2_ts", "mpeg2video", "clip.ts"},
+    {"mpeg4_ts", "mpeg4", "clip.ts"},        {"mpeg4_avi", "mpeg4", "clip.avi"},
+};
+
+class ContainerTest : public ::testing::TestWithParam<ContainerKind> {
+protected:
+    void SetUp() override {
+        EnterMovies();
+        mPath = mFolder.file(GetParam().file);
+        ASSERT_TRUE(WriteMovie(mPath, GetParam().codec, 10, kColours));
+        const Rect bounds{0, 0, 48, 64};
+        ASSERT_EQ(QTNewGWorld(&mWorld, k32ARGBPixelFormat, &bounds, nullptr, nullptr, 0), noErr);
+    }
+    void TearDown() override {
+        DisposeMovie(mMovie);
+        DisposeGWorld(mWorld);
+    }
+    void Open() {
+        DisposeMovie(mMovie);
+        SetGWorld(mWorld, nullptr);
+        OSStatus status = noErr;
+        mMovie = OpenByURL(mPath, &status);
+        SetGWorld(nullptr, nullptr);
+        ASSERT_EQ(status, noErr);
+        ASSERT_NE(mMovie, nullptr);
+    }
+    // Draws the movie at `time` and returns the colour in the middle of the picture.
+    Colour DrawAt(TimeValue time) {
+        SetMovieTimeValue(mMovie, time);
+        MoviesTask(mMovie, 0);
+        EXPECT_EQ(GetMoviesError(), noErr) << "at " << time;
+        return PixelAt(mWorld, 32, 24);
+    }
+
+    lumora::test::ScopedFolder mFolder{"containers"};
+    std::string mPath;
+    GWorldPtr mWorld = nullptr;
+    Movie mMovie = nullptr;
+};
+
+}  // namespace
+
+TEST_P(ContainerTest, DrawsTheFrameOfEachTimeFromAFreshMovie) {
+    // Every case opens the movie afresh, so the time drawn is the first thing it decodes.
+    const struct {
+        TimeValue time;
+        size_t frame;
+    } cases[] = {{0, 0}, {59, 0}, {60, 1}, {310, 5}, {599, 9}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.time);
+        ASSERT_NO_FATAL_FAILURE(Open());
+        EXPECT_EQ(GetMovieDuration(mMovie), 600);
+        const Colour got = DrawAt(c.time);
+        EXPECT_TRUE(Near(got, kColours[c.frame], 16)) << Text(got) << " for frame " << c.frame;
+    }
+}
+
+TEST_P(ContainerTest, ShowsTheFirstFrameAgainAfterPlaying) {
+    ASSERT_NO_FATAL_FAILURE(Open());
+    // Forward through the movie as playing does, then back to the beginning and the middle.
+    const struct {
+        TimeValue time;
+        size_t frame;
+    } steps[] = {{0, 0}, {100, 1}, {200, 3}, {370, 6}, {590, 9}, {0, 0}, {250, 4}, {10, 0}, {540, 9}, {130, 2}};
+    for (const auto &s : steps) {
+        SCOPED_TRACE(s.time);
+        const Colour got = DrawAt(s.time);
+        EXPECT_TRUE(Near(got, kColours[s.frame], 16)) << Text(got) << " for frame " << s.frame;
+    }
+    // And after real playing on the clock.
+    StartMovie(mMovie);
+    std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    MoviesTask(mMovie, 0);
+    StopMovie(mMovie);
+    EXPECT_GT(GetMovieTime(mMovie, nullptr), 0);
+    const Colour got = DrawAt(0);
+    EXPECT_TRUE(Near(got, kColours[0], 16)) << Text(got);
+}
+
+TEST_P(ContainerTest, ReportsTenFramesPerSecond) {
+    ASSERT_NO_FATAL_FAILURE(Open());
+    Media media = GetTrackMedia(GetMovieIndTrackType(mMovie, 1, VideoMediaType, movieTrackMediaType));
+    ASSERT_NE(media, nullptr);
+    const long samples = GetMediaSampleCount(media);
+    const TimeValue64 display = GetMediaDisplayDuration(media);
+    const TimeScale scale = GetMediaTimeScale(media);
+    ASSERT_EQ(GetMoviesError(), noErr);
+    ASSERT_GT(display, 0);
+    EXPECT_EQ(samples, 10);
+    EXPECT_NEAR(double(samples) * scale / double(display), 10.0, 1e-6);
+    Fixed rate = 0;
+    Size size = sizeof rate;
+    ASSERT_EQ(MediaGetPublicInfo(GetMediaHandler(media), kMediaPublicInfoFrameRate, &rate, &size), noErr);
+    EXPECT_NEAR(Fix2X(rate), 10.0, 0.01);
+}
+
+INSTANTIATE_TEST_SUITE_P(Containers, ContainerTest, ::testing::ValuesIn(kContainers),
+                         [](const auto &info) { return std::string(info.param.name); });
+// Movies whose files do not say how long a frame lasts: one frame, no packet durations, no
+// stated rate. Matroska then makes up one tick of its millisecond clock (1000 frames per
+// second); the rate must come from the timestamps or the container's duration instead, or
+// stay unknown, and never be absurd.
+TEST(Movies, FrameRatesOfMoviesThatDoNotStateOne) {
+    lumora::test::ScopedFolder folder("movies-rates");
+    const struct {
+        const char *file;
+        const char *codec;
+        size_t frames;
+        bool durations;
+        double rate;         // the static rate; 0: only a believable one
+        TimeValue duration;  // the movie's; 0: only a positive one that matches the rate
+    } cases[] = {
+        {"one.webm", "libvpx", 1, true, 10.0, 60},  {"one-bare.webm", "libvpx", 1, false, 0.0, 0},
+        {"one-bare.mkv", "mpeg4", 1, false, 0.0, 0}, {"one-bare.avi", "mpeg4", 1, false, 0.0, 0},
+        {"one.ts", "mpeg2video", 1, true, 10.0, 60},
+        // The container's duration ends where the last frame starts.
+        {"ten-bare.webm", "libvpx", 10, false, 10.0, 540},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string path = folder.file(c.file);
+        const std::vector<Colour> colours(kColours.begin(), kColours.begin() + long(c.frames));
+        ASSERT_TRUE(WriteMovie(path, c.codec, 10, colours, {3, c.durations}));
+        OSStatus status = noErr;
+        Movie movie = OpenByURL(path, &status);
+        ASSERT_EQ(status, noErr);
+        ASSERT_NE(movie, nullptr);
+        const TimeValue duration = GetMovieDuration(movie);
+        Media media = GetTrackMedia(GetMovieIndTrackType(movie, 1, VideoMediaType, movieTrackMediaType));
+        const long samples = GetMediaSampleCount(media);
+        const TimeValue64 display = GetMediaDisplayDuration(media);
+        const TimeScale scale = GetMediaTimeScale(media);
+        EXPECT_EQ(GetMoviesError(), noErr);
+        EXPECT_EQ(samples, long(c.frames));
+        ASSERT_GT(display, 0);
+        const double rate = double(samples) * scale / double(display);
+        if (c.rate > 0) {
+            EXPECT_NEAR(rate, c.rate, 1e-6);
+            EXPECT_EQ(duration, c.duration);
+        } else {
+            EXPECT_GE(rate, 1.0);
+            EXPECT_LE(rate, 120.0);
+            EXPECT_NEAR(duration, 600.0 * double(c.frames) / rate, 1.0);
+        }
+        Fixed stated = 0;
+        Size size = sizeof stated;
+        const ComponentResult info =
+            MediaGetPublicInfo(GetMediaHandler(media), kMediaPublicInfoFrameRate, &stated, &size);
+        if (c.rate > 0) {
+            ASSERT_EQ(info, noErr);
+            EXPECT_NEAR(Fix2X(stated), c.rate, 0.01);
+        } else if (info == noErr) {
+            EXPECT_LE(Fix2X(stated), 480.0);  // never the 1000 of a millisecond clock
+        } else {
+            EXPECT_EQ(info, paramErr);  // unknown
+        }
+
+        // Its frames draw at the start and at the end.
+        GWorldPtr world = nullptr;
+        const Rect bounds{0, 0, 48, 64};
+        ASSERT_EQ(QTNewGWorld(&world, k32ARGBPixelFormat, &bounds, nullptr, nullptr, 0), noErr);
+        SetMovieGWorld(movie, world, nullptr);
+        for (const TimeValue t : {TimeValue(0), duration, TimeValue(0)}) {
+            SetMovieTimeValue(movie, t);
+            MoviesTask(movie, 0);
+            EXPECT_EQ(GetMoviesError(), noErr);
+            const Colour got = PixelAt(world, 32, 24);
+            const Colour &want = t == 0 ? colours.front() : colours.back();
+            EXPECT_TRUE(Near(got, want, 16)) << Text(got) << " at " << t;
+        }
+        DisposeMovie(movie);
+        DisposeGWorld(world);
+    }
+}

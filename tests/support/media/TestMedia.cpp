@@ -148,7 +148,8 @@ bool WriteTIFF(const std::string &path, int width, int height, const std::vector
     return ok;
 }
 
-bool WriteMovie(const std::string &path, const char *codecName, int fps, const std::vector<Colour> &colours) {
+bool WriteMovie(const std::string &path, const char *codecName, int fps, const std::vector<Colour> &colours,
+                const MovieOptions &options) {
     AVFormatContext *output = nullptr;
     if (codecName == nullptr || avformat_alloc_output_context2(&output, nullptr, nullptr, path.c_str()) < 0)
         return false;
@@ -165,7 +166,7 @@ bool WriteMovie(const std::string &path, const char *codecName, int fps, const s
         context->time_base = AVRational{1, fps};
         context->framerate = AVRational{fps, 1};
         context->pix_fmt = jpeg ? AV_PIX_FMT_YUVJ420P : AV_PIX_FMT_YUV420P;
-        context->gop_size = 3;
+        context->gop_size = options.keyFrameInterval;
         context->max_b_frames = 0;
         context->flags |= AV_CODEC_FLAG_QSCALE;
         context->global_quality = FF_QP2LAMBDA * 2;
@@ -180,7 +181,7 @@ bool WriteMovie(const std::string &path, const char *codecName, int fps, const s
     const auto send = [&](const AVFrame *f) {
         if (avcodec_send_frame(context, f) < 0) return false;
         while (avcodec_receive_packet(context, packet) == 0) {
-            packet->duration = 1;  // one frame, in the codec's time base (also for the last one)
+            packet->duration = options.frameDurations ? 1 : 0;  // one frame, in the codec's time base
             av_packet_rescale_ts(packet, context->time_base, stream->time_base);
             packet->stream_index = stream->index;
             if (av_interleaved_write_frame(output, packet) < 0) return false;

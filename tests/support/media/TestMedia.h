@@ -42,10 +42,17 @@ bool WriteTIFF(const std::string &path, int width, int height, const std::vector
                TiffAlpha alpha = TiffAlpha::None, bool floatSamples = false);
 
 // A kMovieWidth x kMovieHeight movie of solid frames, one colour each, at `fps` frames per
-// second, a key frame every third frame. codec "mjpeg" or "mpeg4"; the container comes
-// from the path's extension.
+// second. codec is an encoder name ("mjpeg", "mpeg4", "mpeg2video", "libvpx" for VP8,
+// "libvpx-vp9"); the container comes from the path's extension (.mov, .mp4, .mkv, .webm,
+// .ts, .avi). The stream itself states no frame rate; packets carry one frame's duration
+// unless `frameDurations` is false.
 constexpr int kMovieWidth = 64, kMovieHeight = 48;
-bool WriteMovie(const std::string &path, const char *codec, int fps, const std::vector<Colour> &colours);
+struct MovieOptions {
+    int keyFrameInterval = 3;
+    bool frameDurations = true;
+};
+bool WriteMovie(const std::string &path, const char *codec, int fps, const std::vector<Colour> &colours,
+                const MovieOptions &options = {});
 
 // The colour (and alpha) of the pixel at column h, row v of a 32-bit ARGB world.
 Colour PixelAt(GWorldPtr world, int h, int v, int *alpha = nullptr);
