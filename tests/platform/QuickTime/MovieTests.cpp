@@ -4,6 +4,8 @@
 #include <cmath>
 #include <thread>
 
+#include <sys/stat.h>
+
 #include <QuickTime/QuickTime.h>
 
 #include "support/media/TestMedia.h"
@@ -500,4 +502,92 @@ TEST(Movies, FrameRatesOfMoviesThatDoNotStateOne) {
         DisposeMovie(movie);
         DisposeGWorld(world);
     }
+}
+
+namespace {
+
+// A second of 8 kHz 8-bit mono silence: a media file without a video stream.
+std::string SilentWave() {
+    const auto le = [](uint32_t v, int bytes) {
+        std::string s;
+        for (int i = 0; i < bytes; ++i) s += char((v >> (8 * i)) & 0xff);
+        return s;
+    };
+    const uint32_t samples = 8000;
+    return "RIFF" + le(36 + samples, 4) + "WAVEfmt " + le(16, 4) + le(1, 2) + le(1, 2) + le(8000, 4) + le(8000, 4) +
+           le(1, 2) + le(8, 2) + "data" + le(samples, 4) + std::string(samples, '\x80');
+}
+
+}  // namespace
+
+TEST(Movies, FilesThatAreNoMovieFailWithAnError) {
+    lumora::test::ScopedFolder folder("movies-hostile");
+    ASSERT_TRUE(lumora::test::WriteFile(folder.file("empty.mov"), ""));
+    ASSERT_TRUE(lumora::test::WriteFile(folder.file("sound.wav"), SilentWave()));
+    ASSERT_EQ(::mkfifo(folder.file("pipe.mov").c_str(), 0600), 0);  // opening it would wait for a writer
+    ASSERT_EQ(::mkdir(folder.file("folder.mov").c_str(), 0700), 0);
+    const struct {
+        const char *file;
+        OSErr error;
+    } cases[] = {
+        {"empty.mov", noMovieFound},
+        {"sound.wav", noMovieFound},
+        {"pipe.mov", couldNotResolveDataRef},
+        {"folder.mov", couldNotResolveDataRef},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.file);
+        OSStatus status = noErr;
+        EXPECT_EQ(OpenByURL(folder.file(c.file), &status), nullptr);
+        EXPECT_EQ(status, c.error);
+        EXPECT_EQ(GetMoviesError(), c.error);
+    }
+}
+
+// A movie cut short: containers that can be read without their end open with the frames
+// that are left and draw at every time; the others, and any file cut before its first
+// frame, fail with noMovieFound. Nothing crashes or hangs.
+TEST(Movies, TruncatedMoviesPlayWhatIsLeftOrFail) {
+    lumora::test::ScopedFolder folder("movies-cut");
+    GWorldPtr world = nullptr;
+    const Rect bounds{0, 0, 48, 64};
+    ASSERT_EQ(QTNewGWorld(&world, k32ARGBPixelFormat, &bounds, nullptr, nullptr, 0), noErr);
+    const struct {
+        const char *codec;
+        const char *file;
+        double kept;  // the part of the file left
+        bool opens;
+    } cases[] = {
+        {"mpeg4", "clip.mkv", 0.6, true},       {"mpeg4", "clip.mkv", 0.25, false},  // header only
+        {"libvpx", "clip.webm", 0.6, true},     {"mpeg2video", "clip.ts", 0.6, true},
+        {"mpeg2video", "clip.ts", 0.05, false}, {"mpeg4", "clip.avi", 0.9, true},  // no index
+        {"mpeg4", "clip.avi", 0.6, false},      {"mjpeg", "clip.mov", 0.9, false},  // no sample table
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.file) + " cut to " + std::to_string(c.kept));
+        const std::string whole = folder.file(c.file), cut = folder.file(std::string("cut-") + c.file);
+        ASSERT_TRUE(WriteMovie(whole, c.codec, 10, kColours));
+        const std::string bytes = lumora::test::ReadFile(whole);
+        ASSERT_TRUE(lumora::test::WriteFile(cut, bytes.substr(0, size_t(double(bytes.size()) * c.kept))));
+        SetGWorld(world, nullptr);
+        OSStatus status = noErr;
+        Movie movie = OpenByURL(cut, &status);
+        SetGWorld(nullptr, nullptr);
+        if (!c.opens) {
+            EXPECT_EQ(movie, nullptr);
+            EXPECT_EQ(status, noMovieFound);
+            DisposeMovie(movie);
+            continue;
+        }
+        ASSERT_NE(movie, nullptr);
+        for (const TimeValue t : {TimeValue(0), TimeValue(300), GetMovieDuration(movie), TimeValue(5000), TimeValue(0)}) {
+            SetMovieTimeValue(movie, t);
+            MoviesTask(movie, 0);
+            EXPECT_EQ(GetMoviesError(), noErr) << "at " << t;
+        }
+        const Colour got = PixelAt(world, 32, 24);
+        EXPECT_TRUE(Near(got, kColours[0], 16)) << Text(got);
+        DisposeMovie(movie);
+    }
+    DisposeGWorld(world);
 }
