@@ -107,6 +107,43 @@ TEST_F(QCVOffscreenMovieTest, OpensAndReportsItsFrameRateAndDuration) {
     EXPECT_EQ(movie.GetMovie(), nullptr);
 }
 
+// One-frame WebM movies: the Matroska clock ticks in milliseconds, and a frame whose length
+// the file does not state must not make a rate of 1000 frames per second.
+TEST_F(QCVOffscreenMovieTest, AOneFrameWebMHasABelievableRate) {
+    const struct {
+        const char *file;
+        bool durations;
+        double rate;      // 0: any believable one
+        double duration;  // seconds; 0: one frame at that rate
+    } cases[] = {{"one.webm", true, 10.0, 0.1}, {"one-bare.webm", false, 0.0, 0.0}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string path = mFolder.file(c.file);
+        ASSERT_TRUE(WriteMovie(path, "libvpx", kFPS, {kGreen}, {1, c.durations}));
+        CFURLRef url = URLOf(path);
+        ProbeMovie movie;
+        movie.probeWorld = mWorld.mGWorld;
+        const bool opened = movie.OpenURLForGWorld(url, mWorld, nullptr);
+        CFRelease(url);
+        ASSERT_TRUE(opened);
+        const double rate = movie.GetFrameRate();
+        if (c.rate > 0) {
+            EXPECT_NEAR(rate, c.rate, 1e-9);
+        } else {
+            EXPECT_GE(rate, 1.0);
+            EXPECT_LE(rate, 120.0);
+        }
+        QMovieTimeScrub scrub;
+        ASSERT_TRUE(scrub.SetMovie(movie.GetMovie()));
+        EXPECT_NEAR(scrub.GetDuration(), c.duration > 0 ? c.duration : 1.0 / rate, 1.0 / 600);
+        ASSERT_TRUE(scrub.SetCurrentTime(0.0));
+        ASSERT_FALSE(movie.drawn.empty());
+        EXPECT_TRUE(Near(movie.drawn.back(), kGreen)) << Text(movie.drawn.back());
+        EXPECT_TRUE(movie.Close());
+    }
+    EXPECT_EQ(LogText(), "");
+}
+
 TEST_F(QCVOffscreenMovieTest, ScrubbingDrawsTheFrameOfThatTimeAtOnce) {
     ProbeMovie movie;
     movie.probeWorld = mWorld.mGWorld;
