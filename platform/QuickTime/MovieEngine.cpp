@@ -90,6 +90,12 @@ bool MovieEngine::PlausibleDuration(int64_t duration) const {
 OSErr MovieEngine::Open(const std::string &path) {
     CloseAll();
     mPath = path;
+    mHaveCurrent = mHaveNext = mDraining = mEnd = false;
+    mLastPts = INT64_MIN;
+    mFirstPosKnown = false;
+    mRewindMethod = 0;
+    mSamplesRead = false;
+    mSamples.clear();
     OSErr err = noErr;
     mFormat = OpenInput(path, &err);
     if (mFormat == nullptr) return err;
