@@ -1,12 +1,14 @@
 // Decompression sequences: each frame is turned into a picture the pixel-transfer code
-// takes (raw pixels as they are, JPEG through the layer's JPEG decoder) and drawn into the
-// sequence's world with DrawPictureIntoWorld.
+// takes (raw pixels as they are, JPEG through the layer's JPEG decoder into buffers the
+// sequence keeps) and drawn into the sequence's world.
 #include <QuickTime/ImageCompression.h>
 
 #include <cmath>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <unordered_map>
+#include <vector>
 
 extern "C" {
 #include <libavutil/pixfmt.h>
@@ -14,6 +16,7 @@ extern "C" {
 
 #include "ImageDecoders.h"
 #include "QTInternal.h"
+#include "YCbCr.h"
 
 namespace lumora::qt {
 
@@ -41,10 +44,14 @@ struct Sequence {
     int height = 0;
     int64_t rowBytes = 0;                  // raw frames only
     const PixelFormatInfo *raw = nullptr;  // null for JPEG
+    UInt16 matrix = kQTMatrix_ITU_R_709_2; // of raw 4:2:2 frames
     GWorldPtr world = nullptr;
     Rect dest{};
     std::mutex mutex;  // one frame at a time per sequence
     void *scaler = nullptr;
+    // Kept from frame to frame: the decoded picture, and one Y'CbCr row of a JPEG.
+    std::vector<uint8_t> picture;
+    std::vector<uint8_t> row;
 
     ~Sequence() { FreeScaler(&scaler); }
 };
@@ -79,6 +86,91 @@ OSErr ReadDescription(ImageDescriptionHandle desc, ImageDescription &record) {
     if (err != noErr) return err;
     record = **desc;
     return noErr;
+}
+
+// The libjpeg layout (lumora_jpeg_decode_into) of a world format decoded 1:1, or -1.
+int JpegLayoutOf(OSType format) {
+    switch (format) {
+    case k32ARGBPixelFormat: return 1;
+    case k32BGRAPixelFormat: return 2;
+    case k24RGBPixelFormat: return 3;
+    case k2vuyPixelFormat:
+    case kYUVSPixelFormat: return 4;
+    default: return -1;
+    }
+}
+
+OSErr JpegStatus(int status) { return status == 2 ? OSErr(memFullErr) : OSErr(codecBadDataErr); }
+
+bool Reserve(std::vector<uint8_t> &buffer, size_t size) {
+    try {
+        if (buffer.size() < size) buffer.resize(size);
+    } catch (const std::bad_alloc &) {
+        return false;
+    }
+    return true;
+}
+
+struct PairRows {
+    uint8_t *picture;
+    int64_t stride;
+    int width;
+    bool lumaFirst;
+    YCbCrTransform transform;
+};
+
+void JpegRowToPairs(void *context, int y, const unsigned char *row) {
+    const auto *rows = static_cast<const PairRows *>(context);
+    PixelsToPairs(row, rows->picture + int64_t(y) * rows->stride, rows->width, rows->lumaFirst, rows->transform);
+}
+
+// A JPEG frame. Drawn 1:1 into a world of a layout libjpeg writes (ARGB, BGRA, RGB) or into
+// a 4:2:2 world, the picture is decoded once into the sequence's picture in the world's own
+// layout (for 4:2:2 as Y'CbCr, converted once from JFIF's BT.601 full range to BT.709
+// video range) and then copied in. Otherwise it is decoded to RGBA and scaled in. A frame
+// that does not decode leaves the world as it was.
+OSErr DrawJpeg(Sequence &sequence, const uint8_t *bytes, size_t size) {
+    WorldGeometry geometry;
+    if (!GetLiveWorld(sequence.world, geometry)) return paramErr;
+    const Rect &dest = sequence.dest;
+    const int width = int(dest.right) - dest.left;
+    const int height = int(dest.bottom) - dest.top;
+    const PixelFormatInfo &info = *geometry.format;
+    const int layout = JpegLayoutOf(info.format);
+    if (layout >= 0 && width == sequence.width && height == sequence.height) {
+        const int64_t stride = MinimumRowBytes(info, width);
+        if (stride <= 0 || !Reserve(sequence.picture, size_t(stride * height))) return memFullErr;
+        int status;
+        if (layout == 4) {
+            if (!Reserve(sequence.row, size_t(width) * 3)) return memFullErr;
+            PairRows rows{sequence.picture.data(), stride, width, info.format == kYUVSPixelFormat,
+                          MakeYCbCrTransform(kQTMatrix_ITU_R_601_4, true, kQTMatrix_ITU_R_709_2)};
+            status = lumora_jpeg_decode_into(bytes, size, layout, width, height, sequence.row.data(), 0,
+                                             JpegRowToPairs, &rows);
+        } else {
+            status = lumora_jpeg_decode_into(bytes, size, layout, width, height, sequence.picture.data(), long(stride),
+                                             nullptr, nullptr);
+        }
+        if (status == 0) {
+            CopyIntoWorld(geometry, sequence.picture.data(), stride, dest);
+            return noErr;
+        }
+        if (status != 3) return JpegStatus(status);
+        // Another size than the description's, or a picture coded otherwise: scaled below.
+    }
+
+    ImageInfo header;
+    if (const OSErr err = ReadImageInfo(ImageKind::JPEG, bytes, size, header); err != noErr) return err;
+    // Rows laid out as libswscale needs them (aligned, padded after the last row).
+    const int64_t stride = int64_t(ImageStride(header.width));
+    if (!Reserve(sequence.picture, size_t(stride * header.height) + kImageTailPadding)) return memFullErr;
+    const int status = lumora_jpeg_decode_into(bytes, size, 0, header.width, header.height, sequence.picture.data(),
+                                               long(stride), nullptr, nullptr);
+    if (status != 0) return JpegStatus(status == 3 ? 1 : status);
+    const uint8_t *planes[4] = {sequence.picture.data(), nullptr, nullptr, nullptr};
+    const int strides[4] = {int(stride), 0, 0, 0};
+    const PictureSource source{planes, strides, AV_PIX_FMT_RGBA, header.width, header.height, true, false};
+    return DrawPictureIntoWorld(&sequence.scaler, source, sequence.world, dest);
 }
 
 }  // namespace
@@ -131,6 +223,7 @@ OSErr DecompressSequenceBegin(ImageSequence *seqID, ImageDescriptionHandle desc,
             return err;
         if (rowBytes < minimum) return paramErr;
         sequence->rowBytes = rowBytes;
+        sequence->matrix = YCbCrMatrixOf(desc);
     }
     if (srcRect != nullptr) {
         const Rect whole{0, 0, record.height, record.width};
@@ -164,15 +257,7 @@ OSErr DecompressSequenceFrameS(ImageSequence seqID, Ptr data, long dataSize, Cod
     std::lock_guard<std::mutex> lock(sequence->mutex);
     const auto *bytes = reinterpret_cast<const uint8_t *>(data);
 
-    if (sequence->raw == nullptr) {  // JPEG
-        RGBAImage image;
-        const OSErr err = DecodeImage(ImageKind::JPEG, bytes, size_t(dataSize), image);
-        if (err != noErr) return err;
-        const uint8_t *planes[4] = {image.pixels.data(), nullptr, nullptr, nullptr};
-        const int strides[4] = {image.stride, 0, 0, 0};
-        const PictureSource source{planes, strides, AV_PIX_FMT_RGBA, image.width, image.height, true, false};
-        return DrawPictureIntoWorld(&sequence->scaler, source, sequence->world, sequence->dest);
-    }
+    if (sequence->raw == nullptr) return DrawJpeg(*sequence, bytes, size_t(dataSize));
 
     const int64_t needed =
         sequence->rowBytes * (sequence->height - 1) + MinimumRowBytes(*sequence->raw, sequence->width);
@@ -180,7 +265,7 @@ OSErr DecompressSequenceFrameS(ImageSequence seqID, Ptr data, long dataSize, Cod
     const uint8_t *planes[4] = {bytes, nullptr, nullptr, nullptr};
     const int strides[4] = {int(sequence->rowBytes), 0, 0, 0};
     const PictureSource source{planes, strides, FFmpegPixelFormat(sequence->type), sequence->width, sequence->height,
-                               false,  false};
+                               false,  sequence->matrix != kQTMatrix_ITU_R_601_4};
     return DrawPictureIntoWorld(&sequence->scaler, source, sequence->world, sequence->dest);
 }
 

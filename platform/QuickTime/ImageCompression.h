@@ -77,7 +77,37 @@ enum : OSType {
     kImageDescriptionFieldInfoExtension = MakeFourCharCode("fiel"),
     kImageDescriptionCleanApertureExtension = MakeFourCharCode("clap"),
     kImageDescriptionPixelAspectRatioExtension = MakeFourCharCode("pasp"),
+    kColorInfoImageDescriptionExtension = MakeFourCharCode("colr"),
 };
+
+// The 'colr' extension of type 'nclc': the colour primaries, transfer function and Y'CbCr
+// matrix of the pixels, stored as the type and three big-endian 16-bit indices (10 bytes).
+// The matrix index says how 4:2:2 frames ('2vuy', 'yuvs') are made from R'G'B': every
+// conversion to or from them reads it. A 4:2:2 frame without the extension, or with a
+// matrix index other than these, is BT.709; worlds are always BT.709.
+enum : OSType {
+    kVideoColorInfoImageDescriptionExtensionType = MakeFourCharCode("nclc"),
+};
+enum : UInt16 {
+    kQTPrimaries_ITU_R709_2 = 1,
+    kQTPrimaries_Unknown = 2,
+    kQTPrimaries_EBU_3213 = 5,
+    kQTPrimaries_SMPTE_C = 6,
+    kQTTransferFunction_ITU_R709_2 = 1,
+    kQTTransferFunction_Unknown = 2,
+    kQTMatrix_ITU_R_709_2 = 1,       // Kr 0.2126, Kb 0.0722
+    kQTMatrix_Unknown = 2,
+    kQTMatrix_ITU_R_601_4 = 6,       // Kr 0.299, Kb 0.114 (also SMPTE 170M)
+};
+#pragma pack(push, 2)
+struct NCLCColorInfoImageDescriptionExtension {
+    OSType colorParamType;  // kVideoColorInfoImageDescriptionExtensionType
+    UInt16 primaries;
+    UInt16 transferFunction;
+    UInt16 matrix;
+};
+#pragma pack(pop)
+static_assert(sizeof(NCLCColorInfoImageDescriptionExtension) == 10, "stored as 10 bytes");
 
 // Appends a copy of the extension's bytes (as they are) as an extension of type idType.
 // paramErr for a null description or extension, badImageDescription for a malformed
@@ -118,6 +148,8 @@ enum : QTPropertyID {
     kICMImageDescriptionPropertyID_PixelAspectRatio = MakeFourCharCode("pasp"), // PixelAspectRatioImageDescriptionExtension
     kICMImageDescriptionPropertyID_GammaLevel = MakeFourCharCode("gama"),       // Fixed
     kICMImageDescriptionPropertyID_RowBytes = MakeFourCharCode("rowb"),         // SInt32
+    kICMImageDescriptionPropertyID_NCLCColorInfo = MakeFourCharCode("nclc"),    // NCLCColorInfoImageDescriptionExtension,
+                                                                                // stored as a 'colr' extension
 };
 
 struct FieldInfoImageDescriptionExtension2 {
@@ -177,7 +209,8 @@ void RectMatrix(MatrixRecord *matrix, const Rect *srcRect, const Rect *dstRect);
 //   k32ARGBPixelFormat, k32BGRAPixelFormat, k24RGBPixelFormat, k16BE555PixelFormat,
 //   k8IndexedGrayPixelFormat, k2vuyPixelFormat, kYUVSPixelFormat
 //                              raw pixels, rows of the 'rowb' extension's row bytes or, without
-//                              it, of the smallest row; 4:2:2 is BT.601 video range
+//                              it, of the smallest row; 4:2:2 is video range, of the matrix its
+//                              'colr' extension names (BT.709 without one)
 // Each frame is scaled (bilinear, libswscale) to the rect the matrix maps the picture's
 // (0, 0, height, width) onto, clipped to the world and converted to the world's format.
 typedef SInt32 ImageSequence;

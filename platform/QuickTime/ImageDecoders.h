@@ -64,4 +64,11 @@ int lumora_jpeg_decode_rgba(const unsigned char *data, size_t size, int max_side
 int lumora_png_decode_rgba(const unsigned char *data, size_t size, int max_side, long long max_bytes,
                            size_t row_alignment, size_t tail_padding, lumora_image_grow grow, void *context,
                            int *width, int *height, size_t *stride);
+// A JPEG of exactly width x height decoded straight into the caller's rows (see
+// JpegDecoder.c): layout 0 RGBA, 1 ARGB, 2 BGRA, 3 RGB, 4 Y'CbCr. 0 success, 1 bad data,
+// 3 another size or (Y'CbCr) a picture not coded as Y'CbCr.
+int lumora_jpeg_decode_into(const unsigned char *data, size_t size, int layout, int width, int height,
+                                       unsigned char *pixels, long stride,
+                                       void (*row_done)(void *context, int y, const unsigned char *row),
+                                       void *context);
 }

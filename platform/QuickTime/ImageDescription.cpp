@@ -30,9 +30,11 @@ struct Atom {
 template <class Visit>
 OSErr WalkExtensions(ImageDescriptionHandle desc, Visit visit) {
     if (desc == nullptr || *desc == nullptr) return paramErr;
+    // The handle must hold the whole record before any field of it is read.
     const Size handleSize = GetHandleSize(reinterpret_cast<Handle>(desc));
+    if (handleSize < kRecordSize) return badImageDescription;
     const SInt32 idSize = (**desc).idSize;
-    if (handleSize < kRecordSize || idSize < kRecordSize || idSize > handleSize) return badImageDescription;
+    if (idSize < kRecordSize || idSize > handleSize) return badImageDescription;
     const UInt8 *bytes = reinterpret_cast<const UInt8 *>(*desc);
     SInt32 offset = kRecordSize;
     while (offset < idSize) {
@@ -105,13 +107,34 @@ SInt32 PropertySize(QTPropertyID id) {
     case kICMImageDescriptionPropertyID_PixelAspectRatio: return 8;
     case kICMImageDescriptionPropertyID_GammaLevel: return 4;
     case kICMImageDescriptionPropertyID_RowBytes: return 4;
+    case kICMImageDescriptionPropertyID_NCLCColorInfo: return 10;
     default: return -1;
     }
 }
 
+// The extension type a property is stored as: its own id, but for the colour information.
+OSType AtomTypeOf(QTPropertyID id) {
+    return id == kICMImageDescriptionPropertyID_NCLCColorInfo ? OSType(kColorInfoImageDescriptionExtension) : id;
+}
+
+void WriteBE16(UInt8 *p, UInt16 v) {
+    p[0] = UInt8(v >> 8);
+    p[1] = UInt8(v);
+}
+UInt16 ReadBE16(const UInt8 *p) { return UInt16((p[0] << 8) | p[1]); }
+
 // Host value <-> stored bytes: the properties are arrays of 32-bit words, except the
 // two-byte field information, which is stored as it is.
 void HostToStored(QTPropertyID id, const void *value, UInt8 *stored, SInt32 size) {
+    if (id == kICMImageDescriptionPropertyID_NCLCColorInfo) {
+        NCLCColorInfoImageDescriptionExtension info;
+        std::memcpy(&info, value, sizeof info);
+        WriteBE32(stored, info.colorParamType);
+        WriteBE16(stored + 4, info.primaries);
+        WriteBE16(stored + 6, info.transferFunction);
+        WriteBE16(stored + 8, info.matrix);
+        return;
+    }
     if (id == kICMImageDescriptionPropertyID_FieldInfo) {
         std::memcpy(stored, value, size_t(size));
         return;
@@ -124,6 +147,12 @@ void HostToStored(QTPropertyID id, const void *value, UInt8 *stored, SInt32 size
 }
 
 void StoredToHost(QTPropertyID id, const UInt8 *stored, void *value, SInt32 size) {
+    if (id == kICMImageDescriptionPropertyID_NCLCColorInfo) {
+        const NCLCColorInfoImageDescriptionExtension info{ReadBE32(stored), ReadBE16(stored + 4),
+                                                          ReadBE16(stored + 6), ReadBE16(stored + 8)};
+        std::memcpy(value, &info, sizeof info);
+        return;
+    }
     if (id == kICMImageDescriptionPropertyID_FieldInfo) {
         std::memcpy(value, stored, size_t(size));
         return;
@@ -215,8 +244,9 @@ OSStatus ICMImageDescriptionSetProperty(ImageDescriptionHandle inDesc, QTPropert
     UInt8 stored[32];
     HostToStored(inPropID, inPropValueAddress, stored, size);
     Atom atom{};
-    while (FindExtension(inDesc, inPropID, 1, atom) == noErr) RemoveAtom(inDesc, atom);
-    return AppendExtension(inDesc, inPropID, stored, size);
+    const OSType atomType = AtomTypeOf(inPropID);
+    while (FindExtension(inDesc, atomType, 1, atom) == noErr) RemoveAtom(inDesc, atom);
+    return AppendExtension(inDesc, atomType, stored, size);
 }
 
 OSStatus ICMImageDescriptionGetProperty(ImageDescriptionHandle inDesc, QTPropertyClass inPropClass,
@@ -228,7 +258,7 @@ OSStatus ICMImageDescriptionGetProperty(ImageDescriptionHandle inDesc, QTPropert
     if (size < 0) return kQTPropertyNotSupportedErr;
     if (inPropValueSize < ByteCount(size)) return kQTPropertyBadValueSizeErr;
     Atom atom{};
-    const OSErr err = FindExtension(inDesc, inPropID, 1, atom);
+    const OSErr err = FindExtension(inDesc, AtomTypeOf(inPropID), 1, atom);
     if (err != noErr) return err;
     if (atom.size - kAtomHeader != size) return kQTPropertyBadValueSizeErr;
     StoredToHost(inPropID, reinterpret_cast<const UInt8 *>(*inDesc) + atom.offset + kAtomHeader, outPropValueAddress,

@@ -141,3 +141,53 @@ int lumora_jpeg_decode_rgba(const unsigned char *data, size_t size, int max_side
     jpeg_destroy_decompress(&info);
     return 0;
 }
+
+/* Decodes a picture of exactly width x height pixels in the given layout (0 RGBA, 1 ARGB,
+ * 2 BGRA, 3 RGB, 4 Y'CbCr: three bytes a pixel as the JPEG holds them, chroma repeated
+ * rather than interpolated). Without row_done, row y goes to pixels + y * stride; with it,
+ * every row is decoded into pixels and handed to row_done(context, y, pixels) before the
+ * next. Answers 0 on success, 1 for bad data (truncated, four-colour, undecodable), 3 when
+ * the picture has another size (nothing is written then). */
+int lumora_jpeg_decode_into(const unsigned char *data, size_t size, int layout, int width, int height,
+                            unsigned char *pixels, long stride,
+                            void (*row_done)(void *context, int y, const unsigned char *row), void *context) {
+    static const J_COLOR_SPACE spaces[5] = {JCS_EXT_RGBA, JCS_EXT_ARGB, JCS_EXT_BGRA, JCS_RGB, JCS_YCbCr};
+    struct jpeg_decompress_struct info;
+    struct lumora_jpeg_error error;
+    volatile int status = 1;
+    if (data == NULL || size == 0 || size > 0xFFFFFFFFu || layout < 0 || layout > 4) return 1;
+    info.err = jpeg_std_error(&error.manager);
+    error.manager.error_exit = lumora_jpeg_fail;
+    error.manager.emit_message = lumora_jpeg_quiet;
+    error.truncated = 0;
+    if (setjmp(error.jump) != 0) {
+        jpeg_destroy_decompress(&info);
+        return status;
+    }
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, data, (unsigned long)size);
+    jpeg_read_header(&info, TRUE);
+    if (info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK) longjmp(error.jump, 1);
+    if ((long long)info.image_width != width || (long long)info.image_height != height) {
+        status = 3;
+        longjmp(error.jump, 1);
+    }
+    if (layout == 4 && info.jpeg_color_space != JCS_YCbCr) {
+        status = 3; /* grey or RGB-coded: the caller takes the RGB path */
+        longjmp(error.jump, 1);
+    }
+    info.out_color_space = spaces[layout];
+    if (layout == 4) info.do_fancy_upsampling = FALSE;
+    jpeg_start_decompress(&info);
+    while (info.output_scanline < info.output_height) {
+        const int y = (int)info.output_scanline;
+        JSAMPROW row = row_done != NULL ? pixels : pixels + (long)y * stride;
+        jpeg_read_scanlines(&info, &row, 1);
+        if (error.truncated) longjmp(error.jump, 1);
+        if (row_done != NULL) row_done(context, y, pixels);
+    }
+    jpeg_finish_decompress(&info);
+    if (error.truncated) longjmp(error.jump, 1);
+    jpeg_destroy_decompress(&info);
+    return 0;
+}
