@@ -29,7 +29,12 @@ struct CaptureFormat {
     int height = 0;
     int64_t rowBytes = 0;    // 0 for JPEG
     int64_t frameBytes = 0;  // 0 for JPEG
+    UInt16 matrix = kQTMatrix_ITU_R_709_2;  // Y'CbCr matrix of 4:2:2 frames (kQTMatrix_...)
 };
+
+// The Y'CbCr matrix of a V4L2 format's ycbcr_enc (and colorspace, when the encoding is the
+// default): BT.709 or BT.601, and BT.601 when the driver says nothing.
+UInt16 YCbCrMatrixFromV4L2(uint32_t colorspace, uint32_t ycbcrEncoding);
 
 struct CapturedFrame {
     uint8_t *data;

@@ -279,11 +279,17 @@ OSErr DrawPictureIntoWorld(void **scalerSlot, const PictureSource &source, GWorl
     if (context != scaler->context) scaler->sourceTable = nullptr;  // a new context has no details yet
     scaler->context = context;
     if (context == nullptr) return memFullErr;
-    // Worlds are BT.709: a Y'CbCr source of another matrix drawn into a Y'CbCr world is
-    // converted after scaling (libswscale keeps the matrix between Y'CbCr formats).
+    // Worlds are BT.709. A Y'CbCr source of another matrix drawn into a Y'CbCr world is
+    // scaled in its own matrix (so that libswscale only copies or scales) and converted
+    // afterwards, in place.
     const UInt16 sourceMatrix = source.bt709 ? kQTMatrix_ITU_R_709_2 : kQTMatrix_ITU_R_601_4;
+    const bool convertMatrix = info.pairs && IsYCbCrSource(sourceFormat) && sourceMatrix != kQTMatrix_ITU_R_709_2;
+    // libswscale goes through Y'CbCr inside even between R'G'B' formats: a side that is not
+    // Y'CbCr takes the other side's matrix, so that nothing changes colour on the way.
+    const bool sourceYCbCr = IsYCbCrSource(sourceFormat);
     const int *sourceTable = sws_getCoefficients(source.bt709 ? SWS_CS_ITU709 : SWS_CS_ITU601);
-    const int *destTable = sws_getCoefficients(SWS_CS_ITU709);
+    const int *destTable = info.pairs && !convertMatrix ? sws_getCoefficients(SWS_CS_ITU709) : sourceTable;
+    if (!sourceYCbCr) sourceTable = destTable;
     if (sourceTable != scaler->sourceTable || int(fullRange) != scaler->sourceRange || destTable != scaler->destTable) {
         sws_setColorspaceDetails(context, sourceTable, fullRange ? 1 : 0, destTable, 0, 0, 1 << 16, 1 << 16);
         scaler->sourceTable = sourceTable;
@@ -315,7 +321,6 @@ OSErr DrawPictureIntoWorld(void **scalerSlot, const PictureSource &source, GWorl
     if (sws_scale(context, source.planes, source.strides, 0, source.height, planes, strides) != destHeight)
         return codecErr;
 
-    const bool convertMatrix = info.pairs && IsYCbCrSource(sourceFormat) && sourceMatrix != kQTMatrix_ITU_R_709_2;
     if (convertMatrix) {
         const YCbCrTransform t = MakeYCbCrTransform(sourceMatrix, false, kQTMatrix_ITU_R_709_2);
         for (int y = 0; y < destHeight; ++y)

@@ -394,6 +394,16 @@ ComponentResult SGGetChannelSampleDescription(SGChannel c, Handle sampleDesc) {
                                            kICMImageDescriptionPropertyID_RowBytes, sizeof rowBytes, &rowBytes);
         if (err != noErr) return ComponentResult(err);
     }
+    if (format.type == k2vuyPixelFormat || format.type == kYUVSPixelFormat) {
+        const bool bt601 = format.matrix == kQTMatrix_ITU_R_601_4;
+        const NCLCColorInfoImageDescriptionExtension colour{
+            kVideoColorInfoImageDescriptionExtensionType, bt601 ? kQTPrimaries_SMPTE_C : kQTPrimaries_ITU_R709_2,
+            kQTTransferFunction_ITU_R709_2, bt601 ? kQTMatrix_ITU_R_601_4 : kQTMatrix_ITU_R_709_2};
+        const OSStatus err =
+            ICMImageDescriptionSetProperty(desc, kQTPropertyClass_ImageDescription,
+                                           kICMImageDescriptionPropertyID_NCLCColorInfo, sizeof colour, &colour);
+        if (err != noErr) return ComponentResult(err);
+    }
     return noErr;
 }
 

@@ -12,7 +12,9 @@
 //   'jpeg' (kJPEGCodecType)    one JPEG picture per frame (Motion JPEG), dataSize 0
 //   k24RGBPixelFormat          R, G, B, converted by libv4l2 for cameras that deliver none
 //                              of the above; 'rowb' extension = bytes per row
-// The 4:2:2 formats are BT.601 with video range. The Image Compression Manager's
+// The 4:2:2 formats are video range, their Y'CbCr matrix named by a 'colr' 'nclc'
+// extension: the test camera's BT.601, a V4L2 camera's what its driver reports as the
+// format's Y'CbCr encoding (BT.601 when it reports none). The Image Compression Manager's
 // decompression sequences (ImageCompression.h) draw each of them into a world.
 //
 // Devices. A listing (SGGetChannelDeviceList) looks at the system each time it is made:

@@ -61,6 +61,7 @@ public:
         mFormat.height = height;
         mFormat.rowBytes = int64_t((width + 1) / 2) * 4;
         mFormat.frameBytes = mFormat.rowBytes * height;
+        mFormat.matrix = kQTMatrix_ITU_R_601_4;  // the bars are BT.601
         mRate = rate > 0.0 ? rate : kDefaultRate;
         format = mFormat;
         return noErr;

@@ -1,7 +1,7 @@
 // The built-in test camera of the Sequence Grabber (SequenceGrabber.h).
 //
 // Device "Lumora Test Camera" with the one input "Test Pattern". It delivers '2vuy' frames
-// (BT.601, video range) of exactly the channel's frame size, at the channel's frame rate
+// (BT.601, video range, tagged so by a 'colr' extension) of exactly the channel's frame size, at the channel's frame rate
 // (30 per second when none is set), numbered from 0 when recording starts. Frame n is due
 // n / rate seconds after SGStartRecord; SGIdle delivers the newest frame that is due (frames
 // that fell due between two SGIdle calls are skipped, as a camera drops them).

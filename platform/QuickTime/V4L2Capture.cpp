@@ -158,6 +158,7 @@ public:
             return deviceCantMeetRequest;
         CaptureFormat result;
         result.type = chosen->type;
+        result.matrix = YCbCrMatrixFromV4L2(pix.colorspace, pix.ycbcr_enc);
         result.width = int(pix.width);
         result.height = int(pix.height);
         if (result.type != kJPEGCodecType) {
@@ -306,6 +307,16 @@ private:
 };
 
 }  // namespace
+
+UInt16 YCbCrMatrixFromV4L2(uint32_t colorspace, uint32_t ycbcrEncoding) {
+    if (ycbcrEncoding == V4L2_YCBCR_ENC_DEFAULT && colorspace != V4L2_COLORSPACE_DEFAULT)
+        ycbcrEncoding = V4L2_MAP_YCBCR_ENC_DEFAULT(colorspace);
+    switch (ycbcrEncoding) {
+    case V4L2_YCBCR_ENC_709:
+    case V4L2_YCBCR_ENC_XV709: return kQTMatrix_ITU_R_709_2;
+    default: return kQTMatrix_ITU_R_601_4;
+    }
+}
 
 std::vector<CaptureDeviceInfo> ListV4L2Devices() {
     std::vector<std::pair<long, std::string>> nodes;

@@ -11,13 +11,17 @@
 
 namespace {
 
-// The conversion constants, fixed at compile time.
-constexpr float kKr = 0.2125f;
-constexpr float kKg = 0.7154f;
-constexpr float kKb = 0.0721f;
-constexpr float kCbScale = 0.5388511f;  // 1 / (2 (1 - Kb))
-constexpr float kCrScale = 0.6349207f;  // 1 / (2 (1 - Kr))
+// The conversion constants, fixed at compile time: BT.709 (the library's own) and BT.601.
+struct Weights {
+    float kr, kg, kb;
+    float cbScale;  // 1 / (2 (1 - Kb))
+    float crScale;  // 1 / (2 (1 - Kr))
+};
+constexpr Weights kBT709 = {0.2125f, 0.7154f, 0.0721f, 0.5388511f, 0.6349207f};
+constexpr Weights kBT601 = {0.299f, 0.587f, 0.114f, 0.5643341f, 0.7132668f};
 constexpr double kChromaRange = 0.875;  // 224 / 256
+
+const Weights &WeightsOf(UInt16 matrix) { return matrix == kQTMatrix_ITU_R_601_4 ? kBT601 : kBT709; }
 constexpr double kRounding = 0.49999999;
 
 // Where Cb, Y0, Cr and Y1 sit in a pair of a frame.
@@ -46,13 +50,13 @@ inline int Chroma(float difference, float scale) {
 inline int Luma(float y) { return int(double(y * 219.0f / 256.0f + 16.0f) + kRounding); }
 
 // Two ARGB pixels (8 bytes) as one 4:2:2 pair.
-inline Pair422 ConvertPair(const uint8_t *p) {
+inline Pair422 ConvertPair(const uint8_t *p, const Weights &w) {
     const float r0 = p[1], g0 = p[2], b0 = p[3];
     const float r1 = p[5], g1 = p[6], b1 = p[7];
-    const float y0 = kKr * r0 + kKg * g0 + kKb * b0;
-    const float y1 = kKr * r1 + kKg * g1 + kKb * b1;
-    const int cb0 = Chroma(b0 - y0, kCbScale), cb1 = Chroma(b1 - y1, kCbScale);
-    const int cr0 = Chroma(r0 - y0, kCrScale), cr1 = Chroma(r1 - y1, kCrScale);
+    const float y0 = w.kr * r0 + w.kg * g0 + w.kb * b0;
+    const float y1 = w.kr * r1 + w.kg * g1 + w.kb * b1;
+    const int cb0 = Chroma(b0 - y0, w.cbScale), cb1 = Chroma(b1 - y1, w.cbScale);
+    const int cr0 = Chroma(r0 - y0, w.crScale), cr1 = Chroma(r1 - y1, w.crScale);
     return Pair422{(cb0 + cb1) >> 1, Luma(y0), (cr0 + cr1) >> 1, Luma(y1)};
 }
 
@@ -147,6 +151,7 @@ bool Q_2vuy_buffer::Free() {
     _Width = 0;
     _Height = 0;
     _PixelFormat = k2vuyPixelFormat;
+    _Matrix = kQTMatrix_ITU_R_709_2;
     return true;
 }
 
@@ -243,9 +248,10 @@ bool Q_2vuy_buffer::CopyFromWithLUTAndHistogram(const Q_2vuy_buffer &src, const 
     return true;
 }
 
-void Q_2vuy_buffer::ConvertARGBRowTo2vuy(const uint8_t *src, uint8_t *dst, int width) {
+void Q_2vuy_buffer::ConvertARGBRowTo2vuy(const uint8_t *src, uint8_t *dst, int width, UInt16 matrix) {
+    const Weights &weights = WeightsOf(matrix);
     for (int pair = 0; pair < width / 2; ++pair, src += 8, dst += 4) {
-        const Pair422 p = ConvertPair(src);
+        const Pair422 p = ConvertPair(src, weights);
         dst[0] = uint8_t(p.cb);
         dst[1] = uint8_t(p.y0);
         dst[2] = uint8_t(p.cr);
@@ -253,10 +259,12 @@ void Q_2vuy_buffer::ConvertARGBRowTo2vuy(const uint8_t *src, uint8_t *dst, int w
     }
 }
 
-void Q_2vuy_buffer::BlendARGBRowInto2vuy(const uint8_t *src, uint8_t *dst, int width, float opacity) {
+void Q_2vuy_buffer::BlendARGBRowInto2vuy(const uint8_t *src, uint8_t *dst, int width, float opacity,
+                                         UInt16 matrix) {
+    const Weights &weights = WeightsOf(matrix);
     const float o = UnitValue(opacity);
     for (int pair = 0; pair < width / 2; ++pair, src += 8, dst += 4) {
-        const Pair422 p = ConvertPair(src);
+        const Pair422 p = ConvertPair(src, weights);
         const float a0 = float(src[0]) / 255.0f * o;
         const float a1 = float(src[4]) / 255.0f * o;
         const float m = ((1.0f - a0) + (1.0f - a1)) / 2.0f;
@@ -289,9 +297,9 @@ bool Q_2vuy_buffer::CopyFromBitmapContext(const CoreGraphics::BitmapContext &bit
         const uint8_t *src = bitmap.mImageDataBytes + bitmapRow * long(bitmap.mImageRowBytes);
         uint8_t *dst = _PixelData + row * _RowBytes;
         if (blend)
-            BlendARGBRowInto2vuy(src, dst, width, 1.0f);
+            BlendARGBRowInto2vuy(src, dst, width, 1.0f, _Matrix);
         else
-            ConvertARGBRowTo2vuy(src, dst, width);
+            ConvertARGBRowTo2vuy(src, dst, width, _Matrix);
     }
     return true;
 }
@@ -310,9 +318,9 @@ bool Q_2vuy_buffer::CopyFromGWorld(const QGWorld &world, bool blend) {
         const uint8_t *src = base + row * rowBytes;
         uint8_t *dst = _PixelData + row * _RowBytes;
         if (blend)
-            BlendARGBRowInto2vuy(src, dst, _Width, 1.0f);
+            BlendARGBRowInto2vuy(src, dst, _Width, 1.0f, _Matrix);
         else
-            ConvertARGBRowTo2vuy(src, dst, _Width);
+            ConvertARGBRowTo2vuy(src, dst, _Width, _Matrix);
     }
     return true;
 }

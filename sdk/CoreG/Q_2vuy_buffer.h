@@ -11,7 +11,9 @@
 // Sources may be '2vuy' or 'yuvs'.
 //
 // ARGB to 4:2:2 (ConvertARGBRowTo2vuy), per pair of pixels (bytes A R G B each), with
-// Kr 0.2125, Kg 0.7154, Kb 0.0721:
+// Kr 0.2125, Kg 0.7154, Kb 0.0721 (BT.709, the frame's default matrix; a frame whose _Matrix
+// is kQTMatrix_ITU_R_601_4 takes Kr 0.299, Kg 0.587, Kb 0.114 and the scales 0.5643341 and
+// 0.7132668 instead):
 //   Y  = Kr R + Kg G + Kb B                                  (single precision)
 //   Cb = (B - Y) x 0.5388511 x 0.875 + 128, Cr = (R - Y) x 0.6349207 x 0.875 + 128
 //   Y' = Y x 219 / 256 + 16
@@ -108,13 +110,15 @@ public:
     // pairs (row first, pair second). A frame of an odd number of pairs keeps its last pair.
     bool ComposeSideBySide(const Q_2vuy_buffer &a, const Q_2vuy_buffer &b, long firstRow);
 
-    // One row of `width` ARGB pixels into width / 2 '2vuy' pairs (see above).
-    static void ConvertARGBRowTo2vuy(const uint8_t *src, uint8_t *dst, int width);
+    // One row of `width` ARGB pixels into width / 2 '2vuy' pairs of the matrix (see above).
+    static void ConvertARGBRowTo2vuy(const uint8_t *src, uint8_t *dst, int width,
+                                     UInt16 matrix = kQTMatrix_ITU_R_709_2);
     // The same values blended into the pairs already there: with a0 = A0 / 255 x opacity,
     // a1 likewise and m = ((1 - a0) + (1 - a1)) / 2, Cb = trunc(Cb_old x m + Cb x (1 - m)),
     // Y0 = trunc(Y0_old x (1 - a0) + Y'0 x a0), Cr as Cb, Y1 with a1 (single precision).
     // The opacity is limited to 0..1 (NaN 0).
-    static void BlendARGBRowInto2vuy(const uint8_t *src, uint8_t *dst, int width, float opacity);
+    static void BlendARGBRowInto2vuy(const uint8_t *src, uint8_t *dst, int width, float opacity,
+                                     UInt16 matrix = kQTMatrix_ITU_R_709_2);
     // Two '2vuy' rows mixed by a row of mask bytes: per pixel w = min(1, 2 x (mask / 255 +
     // s) x s); Y = trunc(a_Y x (1 - w) + b_Y x w), and Cb, Cr the same with the mean w of
     // the pair (single precision). The strength s is limited to 0..1 (NaN 0).

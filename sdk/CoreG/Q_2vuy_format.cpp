@@ -11,6 +11,7 @@ void Q_2vuy_format::Clear() {
     _Height = 0;
     _RowBytes = 0;
     _PixelFormat = k2vuyPixelFormat;
+    _Matrix = kQTMatrix_ITU_R_709_2;
 }
 
 bool Q_2vuy_format::SetFormat(const Q_2vuy_format &format) {
@@ -18,6 +19,7 @@ bool Q_2vuy_format::SetFormat(const Q_2vuy_format &format) {
     _Height = format._Height;
     _RowBytes = format._RowBytes;
     _PixelFormat = format._PixelFormat;
+    _Matrix = format._Matrix;
     return IsValid();
 }
 
@@ -31,12 +33,23 @@ bool Q_2vuy_format::ConstructFromImageDescription(ImageDescriptionHandle hImageD
 
     long rowBytes = long(description.width) * 2;
     SInt32 extensionRowBytes = 0;
-    if (ICMImageDescriptionGetProperty(hImageDescription, kQTPropertyClass_ImageDescription,
+    const OSStatus rowBytesStatus =
+        ICMImageDescriptionGetProperty(hImageDescription, kQTPropertyClass_ImageDescription,
                                        kICMImageDescriptionPropertyID_RowBytes, sizeof extensionRowBytes,
-                                       &extensionRowBytes, nullptr) == noErr) {
+                                       &extensionRowBytes, nullptr);
+    if (rowBytesStatus == noErr) {
         if (extensionRowBytes < rowBytes) return false;
         rowBytes = extensionRowBytes;
+    } else if (rowBytesStatus != codecExtensionNotFoundErr) {
+        return false;  // idSize or the extensions are not well formed
     }
+    NCLCColorInfoImageDescriptionExtension colour{};
+    if (ICMImageDescriptionGetProperty(hImageDescription, kQTPropertyClass_ImageDescription,
+                                       kICMImageDescriptionPropertyID_NCLCColorInfo, sizeof colour, &colour,
+                                       nullptr) == noErr &&
+        colour.colorParamType == kVideoColorInfoImageDescriptionExtensionType &&
+        colour.matrix == kQTMatrix_ITU_R_601_4)
+        _Matrix = kQTMatrix_ITU_R_601_4;
     _PixelFormat = description.cType;
     _Width = description.width;
     _Height = description.height;
@@ -82,6 +95,10 @@ bool Q_2vuy_format::GetImageDescription(QImageDescription &out) const {
 
     PixelAspectRatioImageDescriptionExtension pixelAspectRatio = {1, 1};
     VERIFY_OSERR(err = ICMImageDescriptionSetProperty(_desc, kQTPropertyClass_ImageDescription, kICMImageDescriptionPropertyID_PixelAspectRatio, sizeof(PixelAspectRatioImageDescriptionExtension), &pixelAspectRatio));
+
+    const bool bt601 = _Matrix == kQTMatrix_ITU_R_601_4;
+    NCLCColorInfoImageDescriptionExtension colour = {kVideoColorInfoImageDescriptionExtensionType, bt601 ? kQTPrimaries_SMPTE_C : kQTPrimaries_ITU_R709_2, kQTTransferFunction_ITU_R709_2, bt601 ? kQTMatrix_ITU_R_601_4 : kQTMatrix_ITU_R_709_2};
+    VERIFY_OSERR(err = ICMImageDescriptionSetProperty(_desc, kQTPropertyClass_ImageDescription, kICMImageDescriptionPropertyID_NCLCColorInfo, sizeof(NCLCColorInfoImageDescriptionExtension), &colour));
 
     // Rows wider than their pixels must be labelled, or readers of the description would
     // take them as width x 2 bytes.

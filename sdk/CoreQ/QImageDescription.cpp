@@ -91,17 +91,36 @@ bool QImageDescription::Construct(PixMapHandle hPixMap) {
     return true;
 }
 
-SInt16 QImageDescription::GetWidth() const { return mHandle != nullptr ? (*mHandle)->width : 0; }
+const ImageDescription *QImageDescription::Record() const {
+    if (mHandle == nullptr || *mHandle == nullptr) return nullptr;
+    const Size size = GetHandleSize(reinterpret_cast<Handle>(mHandle));
+    if (size < Size(sizeof(ImageDescription))) return nullptr;
+    const SInt32 idSize = (*mHandle)->idSize;
+    if (idSize < SInt32(sizeof(ImageDescription)) || idSize > size) return nullptr;
+    return *mHandle;
+}
 
-SInt16 QImageDescription::GetHeight() const { return mHandle != nullptr ? (*mHandle)->height : 0; }
+SInt16 QImageDescription::GetWidth() const {
+    const ImageDescription *record = Record();
+    return record != nullptr ? record->width : 0;
+}
+
+SInt16 QImageDescription::GetHeight() const {
+    const ImageDescription *record = Record();
+    return record != nullptr ? record->height : 0;
+}
 
 Dimensions QImageDescription::GetDimensions() const { return ::Dimensions{GetHeight(), GetWidth()}; }
 
-CodecType QImageDescription::GetCodecType() const { return mHandle != nullptr ? (*mHandle)->cType : 0; }
+CodecType QImageDescription::GetCodecType() const {
+    const ImageDescription *record = Record();
+    return record != nullptr ? record->cType : 0;
+}
 
 SInt32 QImageDescription::DataSize() const {
-    if (!VERIFY(mHandle)) return 0;
-    return (*mHandle)->dataSize;
+    const ImageDescription *record = Record();
+    if (!VERIFY(record)) return 0;
+    return record->dataSize;
 }
 
 OSErr QImageDescription::GetImageDescriptionExtension(Handle &extension, OSType idType, long index) const {
@@ -157,7 +176,9 @@ bool QImageDescription::GetExtension_rowb(long &rowBytes, long index) const {
             return true;
         }
     }
-    const ImageDescription &desc = **mHandle;
+    const ImageDescription *record = Record();
+    if (record == nullptr) return false;
+    const ImageDescription &desc = *record;
     if (!IsYUV422CodecType(desc.cType)) return false;
     // A description without a height has no defined division; fall back to the width.
     const long value = desc.dataSize > 0 && desc.height > 0 ? long(desc.dataSize) / desc.height : long(desc.width) * 2;

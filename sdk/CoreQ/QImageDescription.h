@@ -44,12 +44,13 @@ public:
     bool IsOwner() const { return mIsOwner; }
     ImageDescriptionHandle GetHandle() const { return mHandle; }
 
-    // The record's fields; 0 when empty.
+    // The record's fields; 0 when empty, when the handle is shorter than the record or
+    // when idSize is below the record or beyond the handle.
     SInt16 GetWidth() const;
     SInt16 GetHeight() const;
     ::Dimensions GetDimensions() const;
     CodecType GetCodecType() const;
-    // dataSize; reported and 0 when empty.
+    // dataSize; reported and 0 when empty or malformed (as above).
     SInt32 DataSize() const;
 
     // A new handle (the caller disposes it) with the index-th (from 1) extension of the
@@ -81,6 +82,9 @@ public:
     bool mIsOwner;
 
 private:
+    // The record, or null when there is none, the handle cannot hold all of it or its
+    // idSize is not within the record's size .. the handle's size.
+    const ImageDescription *Record() const;
     // GetExtension, also telling whether the bytes were copied.
     OSErr ReadExtension(void *buffer, long in_data_size, OSType idType, long index, bool &copied) const;
 };

@@ -89,6 +89,25 @@ ImageDescriptionHandle Describe(CodecType type, int width, int height, SInt32 ro
     return desc;
 }
 
+// Tags the description's Y'CbCr matrix.
+void Tag(ImageDescriptionHandle desc, UInt16 matrix, OSType type = kVideoColorInfoImageDescriptionExtensionType) {
+    const NCLCColorInfoImageDescriptionExtension colour{type, 1, 1, matrix};
+    ASSERT_EQ(ICMImageDescriptionSetProperty(desc, kQTPropertyClass_ImageDescription,
+                                             kICMImageDescriptionPropertyID_NCLCColorInfo, sizeof colour, &colour),
+              noErr);
+}
+
+// A 4:2:2 frame of the four colours (BT.601, as PackedFrame writes them), tagged so.
+ImageDescriptionHandle Describe601(CodecType type, int width, int height, SInt32 rowBytes) {
+    ImageDescriptionHandle desc = Describe(type, width, height, rowBytes);
+    Tag(desc, kQTMatrix_ITU_R_601_4);
+    return desc;
+}
+
+// Red as a 4:2:2 pair (Cb, Y, Cr) in each matrix, video range.
+constexpr UInt8 kRed601[3] = {90, 81, 240};
+constexpr UInt8 kRed709[3] = {102, 63, 240};
+
 class Decompression : public ::testing::Test {
 protected:
     void SetUp() override { MakeWorld(k32ARGBPixelFormat, Rect{0, 0, kHeight, kWidth}); }
@@ -142,7 +161,7 @@ TEST_F(Decompression, EachCameraFormatIntoARGB) {
         std::vector<UInt8> data = c.type == kJPEGCodecType ? JpegFrame()
                                                            : PackedFrame(c.type == kYUVSPixelFormat,
                                                                          c.rowBytes > 0 ? c.rowBytes : kWidth * 2);
-        ImageDescriptionHandle desc = Describe(c.type, kWidth, kHeight, c.rowBytes);
+        ImageDescriptionHandle desc = Describe601(c.type, kWidth, kHeight, c.rowBytes);
         ASSERT_EQ(Begin(desc), noErr);
         DisposeHandle(reinterpret_cast<Handle>(desc));  // the sequence keeps its own copy
         CodecFlags out = 99;
@@ -165,7 +184,7 @@ TEST_F(Decompression, EachCameraFormatIntoARGB) {
 TEST_F(Decompression, ScalesAndPlacesByTheMatrix) {
     MakeWorld(k32ARGBPixelFormat, Rect{0, 0, 64, 160});
     std::vector<UInt8> frame = PackedFrame(false, kWidth * 2);
-    ImageDescriptionHandle desc = Describe(k2vuyPixelFormat, kWidth, kHeight, 0);
+    ImageDescriptionHandle desc = Describe601(k2vuyPixelFormat, kWidth, kHeight, 0);
     const Rect source{0, 0, kHeight, kWidth};
     const Rect dest{10, 20, 10 + 2 * kHeight, 20 + 2 * kWidth};  // twice the size, at (20, 10)
     MatrixRecord matrix;
@@ -197,6 +216,96 @@ TEST_F(Decompression, IntoA2vuyWorldKeepsTheBytes) {
                   0)
             << "row " << y;
     DisposeHandle(reinterpret_cast<Handle>(desc));
+}
+
+// The 'colr' tag says which matrix a 4:2:2 frame is in; without one (or with one the layer
+// does not know) it is BT.709. A flat red frame in the tagged matrix comes out red.
+TEST_F(Decompression, FourTwoTwoFramesFollowTheirMatrixTag) {
+    const struct {
+        const char *name;
+        int tag;  // -1 none, -2 a 'colr' that is not 'nclc'
+        const UInt8 *red;
+    } cases[] = {
+        {"untagged", -1, kRed709},
+        {"BT.709", kQTMatrix_ITU_R_709_2, kRed709},
+        {"BT.601", kQTMatrix_ITU_R_601_4, kRed601},
+        {"unknown matrix", kQTMatrix_Unknown, kRed709},
+        {"not nclc", -2, kRed709},
+    };
+    for (const auto &c : cases) {
+        for (CodecType type : {CodecType(k2vuyPixelFormat), CodecType(kYUVSPixelFormat)}) {
+            SCOPED_TRACE(testing::Message() << c.name << (type == kYUVSPixelFormat ? " yuvs" : " 2vuy"));
+            MakeWorld(k32ARGBPixelFormat, Rect{0, 0, kHeight, kWidth});
+            ImageDescriptionHandle desc = Describe(type, kWidth, kHeight, 0);
+            if (c.tag == -2) Tag(desc, kQTMatrix_ITU_R_601_4, MakeFourCharCode("prof"));
+            else if (c.tag >= 0) Tag(desc, UInt16(c.tag));
+            std::vector<UInt8> frame(kWidth * 2 * kHeight);
+            for (size_t i = 0; i < frame.size(); i += 4) {
+                const UInt8 pair[4] = {c.red[0], c.red[1], c.red[2], c.red[1]};
+                const UInt8 yuyv[4] = {c.red[1], c.red[0], c.red[1], c.red[2]};
+                std::memcpy(&frame[i], type == kYUVSPixelFormat ? yuyv : pair, 4);
+            }
+            ASSERT_EQ(Begin(desc), noErr);
+            ASSERT_EQ(Frame(frame), noErr);
+            const UInt8 *p = Pixel(kWidth / 2, kHeight / 2);
+            EXPECT_NEAR(p[1], 255, 2);
+            EXPECT_NEAR(p[2], 0, 2);
+            EXPECT_NEAR(p[3], 0, 2);
+            DisposeHandle(reinterpret_cast<Handle>(desc));
+        }
+    }
+}
+
+// Worlds are BT.709: whatever comes in is converted to it, once.
+TEST_F(Decompression, IntoA2vuyWorldEverythingBecomesBT709) {
+    const struct {
+        const char *name;
+        CodecType type;
+        int tag;
+        Rect world;
+        int tolerance;
+    } cases[] = {
+        {"2vuy BT.601", k2vuyPixelFormat, kQTMatrix_ITU_R_601_4, {0, 0, kHeight, kWidth}, 1},
+        {"2vuy BT.601, odd offset", k2vuyPixelFormat, kQTMatrix_ITU_R_601_4, {-3, -5, kHeight + 2, kWidth + 8}, 1},
+        {"2vuy BT.709", k2vuyPixelFormat, kQTMatrix_ITU_R_709_2, {0, 0, kHeight, kWidth}, 0},
+        {"ARGB", k32ARGBPixelFormat, -1, {0, 0, kHeight, kWidth}, 1},
+        {"MJPEG", kJPEGCodecType, -1, {0, 0, kHeight, kWidth}, 2},
+        {"MJPEG, clipped", kJPEGCodecType, -1, {4, 7, kHeight - 2, kWidth - 9}, 2},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        MakeWorld(k2vuyPixelFormat, c.world);
+        ImageDescriptionHandle desc = Describe(c.type, kWidth, kHeight, 0);
+        if (c.tag >= 0) Tag(desc, UInt16(c.tag));
+        std::vector<UInt8> frame;
+        if (c.type == kJPEGCodecType) {
+            frame = JpegFrame();
+        } else if (c.type == k32ARGBPixelFormat) {
+            for (int i = 0; i < kWidth * kHeight; ++i) {
+                const RGB &colour = kColours[(i % kWidth) / 16];
+                frame.insert(frame.end(), {255, colour.r, colour.g, colour.b});
+            }
+        } else {
+            frame = PackedFrame(false, kWidth * 2);
+            if (c.tag == kQTMatrix_ITU_R_709_2)  // red block in BT.709
+                for (int y = 0; y < kHeight; ++y)
+                    for (int pair = 16; pair < 24; ++pair) {
+                        UInt8 *p = &frame[y * kWidth * 2 + pair * 4];
+                        p[0] = kRed709[0], p[1] = kRed709[1], p[2] = kRed709[2], p[3] = kRed709[1];
+                    }
+        }
+        ASSERT_EQ(Begin(desc), noErr);
+        ASSERT_EQ(Frame(frame), noErr);
+        // The middle of the red block (x 32..47), in world coordinates.
+        PixMapHandle pm = GetGWorldPixMap(mWorld);
+        const int x = 40 - c.world.left, y = kHeight / 2 - c.world.top;
+        const UInt8 *p = reinterpret_cast<const UInt8 *>(GetPixBaseAddr(pm)) + y * GetPixRowBytes(pm) + (x / 2) * 4;
+        EXPECT_NEAR(p[0], kRed709[0], c.tolerance);
+        EXPECT_NEAR(p[1], kRed709[1], c.tolerance);
+        EXPECT_NEAR(p[2], kRed709[2], c.tolerance);
+        EXPECT_NEAR(p[3], kRed709[1], c.tolerance);
+        DisposeHandle(reinterpret_cast<Handle>(desc));
+    }
 }
 
 TEST_F(Decompression, BadSequencesAndFramesFailCleanly) {

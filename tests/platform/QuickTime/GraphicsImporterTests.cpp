@@ -180,14 +180,14 @@ TEST(GraphicsImporter, DrawsIntoOtherFormatsAndClips) {
     ExpectNear(PixelAt(argb.get(), 9, 9, &alpha), Colour{255, 255, 255}, 0);
     EXPECT_EQ(alpha, 0);  // alpha is copied, not blended
 
-    // 2vuy: red becomes its video-range 4:2:2 values.
+    // 2vuy: red becomes its video-range 4:2:2 values (BT.709, as every 4:2:2 world).
     WorldHolder yuv(k2vuyPixelFormat, Rect{0, 0, kHeight, kWidth});
     ASSERT_EQ(GraphicsImportSetGWorld(importer, yuv.get(), nullptr), noErr);
     ASSERT_EQ(GraphicsImportSetMatrix(importer, nullptr), noErr);
     ASSERT_EQ(GraphicsImportDraw(importer), noErr);
     const UInt8 *pair = reinterpret_cast<const UInt8 *>(GetPixBaseAddr(GetGWorldPixMap(yuv.get())));
-    EXPECT_NEAR(pair[0], 90, 3);   // Cb
-    EXPECT_NEAR(pair[1], 81, 3);   // Y
+    EXPECT_NEAR(pair[0], 102, 3);  // Cb
+    EXPECT_NEAR(pair[1], 63, 3);   // Y
     EXPECT_NEAR(pair[2], 240, 3);  // Cr
 
     // A matrix that flips is not drawn.

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <vector>
 
+#include <linux/videodev2.h>
+
+#include <QuickTime/CaptureDevices.h>
 #include <QuickTime/QuickTime.h>
 
 namespace {
@@ -179,6 +183,121 @@ TEST_F(DescriptionTest, MalformedDescriptionsAreRefused) {
     (**mDesc).idSize = 86 + 12;
     EXPECT_EQ(CountImageDescriptionExtensionType(mDesc, 0, &count), noErr);
     EXPECT_EQ(count, 1);
+}
+
+// The colour information travels as a 'colr' extension: 'nclc', then primaries, transfer
+// function and matrix, big-endian.
+TEST_F(DescriptionTest, ColourInformationIsAColrExtension) {
+    const NCLCColorInfoImageDescriptionExtension bt601{kVideoColorInfoImageDescriptionExtensionType,
+                                                       kQTPrimaries_SMPTE_C, kQTTransferFunction_ITU_R709_2,
+                                                       kQTMatrix_ITU_R_601_4};
+    ASSERT_EQ(ICMImageDescriptionSetProperty(mDesc, kQTPropertyClass_ImageDescription,
+                                             kICMImageDescriptionPropertyID_NCLCColorInfo, sizeof bt601, &bt601),
+              noErr);
+    Handle h = nullptr;
+    ASSERT_EQ(GetImageDescriptionExtension(mDesc, &h, kColorInfoImageDescriptionExtension, 1), noErr);
+    ASSERT_EQ(GetHandleSize(h), 10);
+    EXPECT_EQ(std::memcmp(*h, "nclc\x00\x06\x00\x01\x00\x06", 10), 0);
+    DisposeHandle(h);
+    // Setting it again replaces it.
+    const NCLCColorInfoImageDescriptionExtension bt709{kVideoColorInfoImageDescriptionExtensionType, 1, 1, 1};
+    ASSERT_EQ(ICMImageDescriptionSetProperty(mDesc, kQTPropertyClass_ImageDescription,
+                                             kICMImageDescriptionPropertyID_NCLCColorInfo, sizeof bt709, &bt709),
+              noErr);
+    long count = 0;
+    ASSERT_EQ(CountImageDescriptionExtensionType(mDesc, kColorInfoImageDescriptionExtension, &count), noErr);
+    EXPECT_EQ(count, 1);
+    NCLCColorInfoImageDescriptionExtension back{};
+    ByteCount used = 0;
+    ASSERT_EQ(ICMImageDescriptionGetProperty(mDesc, kQTPropertyClass_ImageDescription,
+                                             kICMImageDescriptionPropertyID_NCLCColorInfo, sizeof back, &back, &used),
+              noErr);
+    EXPECT_EQ(used, 10u);
+    EXPECT_EQ(back.colorParamType, kVideoColorInfoImageDescriptionExtensionType);
+    EXPECT_EQ(back.primaries, 1);
+    EXPECT_EQ(back.transferFunction, 1);
+    EXPECT_EQ(back.matrix, 1);
+}
+
+// What a V4L2 driver reports becomes the frames' matrix.
+TEST(V4L2Formats, YCbCrMatrixFromTheDriversEncoding) {
+    const struct {
+        __u32 colorspace, encoding;
+        UInt16 matrix;
+    } cases[] = {
+        {V4L2_COLORSPACE_DEFAULT, V4L2_YCBCR_ENC_DEFAULT, kQTMatrix_ITU_R_601_4},  // says nothing
+        {V4L2_COLORSPACE_DEFAULT, V4L2_YCBCR_ENC_709, kQTMatrix_ITU_R_709_2},
+        {V4L2_COLORSPACE_DEFAULT, V4L2_YCBCR_ENC_601, kQTMatrix_ITU_R_601_4},
+        {V4L2_COLORSPACE_REC709, V4L2_YCBCR_ENC_DEFAULT, kQTMatrix_ITU_R_709_2},
+        {V4L2_COLORSPACE_SMPTE170M, V4L2_YCBCR_ENC_DEFAULT, kQTMatrix_ITU_R_601_4},
+        {V4L2_COLORSPACE_SRGB, V4L2_YCBCR_ENC_DEFAULT, kQTMatrix_ITU_R_601_4},
+        {V4L2_COLORSPACE_REC709, V4L2_YCBCR_ENC_601, kQTMatrix_ITU_R_601_4},  // the encoding wins
+        {V4L2_COLORSPACE_SRGB, V4L2_YCBCR_ENC_XV709, kQTMatrix_ITU_R_709_2},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(lumora::qt::YCbCrMatrixFromV4L2(c.colorspace, c.encoding), c.matrix)
+            << "colorspace " << c.colorspace << " encoding " << c.encoding;
+}
+
+// Handles too short for what they claim: every call that takes a description refuses them
+// before reading past the handle (AddressSanitizer fails the run otherwise), and leaves
+// them as they were.
+TEST(ShortDescriptions, EveryEntryPointRefusesThem) {
+    const struct {
+        const char *name;
+        Size handleSize;
+        SInt32 idSize;  // written when the handle holds the idSize field
+    } cases[] = {
+        {"1-byte handle", 1, 0},
+        {"85-byte handle", 85, 86},
+        {"idSize past the handle", 86, 200},
+        {"idSize below the record", 86, 4},
+        {"negative idSize", 86, -1},
+        {"atom header cut off", 90, 90},
+        {"atom size past idSize", 100, 100},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        auto desc = reinterpret_cast<ImageDescriptionHandle>(NewHandleClear(c.handleSize));
+        ASSERT_NE(desc, nullptr);
+        UInt8 *bytes = reinterpret_cast<UInt8 *>(*desc);
+        if (c.handleSize >= 4) std::memcpy(bytes, &c.idSize, 4);
+        if (c.handleSize >= 8) std::memcpy(bytes + 4, "2vuy", 4);
+        if (c.handleSize >= 94) std::memcpy(bytes + 86, "\x00\x00\x00\x40rowb", 8);  // 64 bytes claimed
+        const std::vector<UInt8> before(bytes, bytes + c.handleSize);
+
+        long count = 7;
+        EXPECT_EQ(CountImageDescriptionExtensionType(desc, 0, &count), badImageDescription);
+        EXPECT_EQ(count, 0);
+        Handle extension = reinterpret_cast<Handle>(1);
+        EXPECT_EQ(GetImageDescriptionExtension(desc, &extension, 0, 1), badImageDescription);
+        EXPECT_EQ(extension, nullptr);
+        EXPECT_EQ(RemoveImageDescriptionExtension(desc, 0, 1), badImageDescription);
+        Handle data = NewHandleClear(4);
+        EXPECT_EQ(AddImageDescriptionExtension(desc, data, kImageDescriptionGammaExtension), badImageDescription);
+        DisposeHandle(data);
+        SInt32 rowBytes = 640;
+        EXPECT_EQ(ICMImageDescriptionSetProperty(desc, kQTPropertyClass_ImageDescription,
+                                                 kICMImageDescriptionPropertyID_RowBytes, sizeof rowBytes, &rowBytes),
+                  badImageDescription);
+        EXPECT_EQ(ICMImageDescriptionGetProperty(desc, kQTPropertyClass_ImageDescription,
+                                                 kICMImageDescriptionPropertyID_RowBytes, sizeof rowBytes, &rowBytes,
+                                                 nullptr),
+                  badImageDescription);
+        const Rect bounds{0, 0, 16, 16};
+        GWorldPtr world = nullptr;
+        ASSERT_EQ(QTNewGWorld(&world, k32ARGBPixelFormat, &bounds, nullptr, nullptr, 0), noErr);
+        ImageSequence sequence = 5;
+        EXPECT_EQ(DecompressSequenceBegin(&sequence, desc, world, nullptr, nullptr, nullptr, srcCopy, nullptr, 0, 0,
+                                          anyCodec),
+                  badImageDescription);
+        EXPECT_EQ(sequence, 0);
+        DisposeGWorld(world);
+
+        ASSERT_EQ(GetHandleSize(reinterpret_cast<Handle>(desc)), c.handleSize);
+        EXPECT_EQ(std::vector<UInt8>(bytes, bytes + c.handleSize), before);
+        DisposeHandle(reinterpret_cast<Handle>(desc));
+    }
 }
 
 TEST_F(DescriptionTest, LockedDescriptionCannotGrow) {

@@ -116,6 +116,14 @@ public:
                                                  nullptr),
                   noErr);
         mRowBytes = rowBytes;
+        // The test camera's bars are BT.601, and the description says so.
+        NCLCColorInfoImageDescriptionExtension colour{};
+        EXPECT_EQ(ICMImageDescriptionGetProperty(desc, kQTPropertyClass_ImageDescription,
+                                                 kICMImageDescriptionPropertyID_NCLCColorInfo, sizeof colour, &colour,
+                                                 nullptr),
+                  noErr);
+        EXPECT_EQ(colour.colorParamType, kVideoColorInfoImageDescriptionExtensionType);
+        EXPECT_EQ(colour.matrix, kQTMatrix_ITU_R_601_4);
         const Rect source{0, 0, mDescription.height, mDescription.width};
         Rect dest;
         GetPortBounds(mCapture.world, &dest);

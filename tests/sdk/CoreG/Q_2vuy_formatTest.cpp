@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <vector>
 
 #include <CoreG/Q_2vuy_buffer.h>
 #include <CoreQ/QGWorld.h>
@@ -82,6 +83,13 @@ TEST(Q2vuyFormat, ImageDescription) {
         description.GetHandle(), kICMImageDescriptionPropertyID_PixelAspectRatio);
     EXPECT_EQ(pasp.hSpacing, 1u);
     EXPECT_EQ(pasp.vSpacing, 1u);
+    // The library's frames are BT.709, and say so.
+    const auto colour = Property<NCLCColorInfoImageDescriptionExtension>(description.GetHandle(),
+                                                                         kICMImageDescriptionPropertyID_NCLCColorInfo);
+    EXPECT_EQ(colour.colorParamType, kVideoColorInfoImageDescriptionExtensionType);
+    EXPECT_EQ(colour.primaries, kQTPrimaries_ITU_R709_2);
+    EXPECT_EQ(colour.transferFunction, kQTTransferFunction_ITU_R709_2);
+    EXPECT_EQ(colour.matrix, kQTMatrix_ITU_R_709_2);
     // Rows of width x 2 bytes need no 'rowb'.
     Handle rowb = nullptr;
     EXPECT_EQ(description.GetImageDescriptionExtension(rowb, kImageDescriptionRowBytesExtension, 1),
@@ -92,10 +100,13 @@ TEST(Q2vuyFormat, ImageDescription) {
 }
 
 TEST(Q2vuyFormat, DescriptionRoundTrips) {
+    Q_2vuy_format bt601 = Format(320, 240);
+    bt601._Matrix = kQTMatrix_ITU_R_601_4;
     const Q_2vuy_format formats[] = {
         Format(640, 480),
         Format(320, 240, 0, kYUVSPixelFormat),
         Format(640, 480, 1300),  // padded rows travel as 'rowb'
+        bt601,                   // the matrix travels as 'colr'
     };
     for (const Q_2vuy_format &format : formats) {
         QImageDescription description;
@@ -106,6 +117,7 @@ TEST(Q2vuyFormat, DescriptionRoundTrips) {
         EXPECT_EQ(back._Height, format._Height);
         EXPECT_EQ(back._RowBytes, format._RowBytes);
         EXPECT_EQ(back._PixelFormat, format._PixelFormat);
+        EXPECT_EQ(back._Matrix, format._Matrix);
     }
 }
 
@@ -157,10 +169,96 @@ TEST(Q2vuyFormat, FormatsFromDescriptions) {
 TEST(Q2vuyFormat, HandlesThatAreNotDescriptions) {
     Q_2vuy_format format;
     EXPECT_FALSE(format.ConstructFromImageDescription(nullptr));
-    Handle tooSmall = NewHandleClear(20);
-    ASSERT_NE(tooSmall, nullptr);
-    EXPECT_FALSE(format.ConstructFromImageDescription(reinterpret_cast<ImageDescriptionHandle>(tooSmall)));
-    DisposeHandle(tooSmall);
+    const struct {
+        const char *name;
+        Size size;
+        SInt32 idSize;
+    } cases[] = {{"1 byte", 1, 0}, {"20 bytes", 20, 20}, {"85 bytes", 85, 86}, {"idSize past the handle", 86, 4096}};
+    for (const auto &c : cases) {
+        Handle h = NewHandleClear(c.size);
+        ASSERT_NE(h, nullptr);
+        if (c.size >= 4) std::memcpy(*h, &c.idSize, 4);
+        if (c.size >= 86) {
+            auto desc = reinterpret_cast<ImageDescriptionHandle>(h);
+            (**desc).cType = k2vuyPixelFormat;
+            (**desc).width = 64;
+            (**desc).height = 48;
+        }
+        EXPECT_FALSE(format.ConstructFromImageDescription(reinterpret_cast<ImageDescriptionHandle>(h))) << c.name;
+        DisposeHandle(h);
+    }
+}
+
+// A frame the library makes from red ARGB pixels, drawn by the QuickTime layer into an ARGB
+// world, comes out red: both sides read the frame's matrix from its description.
+TEST(Q2vuyFormat, LibraryFramesDrawnByTheLayerKeepTheirColours) {
+    for (UInt16 matrix : {kQTMatrix_ITU_R_709_2, kQTMatrix_ITU_R_601_4}) {
+        SCOPED_TRACE(testing::Message() << "matrix " << matrix);
+        Q_2vuy_format format = Format(64, 16);
+        format._Matrix = matrix;
+        Q_2vuy_buffer frame;
+        ASSERT_TRUE(frame.Allocate(format));
+        QGWorld red;
+        ASSERT_TRUE(red.Construct(::Dimensions{16, 64}, k32ARGBPixelFormat));
+        PixMapHandle pm = red.GetPixMap();
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 64; ++x) {
+                uint8_t *p = reinterpret_cast<uint8_t *>(GetPixBaseAddr(pm)) + y * GetPixRowBytes(pm) + x * 4;
+                p[0] = 255, p[1] = 255, p[2] = 0, p[3] = 0;
+            }
+        ASSERT_TRUE(frame.CopyFromGWorld(red, false));
+        QImageDescription description;
+        ASSERT_TRUE(frame.GetImageDescription(description));
+
+        const Rect bounds{0, 0, 16, 64};
+        GWorldPtr world = nullptr;
+        ASSERT_EQ(QTNewGWorld(&world, k32ARGBPixelFormat, &bounds, nullptr, nullptr, 0), noErr);
+        ImageSequence sequence = 0;
+        ASSERT_EQ(DecompressSequenceBegin(&sequence, description.GetHandle(), world, nullptr, nullptr, nullptr, srcCopy,
+                                          nullptr, 0, codecNormalQuality, anyCodec),
+                  noErr);
+        ASSERT_EQ(DecompressSequenceFrameS(sequence, reinterpret_cast<Ptr>(frame._PixelData), long(frame._PixelDataSize),
+                                           0, nullptr, nullptr),
+                  noErr);
+        const uint8_t *p = reinterpret_cast<const uint8_t *>(GetPixBaseAddr(GetGWorldPixMap(world))) +
+                           8 * GetPixRowBytes(GetGWorldPixMap(world)) + 32 * 4;
+        EXPECT_NEAR(p[1], 255, 2);
+        EXPECT_NEAR(p[2], 0, 2);
+        EXPECT_NEAR(p[3], 0, 2);
+        CDSequenceEnd(sequence);
+        DisposeGWorld(world);
+    }
+}
+
+// Red ARGB drawn by the layer into a '2vuy' world gives the pairs the library's own
+// conversion makes, within a level.
+TEST(Q2vuyFormat, LayerMadeFramesMatchTheLibrarysConversion) {
+    std::vector<uint8_t> argb;
+    for (int i = 0; i < 64 * 16; ++i) argb.insert(argb.end(), {255, 255, 0, 0});
+    uint8_t library[4];
+    Q_2vuy_buffer::ConvertARGBRowTo2vuy(argb.data(), library, 2);
+
+    const Rect bounds{0, 0, 16, 64};
+    GWorldPtr world = nullptr;
+    ASSERT_EQ(QTNewGWorld(&world, k2vuyPixelFormat, &bounds, nullptr, nullptr, 0), noErr);
+    auto desc = reinterpret_cast<ImageDescriptionHandle>(NewHandleClear(sizeof(ImageDescription)));
+    (**desc).idSize = sizeof(ImageDescription);
+    (**desc).cType = k32ARGBPixelFormat;
+    (**desc).width = 64;
+    (**desc).height = 16;
+    ImageSequence sequence = 0;
+    ASSERT_EQ(DecompressSequenceBegin(&sequence, desc, world, nullptr, nullptr, nullptr, srcCopy, nullptr, 0,
+                                      codecNormalQuality, anyCodec),
+              noErr);
+    ASSERT_EQ(DecompressSequenceFrameS(sequence, reinterpret_cast<Ptr>(argb.data()), long(argb.size()), 0, nullptr,
+                                       nullptr),
+              noErr);
+    const uint8_t *layer = reinterpret_cast<const uint8_t *>(GetPixBaseAddr(GetGWorldPixMap(world))) +
+                           8 * GetPixRowBytes(GetGWorldPixMap(world)) + 16 * 4;
+    for (int k = 0; k < 4; ++k) EXPECT_NEAR(layer[k], library[k], 1) << "byte " << k;
+    CDSequenceEnd(sequence);
+    DisposeHandle(reinterpret_cast<Handle>(desc));
+    DisposeGWorld(world);
 }
 
 TEST(Q2vuyBuffer, AliasOfDescribedPixels) {

@@ -205,6 +205,53 @@ TEST_F(QImageDescriptionTest, RefusedArgumentsAndEmptyDescriptions) {
     EXPECT_TRUE(Logged(" code : Construct(hImageDescription)"));
 }
 
+// Handles shorter than the record or whose idSize lies about them: the field getters,
+// the 'rowb' rule, the extension readers and a world alias all refuse
+// them without reading past the handle (AddressSanitizer fails the run otherwise).
+TEST_F(QImageDescriptionTest, ShortAndLyingHandlesAreRefused) {
+    const struct {
+        const char *name;
+        Size handleSize;
+        SInt32 idSize;
+    } cases[] = {
+        {"1-byte handle", 1, 0},
+        {"85-byte handle", 85, 86},
+        {"idSize past the handle", 86, 4096},
+        {"idSize below the record", 86, 8},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        auto h = reinterpret_cast<ImageDescriptionHandle>(NewHandleClear(c.handleSize));
+        ASSERT_NE(h, nullptr);
+        if (c.handleSize >= 86) {
+            (*h)->cType = k2vuyPixelFormat;
+            (*h)->width = 64;
+            (*h)->height = 48;
+            (*h)->dataSize = 64 * 48 * 2;
+        }
+        if (c.handleSize >= 4) std::memcpy(*h, &c.idSize, 4);
+        OwnedDescription description(h);
+        EXPECT_EQ(description.GetWidth(), 0);
+        EXPECT_EQ(description.GetHeight(), 0);
+        EXPECT_EQ(description.GetCodecType(), 0u);
+        EXPECT_EQ(description.DataSize(), 0);
+        long rowBytes = 0;
+        EXPECT_FALSE(description.GetExtension_rowb(rowBytes));
+        Fixed gamma = 0;
+        EXPECT_FALSE(description.GetExtension_gama(gamma));
+        Handle extension = nullptr;
+        EXPECT_EQ(description.GetImageDescriptionExtension(extension, kImageDescriptionRowBytesExtension, 1),
+                  badImageDescription);
+        EXPECT_EQ(extension, nullptr);
+        EXPECT_EQ(description.AddImageDescriptionExtension_S32(128, kImageDescriptionRowBytesExtension),
+                  badImageDescription);
+        std::vector<uint8_t> pixels(64 * 48 * 2);
+        QGWorld world;
+        EXPECT_FALSE(world.ConstructAlias(pixels.data(), h));
+        EXPECT_EQ(GetHandleSize(reinterpret_cast<Handle>(h)), c.handleSize);
+    }
+}
+
 TEST(QImageDescriptionOwnership, DisposesOnlyWhatItOwns) {
     // Run under AddressSanitizer: a handle disposed twice, used after disposal or never
     // disposed fails the run.
