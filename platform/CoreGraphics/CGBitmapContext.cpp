@@ -1,12 +1,104 @@
 // Bitmap contexts: the pixel memory in the creator's layout and its bridge to cairo.
 #include <CoreGraphics/CGInternal.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace cgimpl {
 
+namespace {
+
+// The shadowed stores, for images and data providers that read a context's memory.
+std::mutex &RegistryLock() {
+    static std::mutex lock;
+    return lock;
+}
+std::vector<BitmapStore *> &Registry() {
+    static std::vector<BitmapStore *> stores;
+    return stores;
+}
+
+// The conversions are plain loops over whole rows with loop-invariant shifts, which the
+// compiler turns into vector code.
+
+inline uint32_t Load32(const uint8_t *p) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+
+inline void Store32(uint8_t *p, uint32_t v) { std::memcpy(p, &v, 4); }
+
+// Integer Rec. 601 luma of a cairo pixel; exact for grey (equal components).
+inline uint32_t Luma(uint32_t v) {
+    return (77u * ((v >> 16) & 0xFF) + 150u * ((v >> 8) & 0xFF) + 29u * (v & 0xFF) + 128u) >> 8;
+}
+
+void GreyToShadow(const uint8_t *__restrict src, uint32_t *__restrict dst, int n) {
+    for (int x = 0; x < n; ++x) dst[x] = 0xFF000000u | uint32_t(src[x]) * 0x010101u;
+}
+
+void ShadowToGrey(const uint32_t *__restrict src, uint8_t *__restrict dst, int n) {
+    for (int x = 0; x < n; ++x) dst[x] = uint8_t(Luma(src[x]));
+}
+
+void ShadowToShadowGrey(uint32_t *p, int n) {
+    for (int x = 0; x < n; ++x) p[x] = 0xFF000000u | Luma(p[x]) * 0x010101u;
+}
+
+// Shifts of the components in a 32-bit pixel read little-endian from memory.
+struct Shifts {
+    uint32_t r, g, b, a;  // a: alpha or skipped byte
+    bool skip;
+};
+
+Shifts ShiftsOf(const PixelLayout &l) {
+    const int a = l.alpha >= 0 ? l.alpha : l.skip;
+    return Shifts{uint32_t(8 * l.red), uint32_t(8 * l.green), uint32_t(8 * l.blue), uint32_t(8 * a), l.alpha < 0};
+}
+
+void WordsToShadow(const uint8_t *__restrict src, uint32_t *__restrict dst, int n, Shifts s) {
+    const uint32_t opaque = s.skip ? 0xFF000000u : 0;
+    const uint32_t aShift = s.skip ? 0 : s.a;
+    const uint32_t aMask = s.skip ? 0 : 0xFF;
+    for (int x = 0; x < n; ++x) {
+        const uint32_t w = Load32(src + 4 * x);
+        dst[x] = opaque | ((w >> aShift) & aMask) << 24 | ((w >> s.r) & 0xFF) << 16 | ((w >> s.g) & 0xFF) << 8 |
+                 ((w >> s.b) & 0xFF);
+    }
+}
+
+// Layouts with alpha: every byte follows the shadow.
+void ShadowToAlphaWords(const uint32_t *__restrict src, uint8_t *__restrict dst, int n, Shifts s) {
+    for (int x = 0; x < n; ++x) {
+        const uint32_t v = src[x];
+        Store32(dst + 4 * x, (v >> 24) << s.a | ((v >> 16) & 0xFF) << s.r | ((v >> 8) & 0xFF) << s.g |
+                                 (v & 0xFF) << s.b);
+    }
+}
+
+// Layouts with a skipped byte: a pixel whose colour changed gets the skipped byte 255; the
+// others keep theirs.
+void ShadowToSkipWords(const uint32_t *__restrict src, uint8_t *__restrict dst, int n, Shifts s) {
+    const uint32_t colour = ~(0xFFu << s.a);
+    for (int x = 0; x < n; ++x) {
+        const uint32_t v = src[x];
+        const uint32_t fresh = 0xFFu << s.a | ((v >> 16) & 0xFF) << s.r | ((v >> 8) & 0xFF) << s.g | (v & 0xFF) << s.b;
+        const uint32_t old = Load32(dst + 4 * x);
+        Store32(dst + 4 * x, (old & colour) == (fresh & colour) ? old : fresh);
+    }
+}
+
+}  // namespace
+
 BitmapStore::~BitmapStore() {
+    if (!mInPlace) {
+        std::lock_guard<std::mutex> guard(RegistryLock());
+        auto &stores = Registry();
+        stores.erase(std::remove(stores.begin(), stores.end(), this), stores.end());
+    }
     if (mSurface) {
         void *shadow = mInPlace ? nullptr : cairo_image_surface_get_data(mSurface);
         cairo_surface_destroy(mSurface);
@@ -22,8 +114,14 @@ bool BitmapStore::init(void *data, size_t width, size_t height, size_t bytesPerR
     mBytesPerRow = bytesPerRow;
     mLayout = layout;
     mInPlace = layout.isCairoARGB() && reinterpret_cast<uintptr_t>(data) % 4 == 0 && bytesPerRow % 4 == 0;
+    if (!mInPlace) {
+        std::lock_guard<std::mutex> guard(RegistryLock());
+        Registry().push_back(this);
+    }
     return true;
 }
+
+size_t BitmapStore::memoryLength() const { return mBytesPerRow * (mHeight - 1) + mWidth * mLayout.bytesPerPixel; }
 
 cairo_surface_t *BitmapStore::surface() {
     if (mSurface) return mSurface;
@@ -47,53 +145,104 @@ cairo_surface_t *BitmapStore::surface() {
             return nullptr;
         }
     }
+    std::lock_guard<std::mutex> guard(mLock);
     mSurface = surface;
+    mShadowCurrent = false;
     return mSurface;
 }
 
-void BitmapStore::load(const PixelRect &r) {
-    if (!mInPlace) {
-        cairo_surface_flush(mSurface);
-        uint8_t *shadow = cairo_image_surface_get_data(mSurface);
-        const size_t stride = size_t(cairo_image_surface_get_stride(mSurface));
-        const size_t bpp = mLayout.bytesPerPixel;
-        for (int y = r.y0; y < r.y1; ++y) {
-            const uint8_t *src = mData + size_t(y) * mBytesPerRow + size_t(r.x0) * bpp;
-            auto *dst = reinterpret_cast<uint32_t *>(shadow + size_t(y) * stride) + r.x0;
-            for (int x = r.x0; x < r.x1; ++x, src += bpp) *dst++ = ReadPixel(mLayout, src);
-        }
+void BitmapStore::load() {
+    cairo_surface_flush(mSurface);
+    uint8_t *shadow = cairo_image_surface_get_data(mSurface);
+    const size_t stride = size_t(cairo_image_surface_get_stride(mSurface));
+    const int n = int(mWidth);
+    const bool grey = mLayout.kind == PixelLayout::Kind::Gray;
+    const Shifts shifts = ShiftsOf(mLayout);
+    for (size_t y = 0; y < mHeight; ++y) {
+        const uint8_t *src = mData + y * mBytesPerRow;
+        auto *dst = reinterpret_cast<uint32_t *>(shadow + y * stride);
+        if (grey) GreyToShadow(src, dst, n);
+        else WordsToShadow(src, dst, n, shifts);
     }
-    // In place the caller may have written the bytes since the last call.
-    cairo_surface_mark_dirty_rectangle(mSurface, r.x0, r.y0, r.x1 - r.x0, r.y1 - r.y0);
+    cairo_surface_mark_dirty(mSurface);
 }
 
 void BitmapStore::store(const PixelRect &r) {
     cairo_surface_flush(mSurface);
-    if (mInPlace) return;
     const uint8_t *shadow = cairo_image_surface_get_data(mSurface);
     const size_t stride = size_t(cairo_image_surface_get_stride(mSurface));
-    const PixelLayout &l = mLayout;
+    const int n = r.x1 - r.x0;
+    const Shifts shifts = ShiftsOf(mLayout);
     for (int y = r.y0; y < r.y1; ++y) {
         const auto *src = reinterpret_cast<const uint32_t *>(shadow + size_t(y) * stride) + r.x0;
-        uint8_t *p = mData + size_t(y) * mBytesPerRow + size_t(r.x0) * l.bytesPerPixel;
-        for (int x = r.x0; x < r.x1; ++x, ++src, p += l.bytesPerPixel) {
-            const uint32_t v = *src;
-            const uint8_t red = uint8_t(v >> 16), green = uint8_t(v >> 8), blue = uint8_t(v);
-            if (l.kind == PixelLayout::Kind::Gray) {
-                // Integer Rec. 601 luma; exact for grey (equal components).
-                const auto grey = uint8_t((77u * red + 150u * green + 29u * blue + 128u) >> 8);
-                if (p[0] != grey) p[0] = grey;
-                continue;
-            }
-            if (p[l.red] == red && p[l.green] == green && p[l.blue] == blue &&
-                (l.alpha < 0 || p[l.alpha] == uint8_t(v >> 24)))
-                continue;
-            p[l.red] = red;
-            p[l.green] = green;
-            p[l.blue] = blue;
-            if (l.alpha >= 0) p[l.alpha] = uint8_t(v >> 24);
-            if (l.skip >= 0) p[l.skip] = 255;
-        }
+        uint8_t *dst = mData + size_t(y) * mBytesPerRow + size_t(r.x0) * mLayout.bytesPerPixel;
+        if (mLayout.kind == PixelLayout::Kind::Gray) ShadowToGrey(src, dst, n);
+        else if (mLayout.hasAlpha()) ShadowToAlphaWords(src, dst, n, shifts);
+        else ShadowToSkipWords(src, dst, n, shifts);
+    }
+}
+
+void BitmapStore::makeGrey(const PixelRect &r) {
+    uint8_t *shadow = cairo_image_surface_get_data(mSurface);
+    const size_t stride = size_t(cairo_image_surface_get_stride(mSurface));
+    for (int y = r.y0; y < r.y1; ++y)
+        ShadowToShadowGrey(reinterpret_cast<uint32_t *>(shadow + size_t(y) * stride) + r.x0, r.x1 - r.x0);
+    cairo_surface_mark_dirty_rectangle(mSurface, r.x0, r.y0, r.x1 - r.x0, r.y1 - r.y0);
+}
+
+void BitmapStore::beginDraw(const PixelRect &r) {
+    std::lock_guard<std::mutex> guard(mLock);
+    if (mInPlace) {
+        // The caller may have written the bytes since the last call.
+        cairo_surface_mark_dirty_rectangle(mSurface, r.x0, r.y0, r.x1 - r.x0, r.y1 - r.y0);
+        return;
+    }
+    if (!mShadowCurrent) {
+        load();
+        mShadowCurrent = true;
+    }
+}
+
+void BitmapStore::endDraw(const PixelRect &r, bool neutral) {
+    cairo_surface_flush(mSurface);
+    if (mInPlace) return;
+    std::lock_guard<std::mutex> guard(mLock);
+    // The grey layout keeps only the luma: so must its shadow, or the next call would
+    // composite over colours the memory never had.
+    if (mLayout.kind == PixelLayout::Kind::Gray && !neutral) makeGrey(r);
+    mPending = mPending.unite(r);
+}
+
+void BitmapStore::sync() {
+    std::lock_guard<std::mutex> guard(mLock);
+    if (!mSurface) return;
+    if (mInPlace) {
+        cairo_surface_flush(mSurface);
+        return;
+    }
+    if (mPending.empty()) return;
+    store(mPending);
+    mPending = PixelRect{};
+}
+
+void BitmapStore::dataWritten() {
+    std::lock_guard<std::mutex> guard(mLock);
+    if (!mSurface) return;
+    if (mInPlace) {
+        cairo_surface_mark_dirty(mSurface);
+        return;
+    }
+    mPending = PixelRect{};
+    mShadowCurrent = false;
+}
+
+void BitmapStore::SyncMemory(const void *begin, size_t length) {
+    if (!begin || length == 0) return;
+    const auto b = reinterpret_cast<uintptr_t>(begin), e = b + length;
+    std::lock_guard<std::mutex> guard(RegistryLock());
+    for (BitmapStore *store : Registry()) {
+        const auto sb = reinterpret_cast<uintptr_t>(store->mData), se = sb + store->memoryLength();
+        if (sb < e && b < se) store->sync();
     }
 }
 
@@ -125,7 +274,20 @@ CGContextRef CGBitmapContextCreate(void *data, size_t width, size_t height, size
     return context;
 }
 
-void *CGBitmapContextGetData(CGContextRef c) { return c ? c->mStore.mData : nullptr; }
+void *CGBitmapContextGetData(CGContextRef c) {
+    if (!c) return nullptr;
+    c->mStore.sync();
+    c->mStore.dataWritten();  // the caller may write through the pointer
+    return c->mStore.mData;
+}
+
+void CGBitmapContextWillAccessData(CGContextRef c) {
+    if (c) c->mStore.sync();
+}
+
+void CGBitmapContextDidWriteData(CGContextRef c) {
+    if (c) c->mStore.dataWritten();
+}
 size_t CGBitmapContextGetWidth(CGContextRef c) { return c ? c->mStore.mWidth : 0; }
 size_t CGBitmapContextGetHeight(CGContextRef c) { return c ? c->mStore.mHeight : 0; }
 size_t CGBitmapContextGetBitsPerComponent(CGContextRef c) { return c ? 8 : 0; }
@@ -143,7 +305,8 @@ void FreeCopy(void *, const void *data, size_t) { std::free(const_cast<void *>(d
 
 CGImageRef CGBitmapContextCreateImage(CGContextRef c) {
     if (!c) return nullptr;
-    const cgimpl::BitmapStore &s = c->mStore;
+    cgimpl::BitmapStore &s = c->mStore;
+    s.sync();
     const size_t size = s.mBytesPerRow * (s.mHeight - 1) + s.mWidth * s.mLayout.bytesPerPixel;
     void *copy = std::malloc(size);
     if (!copy) return nullptr;

@@ -10,9 +10,22 @@
 // (or 32Host) each 32-bit pixel's bytes are reversed (premultiplied ARGB is then B,G,R,A,
 // cairo's own layout, which is drawn in place).
 //
-// Row 0 of the memory is the top row of the picture. After every drawing call the memory
-// holds the result in the context's layout; a call writes only pixels whose value it
-// changes, and in the layouts with a skipped byte it sets that byte to 255 in them.
+// Row 0 of the memory is the top row of the picture.
+//
+// The memory and the drawing. cairo's own layout is drawn in the memory itself. Every other
+// layout is drawn into a surface of the context's own (the shadow), which stays the truth
+// across drawing calls: the memory is brought up to date only when someone can see it, so
+// that a run of drawing calls costs no conversions. It is up to date
+//   - after CGBitmapContextGetData (which also takes in what the caller writes through the
+//     pointer before the next drawing call) and CGBitmapContextWillAccessData;
+//   - in an image made by CGBitmapContextCreateImage;
+//   - for an image whose provider covers the memory, whenever it is drawn or its provider's
+//     bytes are copied.
+// Code that reads or writes the memory directly calls CGBitmapContextWillAccessData first,
+// and CGBitmapContextDidWriteData after writing: the next drawing call then reads the memory
+// anew. The memory then holds the result in the context's layout; only pixels whose value the
+// drawing changed are written, and in the layouts with a skipped byte that byte becomes 255
+// in them.
 #pragma once
 
 #include <CoreGraphics/CGContext.h>
@@ -26,6 +39,9 @@ CGContextRef CGBitmapContextCreate(void *data, size_t width, size_t height, size
                                    size_t bytesPerRow, CGColorSpaceRef space, uint32_t bitmapInfo);
 
 // Accessors; 0 or null for a context that is not a bitmap context.
+// The memory, brought up to date; writes through it before the next drawing call are taken
+// in. A pointer kept from an earlier call shows later drawing only after
+// CGBitmapContextWillAccessData.
 void *CGBitmapContextGetData(CGContextRef c);
 size_t CGBitmapContextGetWidth(CGContextRef c);
 size_t CGBitmapContextGetHeight(CGContextRef c);
@@ -35,6 +51,12 @@ size_t CGBitmapContextGetBytesPerRow(CGContextRef c);
 CGColorSpaceRef CGBitmapContextGetColorSpace(CGContextRef c);
 CGBitmapInfo CGBitmapContextGetBitmapInfo(CGContextRef c);
 CGImageAlphaInfo CGBitmapContextGetAlphaInfo(CGContextRef c);
+
+// Direct access to the memory: WillAccess brings it up to date with every drawing call so
+// far (call it before reading or writing); DidWrite tells the context that the memory was
+// written and is the truth (drawing made after WillAccess and before DidWrite is dropped).
+void CGBitmapContextWillAccessData(CGContextRef c);
+void CGBitmapContextDidWriteData(CGContextRef c);
 
 // A new image holding a copy of the pixels as they are now, in the context's layout.
 CGImageRef CGBitmapContextCreateImage(CGContextRef c);

@@ -1,9 +1,9 @@
 // Contexts: the graphics state, the current path, and the drawing calls on cairo.
 //
 // Every drawing call goes through CGContext::draw: it works out the pixels the call can reach
-// (its device bounds within the clip), loads them from the bitmap's memory into the cairo
-// surface, lets cairo draw with the clip applied, undoes what a mask clip blocks, and stores
-// the pixels back in the bitmap's layout.
+// (its device bounds within the clip), lets cairo draw into the bitmap's surface (the memory
+// itself, or the shadow kept for other layouts) with the clip applied, and undoes what a mask
+// clip blocks. The shadow reaches the memory only when the memory is looked at.
 #include <CoreGraphics/CGInternal.h>
 
 #include <algorithm>
@@ -17,6 +17,12 @@ PixelRect PixelRect::intersect(const PixelRect &o) const {
     PixelRect r{std::max(x0, o.x0), std::max(y0, o.y0), std::min(x1, o.x1), std::min(y1, o.y1)};
     if (r.empty()) r = PixelRect{};
     return r;
+}
+
+PixelRect PixelRect::unite(const PixelRect &o) const {
+    if (empty()) return o;
+    if (o.empty()) return *this;
+    return PixelRect{std::min(x0, o.x0), std::min(y0, o.y0), std::max(x1, o.x1), std::max(y1, o.y1)};
 }
 
 PixelRect PixelRect::Around(CGRect d) {
@@ -56,6 +62,9 @@ double StrokeReach(const GState &s, const CGAffineTransform &device, bool joins)
 namespace {
 
 double Clamp01(double v) { return v > 0 ? (v < 1 ? v : 1) : 0; }  // NaN becomes 0
+
+// cairo composites each colour component alike: a grey source over grey pixels stays grey.
+bool IsGrey(const Color &c) { return c.r == c.g && c.g == c.b; }
 
 CGRect Grow(CGRect r, double by) {
     return CGRectIsNull(r) ? r : CGRectMake(r.origin.x - by, r.origin.y - by, r.size.width + 2 * by, r.size.height + 2 * by);
@@ -119,13 +128,13 @@ CGAffineTransform CGContext::deviceTransform() const {
 
 PixelRect CGContext::fullRect() const { return PixelRect{0, 0, int(mStore.mWidth), int(mStore.mHeight)}; }
 
-void CGContext::draw(const CGRect *deviceBounds, const std::function<void(cairo_t *cr)> &paint) {
+void CGContext::draw(const CGRect *deviceBounds, const std::function<void(cairo_t *cr)> &paint, bool neutral) {
     PixelRect region = mState.clipBox.intersect(fullRect());
     if (deviceBounds) region = region.intersect(PixelRect::Around(*deviceBounds));
     if (region.empty()) return;
     cairo_surface_t *surface = mStore.surface();
     if (!surface) return;
-    mStore.load(region);
+    mStore.beginDraw(region);
     // With a mask clip the pixels before the call are kept, to put back where it blocks.
     cairo_surface_t *before = mState.blockMask ? CopyRegion(surface, region) : nullptr;
     if (mState.blockMask && !before) return;
@@ -154,8 +163,7 @@ void CGContext::draw(const CGRect *deviceBounds, const std::function<void(cairo_
         cairo_destroy(undo);
         cairo_surface_destroy(before);
     }
-    cairo_surface_flush(surface);
-    mStore.store(region);
+    mStore.endDraw(region, neutral);
 }
 
 void CGContext::clipToDevicePath(PathData path) {
@@ -332,7 +340,7 @@ void Fill(CGContextRef c, const PathData &path, bool evenOdd) {
         cairo_set_fill_rule(cr, evenOdd ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
         SetSourceColor(cr, s.fill, s.alpha);
         cairo_fill(cr);
-    });
+    }, IsGrey(s.fill));
 }
 
 void Stroke(CGContextRef c, const PathData &path) {
@@ -347,7 +355,7 @@ void Stroke(CGContextRef c, const PathData &path) {
         SetStrokeParameters(cr, s);
         SetSourceColor(cr, s.stroke, s.alpha);
         cairo_stroke(cr);
-    });
+    }, IsGrey(s.stroke));
 }
 
 PathData TakePath(CGContextRef c) {
@@ -414,7 +422,7 @@ void CGContextClearRect(CGContextRef c, CGRect rect) {
         path.addTo(cr);
         cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
         cairo_fill(cr);
-    });
+    }, true);
 }
 
 void CGContextFillEllipseInRect(CGContextRef c, CGRect rect) {
@@ -523,7 +531,7 @@ void CGContextDrawImage(CGContextRef c, CGRect rect, CGImageRef image) {
             cairo_paint_with_alpha(cr, s.alpha);
         }
         cairo_pattern_destroy(pattern);
-    });
+    }, image->mIsMask ? IsGrey(s.fill) : image->mLayout.kind == PixelLayout::Kind::Gray);
     cairo_surface_destroy(surface);
 }
 

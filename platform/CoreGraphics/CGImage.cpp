@@ -94,6 +94,8 @@ cairo_surface_t *CreateImageSurface(CGImageRef image, bool coverage) {
     const int width = int(image->mWidth), height = int(image->mHeight);
     const PixelLayout &layout = image->mLayout;
     const uint8_t *data = image->mProvider->mData;
+    // The provider may cover a bitmap context's memory that its shadow is ahead of.
+    BitmapStore::SyncMemory(data, image->mProvider->mSize);
     cairo_surface_t *surface;
     if (coverage) {
         if (!image->mIsMask && layout.kind != PixelLayout::Kind::Gray) return nullptr;
@@ -206,6 +208,7 @@ void CGDataProviderRelease(CGDataProviderRef provider) {
 
 CFDataRef CGDataProviderCopyData(CGDataProviderRef provider) {
     if (!provider) return nullptr;
+    cgimpl::BitmapStore::SyncMemory(provider->mData, provider->mSize);
     return CFDataCreate(kCFAllocatorDefault, provider->mData, CFIndex(provider->mSize));
 }
 

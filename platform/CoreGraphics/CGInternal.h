@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include <CoreFoundation/CFRuntime.h>
@@ -96,6 +97,7 @@ struct PixelRect {
     int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
     bool empty() const { return x1 <= x0 || y1 <= y0; }
     PixelRect intersect(const PixelRect &o) const;
+    PixelRect unite(const PixelRect &o) const;  // the box around both
     // The pixels a device-space rectangle touches (y down), one more on every side.
     static PixelRect Around(CGRect deviceRect);
 };
@@ -218,18 +220,27 @@ struct GState {
 };
 
 // The pixel memory of a bitmap context and the cairo surface drawn into. cairo's own layout
-// (premultiplied B,G,R,A on 4-byte boundaries) is drawn in place; every other layout through
-// a shadow surface of the same size (ARGB32 for layouts with alpha, RGB24 for the others),
-// loaded from the memory before a drawing call and stored back after it, only over the
-// pixels the call can reach.
+// (premultiplied B,G,R,A on 4-byte boundaries) is drawn in place. Every other layout is drawn
+// into a shadow surface of the same size (ARGB32 for layouts with alpha, RGB24 for the
+// others) that stays the truth across drawing calls: the memory gets the drawing only when
+// someone can see it (sync), and after a direct write into the memory the shadow is read
+// anew from it before the next drawing call (dataWritten).
 class BitmapStore {
 public:
     ~BitmapStore();
     bool init(void *data, size_t width, size_t height, size_t bytesPerRow, const PixelLayout &layout);
 
     cairo_surface_t *surface();  // null when it cannot be made
-    void load(const PixelRect &r);
-    void store(const PixelRect &r);
+    // Around one drawing call that can change the pixels of r. neutral: the call draws only
+    // greys (equal components), so that the grey layout's shadow stays grey without a pass.
+    void beginDraw(const PixelRect &r);
+    void endDraw(const PixelRect &r, bool neutral);
+    // The memory gets every drawing call so far.
+    void sync();
+    // The memory was written directly: it is the truth (drawing not yet synced is dropped).
+    void dataWritten();
+    // Syncs every shadowed context whose memory overlaps [begin, begin + length).
+    static void SyncMemory(const void *begin, size_t length);
 
     uint8_t *mData = nullptr;
     bool mOwnsData = false;
@@ -237,8 +248,16 @@ public:
     PixelLayout mLayout;
 
 private:
+    void load();                        // memory -> shadow, everything
+    void store(const PixelRect &r);     // shadow -> memory over r
+    void makeGrey(const PixelRect &r);  // each shadow pixel to the grey the memory would keep
+    size_t memoryLength() const;
+
     bool mInPlace = false;
     cairo_surface_t *mSurface = nullptr;
+    std::mutex mLock;            // the two fields below, and the conversions
+    bool mShadowCurrent = false;  // false: the memory is newer than the shadow
+    PixelRect mPending;          // newer in the shadow than in the memory
 };
 
 // Line width, caps, joins and miter limit of the state.
@@ -262,7 +281,8 @@ struct CGContext final : cf::Object {
     // null means everything inside the clip. paint draws with cr's matrix at the identity,
     // the clip, anti-aliasing and the blend mode's operator set; it folds mState.alpha into
     // what it draws itself.
-    void draw(const CGRect *deviceBounds, const std::function<void(cairo_t *cr)> &paint);
+    // neutral: paint draws only greys (equal colour components).
+    void draw(const CGRect *deviceBounds, const std::function<void(cairo_t *cr)> &paint, bool neutral = false);
 
     // Intersects the clip with a device-space path.
     void clipToDevicePath(cgimpl::PathData path);

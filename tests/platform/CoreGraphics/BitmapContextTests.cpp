@@ -1,6 +1,8 @@
 // Bitmap contexts: byte layouts, coordinates, state and the basic fills.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <string>
 
@@ -120,6 +122,7 @@ TEST(BitmapContext, OwnMemoryIsClearedAndAccessorsDescribeIt) {
     for (size_t i = 0; i < 28 * 3; ++i) ASSERT_EQ(data[i], 0) << i;
     CGContextSetRGBFillColor(context, 0, 0, 1, 1);
     CGContextFillRect(context, CGRectMake(0, 0, 7, 3));
+    EXPECT_EQ(CGBitmapContextGetData(context), data);  // the same memory, now up to date
     EXPECT_EQ(data[0], 255);
     EXPECT_EQ(data[3], 255);
 }
@@ -129,8 +132,8 @@ TEST(BitmapContext, LargerRowBytesLeavePaddingAlone) {
     CGContextSetRGBFillColor(bitmap.context, 1, 1, 1, 1);
     CGContextFillRect(bitmap.context, CGRectMake(0, 0, 3, 2));
     for (size_t row = 0; row < 2; ++row) {
-        for (size_t i = 0; i < 12; ++i) EXPECT_EQ(bitmap.bytes[row * 20 + i], 255);
-        for (size_t i = 12; i < 20; ++i) EXPECT_EQ(bitmap.bytes[row * 20 + i], 0x22);
+        for (size_t i = 0; i < 12; ++i) EXPECT_EQ(bitmap.bytes()[row * 20 + i], 255);
+        for (size_t i = 12; i < 20; ++i) EXPECT_EQ(bitmap.bytes()[row * 20 + i], 0x22);
     }
 }
 
@@ -295,9 +298,9 @@ TEST(BitmapContext, CTMIsComposedAndReported) {
 TEST(BitmapContext, DrawingLeavesUnreachedPixelsAndSkipBytesAlone) {
     // Every pixel starts as X=7, R=1, G=2, B=3; only the filled ones change, and they get X=255.
     Bitmap bitmap = Bitmap::Make(6, 6, kXRGB);
-    for (size_t i = 0; i < bitmap.bytes.size(); i += 4) {
-        bitmap.bytes[i] = 7, bitmap.bytes[i + 1] = 1, bitmap.bytes[i + 2] = 2, bitmap.bytes[i + 3] = 3;
-    }
+    std::vector<uint8_t> &bytes = bitmap.writableBytes();
+    for (size_t i = 0; i < bytes.size(); i += 4) bytes[i] = 7, bytes[i + 1] = 1, bytes[i + 2] = 2, bytes[i + 3] = 3;
+    bitmap.wrote();
     CGContextSetRGBFillColor(bitmap.context, 1, 1, 1, 1);
     CGContextFillRect(bitmap.context, CGRectMake(2, 2, 2, 2));
     for (size_t y = 0; y < 6; ++y) {
@@ -310,17 +313,120 @@ TEST(BitmapContext, DrawingLeavesUnreachedPixelsAndSkipBytesAlone) {
     }
 }
 
-TEST(BitmapContext, CallerWritesBetweenCallsAreKept) {
-    for (uint32_t info : {kARGB, kARGB | kLittle}) {
-        Bitmap bitmap = Bitmap::Make(4, 1, info);
-        CGContextSetRGBFillColor(bitmap.context, 1, 1, 1, 1);
-        CGContextFillRect(bitmap.context, CGRectMake(0, 0, 1, 1));
-        std::fill(bitmap.bytes.begin() + 8, bitmap.bytes.begin() + 12, uint8_t(0x40));  // pixel 2, by hand
-        CGContextFillRect(bitmap.context, CGRectMake(3, 0, 1, 1));
-        EXPECT_EQ(bitmap.pixel(2, 0), (std::vector<uint8_t>{0x40, 0x40, 0x40, 0x40})) << info;
-        EXPECT_EQ(bitmap.pixel(0, 0), (std::vector<uint8_t>{255, 255, 255, 255})) << info;
-        EXPECT_EQ(bitmap.pixel(3, 0), (std::vector<uint8_t>{255, 255, 255, 255})) << info;
+// Drawing, direct reads and direct writes interleaved, in every layout. The shadow of the
+// layouts other than cairo's own is ahead of the memory between calls: a direct reader must
+// see every drawing call so far, and a direct write must be what the next call draws over and
+// must survive it. Each case is checked against the same sequence drawn in place.
+struct AccessCase {
+    const char *name;
+    uint32_t info;
+    bool grey;
+    size_t rowBytes;      // 0: exactly the width
+    int r, g, b, a;       // byte index of each component in a 32-bit pixel; a -1 without alpha
+};
+
+class InterleavedAccess : public testing::TestWithParam<AccessCase> {};
+
+// One pixel as cairo holds it: premultiplied A,R,G,B (grey: the grey in R, G and B).
+std::vector<int> Canonical(const Bitmap &bitmap, const AccessCase &c, size_t x) {
+    const uint8_t *p = bitmap.at(x, 0);
+    if (c.grey) return {255, p[0], p[0], p[0]};
+    return {c.a >= 0 ? p[c.a] : 255, p[c.r], p[c.g], p[c.b]};
+}
+
+void WritePixel(Bitmap &bitmap, const AccessCase &c, uint8_t *memory, size_t x, std::vector<int> argb) {
+    uint8_t *p = memory + x * bitmap.bytesPerPixel;
+    if (c.grey) {
+        p[0] = uint8_t(argb[1]);
+        return;
     }
+    if (c.a >= 0) p[c.a] = uint8_t(argb[0]);
+    p[c.r] = uint8_t(argb[1]), p[c.g] = uint8_t(argb[2]), p[c.b] = uint8_t(argb[3]);
+}
+
+TEST_P(InterleavedAccess, DirectReadsAndWritesBetweenDrawingCallsAreExact) {
+    const AccessCase &c = GetParam();
+    const AccessCase inPlace{"InPlace", kARGB | kLittle, false, 0, 2, 1, 0, 3};
+    // Greys for the grey layout, colours for the others (opaque: every layout keeps them).
+    const std::vector<int> written = c.grey ? std::vector<int>{255, 90, 90, 90} : std::vector<int>{255, 90, 30, 200};
+    using Colour = std::array<CGFloat, 4>;
+    const std::array<Colour, 4> colours =
+        c.grey ? std::array<Colour, 4>{{{0.8, 0.8, 0.8, 1}, {0.1, 0.1, 0.1, 1}, {0.6, 0.6, 0.6, 0.5}, {0.3, 0.3, 0.3, 0.5}}}
+               : std::array<Colour, 4>{{{0.8, 0.2, 0.4, 1}, {0.1, 0.1, 0.9, 1}, {0.3, 1, 0.5, 0.5}, {0, 0.5, 0.25, 0.5}}};
+    auto setFill = [](CGContextRef context, const Colour &k) {
+        CGContextSetRGBFillColor(context, k[0], k[1], k[2], k[3]);
+    };
+    auto run = [&](const AccessCase &layout, std::vector<std::vector<int>> &seen) {
+        Bitmap bitmap = Bitmap::Make(4, 1, layout.info, layout.grey, 0, layout.rowBytes);
+        EXPECT_TRUE(bitmap.context) << layout.name;
+        if (!bitmap.context) return;
+        auto look = [&] {
+            for (size_t x = 0; x < 4; ++x) seen.push_back(Canonical(bitmap, layout, x));
+        };
+        setFill(bitmap.context, colours[0]);
+        CGContextFillRect(bitmap.context, CGRectMake(0, 0, 4, 1));
+        look();  // a read right after drawing
+        std::vector<uint8_t> &memory = bitmap.writableBytes();
+        WritePixel(bitmap, layout, memory.data(), 1, written);
+        WritePixel(bitmap, layout, memory.data(), 2, written);
+        bitmap.wrote();
+        setFill(bitmap.context, colours[1]);
+        CGContextFillRect(bitmap.context, CGRectMake(3, 0, 1, 1));
+        // Over the written pixel 2; pixel 1 is within the call's reach but left alone.
+        setFill(bitmap.context, colours[2]);
+        CGContextFillRect(bitmap.context, CGRectMake(2, 0, 1, 1));
+        look();
+        // Through CGBitmapContextGetData's pointer, without a further call.
+        auto *data = static_cast<uint8_t *>(CGBitmapContextGetData(bitmap.context));
+        WritePixel(bitmap, layout, data, 0, written);
+        setFill(bitmap.context, colours[3]);
+        CGContextFillRect(bitmap.context, CGRectMake(0, 0, 1, 1));
+        look();
+        // An image of the memory sees the drawing too.
+        Holder<CGImageRef> image(CGBitmapContextCreateImage(bitmap.context));
+        Holder<CFDataRef> copy(CGDataProviderCopyData(CGImageGetDataProvider(image)));
+        const std::vector<uint8_t> &bytes = bitmap.bytes();
+        ASSERT_LE(size_t(CFDataGetLength(copy)), bytes.size());
+        EXPECT_TRUE(std::equal(CFDataGetBytePtr(copy), CFDataGetBytePtr(copy) + CFDataGetLength(copy), bytes.begin()));
+    };
+    std::vector<std::vector<int>> expected, seen;
+    run(inPlace, expected);
+    run(c, seen);
+    ASSERT_EQ(seen.size(), expected.size());
+    for (size_t i = 0; i < seen.size(); ++i)
+        EXPECT_EQ(seen[i], expected[i]) << "look " << i / 4 << ", pixel " << i % 4;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AllLayouts, InterleavedAccess,
+    testing::Values(AccessCase{"Grey", kCGImageAlphaNone, true, 0, 0, 0, 0, -1},
+                    AccessCase{"GreyPaddedRows", kCGImageAlphaNone, true, 7, 0, 0, 0, -1},
+                    AccessCase{"ARGB", kARGB, false, 0, 1, 2, 3, 0},
+                    AccessCase{"RGBA", kRGBA, false, 0, 0, 1, 2, 3},
+                    AccessCase{"XRGB", kXRGB, false, 0, 1, 2, 3, -1},
+                    AccessCase{"RGBX", kRGBX, false, 0, 0, 1, 2, -1},
+                    AccessCase{"LittleARGBInPlace", kARGB | kLittle, false, 0, 2, 1, 0, 3},
+                    // Rows that are not a multiple of 4 bytes keep cairo's layout off the memory.
+                    AccessCase{"LittleARGBOddRows", kARGB | kLittle, false, 18, 2, 1, 0, 3},
+                    AccessCase{"LittleRGBA", kRGBA | kLittle, false, 0, 3, 2, 1, 0},
+                    AccessCase{"LittleXRGB", kXRGB | kLittle, false, 0, 2, 1, 0, -1},
+                    AccessCase{"LittleRGBX", kRGBX | kLittle, false, 0, 3, 2, 1, -1}),
+    [](const testing::TestParamInfo<AccessCase> &info) { return std::string(info.param.name); });
+
+TEST(BitmapContext, GreyKeepsOnlyTheLumaBetweenCalls) {
+    // A colour drawn into grey leaves its luma; the next call composites over that grey, as
+    // over the same grey written by hand, not over the colour.
+    Bitmap drawn = Bitmap::Make(2, 2, kCGImageAlphaNone, true);
+    CGContextSetRGBFillColor(drawn.context, 0, 0, 0.5, 1);
+    CGContextFillRect(drawn.context, CGRectMake(0, 0, 2, 2));
+    const uint8_t luma = drawn.bytes()[0];
+    Bitmap written = Bitmap::Make(2, 2, kCGImageAlphaNone, true, luma);
+    for (Bitmap *bitmap : {&drawn, &written}) {
+        // Luma and compositing are both linear: only cairo's rounding tells the two apart.
+        CGContextSetRGBFillColor(bitmap->context, 0, 1, 0.5, 0.5);
+        CGContextFillRect(bitmap->context, CGRectMake(0, 0, 2, 2));
+    }
+    EXPECT_EQ(drawn.bytes(), written.bytes());
 }
 
 TEST(BitmapContext, GreyCompositesOverTheBytes) {
@@ -328,8 +434,8 @@ TEST(BitmapContext, GreyCompositesOverTheBytes) {
     CGContextSetGrayFillColor(bitmap.context, 0.5, 0.5);
     CGContextFillRect(bitmap.context, CGRectMake(0, 0, 4, 4));
     // 0.5 * 0.5 * 255 + 200 * 0.5, within cairo's rounding.
-    EXPECT_NEAR(bitmap.bytes[0], 164, 1);
-    EXPECT_EQ(bitmap.bytes[0], bitmap.bytes[15]);
+    EXPECT_NEAR(bitmap.bytes()[0], 164, 1);
+    EXPECT_EQ(bitmap.bytes()[0], bitmap.bytes()[15]);
 }
 
 TEST(BitmapContext, ClearRectIgnoresAlphaAndBlendMode) {
@@ -369,9 +475,9 @@ TEST(BitmapContext, AntialiasingSwitches) {
         CGContextSetRGBFillColor(bitmap.context, 1, 1, 1, 1);
         CGContextFillEllipseInRect(bitmap.context, CGRectMake(0.3, 0.3, 5.2, 5.2));
         int partial = 0, full = 0;
-        for (size_t i = 0; i < bitmap.bytes.size(); i += 4) {
-            partial += bitmap.bytes[i] != 0 && bitmap.bytes[i] != 255;
-            full += bitmap.bytes[i] == 255;
+        for (size_t i = 0; i < bitmap.bytes().size(); i += 4) {
+            partial += bitmap.bytes()[i] != 0 && bitmap.bytes()[i] != 255;
+            full += bitmap.bytes()[i] == 255;
         }
         EXPECT_GT(full, 0);
         return partial;
@@ -424,7 +530,7 @@ TEST(BitmapContext, NonFiniteGeometryDrawsNothing) {
     CGContextStrokeRect(bitmap.context, CGRectMake(0, 0, 4, 4));
     CGContextScaleCTM(bitmap.context, INFINITY, 1);
     CGContextFillRect(bitmap.context, CGRectMake(0, 0, 4, 4));
-    for (uint8_t b : bitmap.bytes) ASSERT_EQ(b, 0);
+    for (uint8_t b : bitmap.bytes()) ASSERT_EQ(b, 0);
 }
 
 TEST(BitmapContext, SharpMiterCornerIsDrawnInFull) {

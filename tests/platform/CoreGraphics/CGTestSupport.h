@@ -40,9 +40,9 @@ private:
     Ref mRef = nullptr;
 };
 
-// A bitmap context over a byte vector the test can read.
+// A bitmap context over a byte vector the test can read (and write, telling the context).
 struct Bitmap {
-    std::vector<uint8_t> bytes;
+    std::vector<uint8_t> memory;  // bytes() and writableBytes() bring it up to date first
     size_t width = 0, height = 0, rowBytes = 0, bytesPerPixel = 0;
     Holder<CGContextRef> context;
 
@@ -54,14 +54,28 @@ struct Bitmap {
         b.height = height;
         b.bytesPerPixel = grey ? 1 : 4;
         b.rowBytes = rowBytes ? rowBytes : width * b.bytesPerPixel;
-        b.bytes.assign(b.rowBytes * height, fill);
+        b.memory.assign(b.rowBytes * height, fill);
         Holder<CGColorSpaceRef> space(grey ? CGColorSpaceCreateDeviceGray() : CGColorSpaceCreateDeviceRGB());
-        b.context.reset(CGBitmapContextCreate(b.bytes.data(), width, height, 8, b.rowBytes, space, bitmapInfo));
+        b.context.reset(CGBitmapContextCreate(b.memory.data(), width, height, 8, b.rowBytes, space, bitmapInfo));
         return b;
     }
 
+    // The memory with every drawing call so far, as a direct reader sees it.
+    const std::vector<uint8_t> &bytes() const {
+        CGBitmapContextWillAccessData(context);
+        return memory;
+    }
+    // The same for writing by hand; wrote() tells the context when done.
+    std::vector<uint8_t> &writableBytes() {
+        CGBitmapContextWillAccessData(context);
+        return memory;
+    }
+    void wrote() { CGBitmapContextDidWriteData(context); }
+
     // The bytes of the pixel in memory row `row` (row 0 at the top) and column `column`.
-    const uint8_t *at(size_t column, size_t row) const { return bytes.data() + row * rowBytes + column * bytesPerPixel; }
+    const uint8_t *at(size_t column, size_t row) const {
+        return bytes().data() + row * rowBytes + column * bytesPerPixel;
+    }
     std::vector<uint8_t> pixel(size_t column, size_t row) const {
         const uint8_t *p = at(column, row);
         return std::vector<uint8_t>(p, p + bytesPerPixel);

@@ -214,7 +214,7 @@ TEST(DataProvider, ReleaseCallbackRunsOnceWhenTheLastUserGoes) {
     EXPECT_EQ(count.calls, 0);  // the part still reads the bytes
     Bitmap bitmap = Bitmap::Make(2, 2, kCGImageAlphaNone, true);
     CGContextDrawImage(bitmap.context, CGRectMake(0, 0, 2, 2), part);
-    EXPECT_EQ(bitmap.bytes[0], 7);
+    EXPECT_EQ(bitmap.bytes()[0], 7);
     CGImageRelease(part);
     EXPECT_EQ(count.calls, 1);
     EXPECT_EQ(count.data, bytes.data());
@@ -260,10 +260,10 @@ TEST(Mask, ImageMaskLetsPaintThroughWhereItsSampleIsZero) {
     CGContextClipToMask(bitmap.context, CGRectMake(0, 0, 4, 1), mask.image);
     CGContextSetGrayFillColor(bitmap.context, 1, 1);
     CGContextFillRect(bitmap.context, CGRectMake(0, 0, 4, 1));
-    EXPECT_EQ(bitmap.bytes[0], 255);
-    EXPECT_EQ(bitmap.bytes[1], 0);
-    EXPECT_NEAR(bitmap.bytes[2], 127, 1);
-    EXPECT_EQ(bitmap.bytes[3], 255);
+    EXPECT_EQ(bitmap.bytes()[0], 255);
+    EXPECT_EQ(bitmap.bytes()[1], 0);
+    EXPECT_NEAR(bitmap.bytes()[2], 127, 1);
+    EXPECT_EQ(bitmap.bytes()[3], 255);
 }
 
 TEST(Mask, GreyImageIsCoverage) {
@@ -322,7 +322,7 @@ TEST(Mask, ColourImageClipsEverything) {
     CGContextClipToMask(bitmap.context, CGRectMake(0, 0, 2, 2), colour.image);
     CGContextSetRGBFillColor(bitmap.context, 1, 1, 1, 1);
     CGContextFillRect(bitmap.context, CGRectMake(0, 0, 2, 2));
-    for (uint8_t b : bitmap.bytes) EXPECT_EQ(b, 0);
+    for (uint8_t b : bitmap.bytes()) EXPECT_EQ(b, 0);
 }
 
 TEST(Mask, DrawnImageMaskPaintsTheFillColour) {
@@ -338,14 +338,14 @@ TEST(Mask, MaskOverLiveBitmapFollowsLaterDrawing) {
     // An image mask over a grey bitmap's own bytes sees what is drawn into it afterwards.
     Bitmap maskBitmap = Bitmap::Make(2, 1, kCGImageAlphaNone, true, 255);
     Holder<CGDataProviderRef> provider(
-        CGDataProviderCreateWithData(nullptr, maskBitmap.bytes.data(), maskBitmap.bytes.size(), nullptr));
+        CGDataProviderCreateWithData(nullptr, maskBitmap.bytes().data(), maskBitmap.bytes().size(), nullptr));
     Holder<CGImageRef> mask(CGImageMaskCreate(2, 1, 8, 8, 2, provider, nullptr, true));
     CGContextSetGrayFillColor(maskBitmap.context, 0, 1);
     CGContextFillRect(maskBitmap.context, CGRectMake(1, 0, 1, 1));  // opens the right pixel
     Bitmap bitmap = Bitmap::Make(2, 1, kCGImageAlphaNone, true);
     CGContextSetGrayFillColor(bitmap.context, 1, 1);
     CGContextDrawImage(bitmap.context, CGRectMake(0, 0, 2, 1), mask);
-    EXPECT_EQ(bitmap.bytes, (std::vector<uint8_t>{0, 255}));
+    EXPECT_EQ(bitmap.bytes(), (std::vector<uint8_t>{0, 255}));
 }
 
 }  // namespace

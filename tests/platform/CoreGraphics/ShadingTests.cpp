@@ -97,7 +97,7 @@ TEST(Shading, FunctionOutputIsClampedToItsRange) {
     ASSERT_TRUE(shading);
     Bitmap bitmap = Bitmap::Make(2, 1, kCGImageAlphaNone, true, 99);
     CGContextDrawShading(bitmap.context, shading);
-    EXPECT_EQ(bitmap.bytes, (std::vector<uint8_t>{99, 99}));  // grey 0.5 at alpha 0
+    EXPECT_EQ(bitmap.bytes(), (std::vector<uint8_t>{99, 99}));  // grey 0.5 at alpha 0
     EXPECT_EQ(CGFunctionCreate(nullptr, 1, domain, 2, range, nullptr), nullptr);
 }
 

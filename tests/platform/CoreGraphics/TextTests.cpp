@@ -182,9 +182,9 @@ TEST(Line, CentredInARectangle) {
     EXPECT_NEAR((ink.y0 + ink.y1) / 2.0, 100 - CGRectGetMidY(rect), 1.5);
     // The fill colour of the context, fully covered pixels exact.
     bool found = false;
-    for (size_t i = 0; i < bitmap.bytes.size() && !found; i += 4)
-        found = bitmap.bytes[i] == 255 && bitmap.bytes[i + 1] == 128 && bitmap.bytes[i + 2] == 128 &&
-                bitmap.bytes[i + 3] == 255;
+    for (size_t i = 0; i < bitmap.bytes().size() && !found; i += 4)
+        found = bitmap.bytes()[i] == 255 && bitmap.bytes()[i + 1] == 128 && bitmap.bytes()[i + 2] == 128 &&
+                bitmap.bytes()[i + 3] == 255;
     EXPECT_TRUE(found);
 }
 
@@ -227,9 +227,9 @@ TEST(Line, StrokeModeOutlinesInTheStrokeColour) {
     const Ink fillInk = InkOf(filled, 255), strokeInk = InkOf(stroked, 255);
     ASSERT_FALSE(strokeInk.empty());
     EXPECT_LT(strokeInk.pixels, fillInk.pixels);  // only the outline
-    for (size_t i = 0; i < stroked.bytes.size(); i += 4)
-        if (stroked.bytes[i] == 255) {
-            ASSERT_EQ(stroked.bytes[i + 3], 255) << "stroke pixels are blue";
+    for (size_t i = 0; i < stroked.bytes().size(); i += 4)
+        if (stroked.bytes()[i] == 255) {
+            ASSERT_EQ(stroked.bytes()[i + 3], 255) << "stroke pixels are blue";
         }
     EXPECT_TRUE(InkOf(invisible).empty());
 }

@@ -45,7 +45,7 @@ std::vector<uint8_t> Paint(int variant, const std::string &pdfPath) {
     Holder<CTLineRef> line(CTLineCreateWithAttributedString(plain));
     CGContextSetTextPosition(c, 8, 40);
     CTLineDraw(line, c);
-    return bitmap.bytes;
+    return bitmap.bytes();
 }
 
 TEST(Threads, ContextsDrawnAtOnceMatchContextsDrawnAlone) {
