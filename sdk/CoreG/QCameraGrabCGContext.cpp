@@ -65,5 +65,9 @@ OSErr QCameraGrabCGContext::BeginDecompression(const QImageDescription &descript
 }
 
 OSErr QCameraGrabCGContext::DefaultDataProc(Ptr data, long dataSize) {
-    return OSErr(VERIFY_OSERR(mDecomSeq.DecompressSequenceFrameS(data, dataSize)));
+    // The decompressor writes the frame buffer's bytes through its world.
+    mFrameBuffer.WillAccessPixels();
+    const OSErr err = OSErr(VERIFY_OSERR(mDecomSeq.DecompressSequenceFrameS(data, dataSize)));
+    mFrameBuffer.DidWritePixels();
+    return err;
 }

@@ -291,6 +291,7 @@ bool Q_2vuy_buffer::CopyFromBitmapContext(const CoreGraphics::BitmapContext &bit
     // A narrower bitmap has nothing for the frame's pixels beyond its own width.
     const int width = int(bitmapWidth < _Width ? bitmapWidth : _Width);
     const long offset = bitmapHeight - _Height;
+    bitmap.WillAccessPixels();
     for (long row = 0; row < _Height; ++row) {
         const long bitmapRow = row + offset;
         if (bitmapRow < 0 || bitmapRow >= bitmapHeight) continue;
@@ -335,6 +336,7 @@ bool Q_2vuy_buffer::BlendFrames(const Q_2vuy_buffer &a, const Q_2vuy_buffer &b,
         uint64_t(mask.mImageRowBytes) * mask.mImageHeight > mask.mImageDataSize)
         return false;
     const PairOrder orderA = OrderOf(a._PixelFormat), orderB = OrderOf(b._PixelFormat);
+    mask.WillAccessPixels();
     for (long row = 0; row < _Height; ++row)
         BlendRows(_PixelData + row * _RowBytes, a._PixelData + row * a._RowBytes, orderA,
                   b._PixelData + row * b._RowBytes, orderB, _Width, strength,

@@ -169,6 +169,7 @@ CGImageRef BitmapContext::GetCroppedImageRef(const CGRect &crop, CGColorSpaceRef
 
 uint32_t BitmapContext::SafeGetPixel_BilinearInterpolatedSample8888(double x, double y) const {
     if (!IsConstructed() || mImageChannels != 4) return 0;
+    WillAccessPixels();
     const uint32_t lastColumn = mImageWidth - 1, lastRow = mImageHeight - 1;
     const uint32_t c0 = ClampedIndex(std::trunc(x), lastColumn);
     const uint32_t c1 = c0 < lastColumn ? c0 + 1 : c0;
@@ -218,6 +219,7 @@ void BitmapContext::FillPerlinNoise(int octave, float amplitude) {
             }
         }
     }
+    DidWritePixels();  // every pixel was written: nothing to catch up on before
 }
 
 }  // namespace CoreGraphics

@@ -12,6 +12,12 @@
 // (retained) or a new DeviceRGB. Users read the fields directly (mContext to draw,
 // mImageDataBytes and mImageRowBytes to address pixels).
 //
+// Quartz draws into a surface of its own and brings mImageDataBytes up to date only when
+// asked (see CGBitmapContext.h): code that reads or writes the pixels directly (or through
+// a QuickDraw world over them) calls WillAccessPixels first and, after writing,
+// DidWritePixels. Code that overwrites every pixel may skip WillAccessPixels. Images over
+// the pixels (ConstructCGImage, GetCroppedImageRef) catch up by themselves when drawn.
+//
 // Subclasses hook in through the virtual operations, declared here in this order:
 // ConstructCGImage, ConstructSelf (run at the end of Construct), CreateImageData and
 // DeleteImageData (the pixel memory). The base destructor can only reach the base's
@@ -72,6 +78,16 @@ public:
     void Destruct();
     // Zeroes every field without releasing anything.
     void Empty();
+
+    // Brings the pixels up to date with every drawing call so far: before reading or
+    // writing them directly.
+    void WillAccessPixels() const {
+        if (mContext != nullptr) CGBitmapContextWillAccessData(mContext);
+    }
+    // After writing the pixels directly: the next drawing call starts from them.
+    void DidWritePixels() {
+        if (mContext != nullptr) CGBitmapContextDidWriteData(mContext);
+    }
 
     // Width, height, context and pixels all present.
     bool IsConstructed() const {

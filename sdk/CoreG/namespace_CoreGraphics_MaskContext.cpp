@@ -1,8 +1,15 @@
 #include <CoreG/namespace_CoreGraphics_MaskContext.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
 #include <memory>
+#include <mutex>
+#include <thread>
+
+#include <dispatch/dispatch.h>
 
 #include <CoreX/CoreMachDebugLog.h>
 
@@ -14,6 +21,59 @@ void MaskParams::Reset() {
 }
 
 namespace CoreGraphics {
+
+namespace maskpixels {
+
+namespace {
+
+// The bands of one ForEachRowBand call, shared with helpers that may start after it returned
+// (they then find no band left and touch nothing else).
+struct RowBands {
+    std::function<void(uint32_t, uint32_t)> body;
+    uint32_t rows = 0, bandRows = 0, bands = 0;
+    std::atomic<uint32_t> next{0};
+    std::mutex lock;
+    std::condition_variable finished;
+    uint32_t done = 0;  // under lock
+
+    // Runs bands until none is left.
+    void work() {
+        for (;;) {
+            const uint32_t band = next.fetch_add(1);
+            if (band >= bands) return;
+            const uint32_t first = band * bandRows;
+            body(first, std::min(rows, first + bandRows));
+            std::lock_guard<std::mutex> guard(lock);
+            if (++done == bands) finished.notify_all();
+        }
+    }
+};
+
+}  // namespace
+
+void ForEachRowBand(uint32_t rows, uint32_t width, const std::function<void(uint32_t, uint32_t)> &body) {
+    constexpr uint64_t kPixelsPerBand = 16384;  // below this a thread costs more than it saves
+    const uint64_t pixels = uint64_t(rows) * width;
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    dispatch_queue_t queue = dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_HIGH, 0);
+    if (pixels < 2 * kPixelsPerBand || cores < 2 || queue == nullptr) {
+        if (rows > 0) body(0, rows);
+        return;
+    }
+    auto shared = std::make_shared<RowBands>();
+    shared->body = body;
+    shared->rows = rows;
+    shared->bands = uint32_t(std::min<uint64_t>({pixels / kPixelsPerBand, rows, 4ull * cores}));
+    shared->bandRows = (rows + shared->bands - 1) / shared->bands;
+    shared->bands = (rows + shared->bandRows - 1) / shared->bandRows;
+    const uint32_t helpers = std::min(shared->bands - 1, cores - 1);
+    for (uint32_t i = 0; i < helpers; ++i) dispatch_async(queue, [shared] { shared->work(); });
+    shared->work();
+    std::unique_lock<std::mutex> guard(shared->lock);
+    shared->finished.wait(guard, [&] { return shared->done == shared->bands; });
+}
+
+}  // namespace maskpixels
 
 namespace {
 
@@ -106,6 +166,7 @@ bool MaskContext::MakeOpaque() {
         return false;
     }
     std::memset(mImageDataBytes, 255, mImageDataSize);
+    DidWritePixels();
     return true;
 }
 
@@ -116,6 +177,7 @@ bool MaskContext::MakeOpaque(const float *level) {
     }
     const float l = level != nullptr ? CoreGeometry::T_clamped_value<float>::Constrain(*level) : 1.0f;
     std::memset(mImageDataBytes, static_cast<int>(l * 255.0f), mImageDataSize);
+    DidWritePixels();
     return true;
 }
 
@@ -125,6 +187,7 @@ bool MaskContext::MakeTransparent() {
         return false;
     }
     std::memset(mImageDataBytes, 0, mImageDataSize);
+    DidWritePixels();
     return true;
 }
 
@@ -156,6 +219,7 @@ CGImageRef MaskContext::CreateMaskImage() { return BitmapContext::ConstructCGIma
 
 uint8_t MaskContext::SampleBilinear(float fx, float fy) const {
     if (mImageDataBytes == nullptr || mImageWidth == 0 || mImageHeight == 0) return 0;
+    WillAccessPixels();
     const uint32_t lastColumn = mImageWidth - 1, lastRow = mImageHeight - 1;
     const double x = double(fx) * mImageWidth, y = double(fy) * mImageHeight;
     const uint32_t c0 = maskpixels::ClampedIndex(x, lastColumn);
@@ -172,11 +236,13 @@ uint8_t MaskContext::SampleBilinear(float fx, float fy) const {
 
 void MaskContext::MapThroughTable(const uint16_t table[256]) {
     if (table == nullptr || mImageDataBytes == nullptr) return;
+    WillAccessPixels();
     for (uint32_t row = 0; row < mImageHeight; ++row) {
         uint8_t *bytes = mImageDataBytes + size_t(row) * mImageRowBytes;
         for (uint32_t column = 0; column < mImageWidth; ++column)
             bytes[column] = static_cast<uint8_t>(table[bytes[column]] & 0xFF);
     }
+    DidWritePixels();
 }
 
 int MaskContext::MergeOperatorValue(int op, int a, int b) {
@@ -212,13 +278,21 @@ bool MaskContext::MergeMasks(MaskContext &mask1, const float *opacity1, MaskCont
     // Each call has its own table: merges of different masks may run on several threads.
     std::unique_ptr<uint8_t[]> table(new uint8_t[256 * 256]);
     kMergeTables[op >= 1 && op <= 11 ? op : 0](scaled1, scaled2, invert, table.get());
-    for (uint32_t row = 0; row < mImageHeight; ++row) {
-        const uint8_t *bytes1 = mask1.mImageDataBytes + size_t(row) * mask1.mImageRowBytes;
-        const uint8_t *bytes2 = mask2.mImageDataBytes + size_t(row) * mask2.mImageRowBytes;
-        uint8_t *out = mImageDataBytes + size_t(row) * mImageRowBytes;
-        for (uint32_t column = 0; column < mImageWidth; ++column)
-            out[column] = table[size_t(bytes1[column]) * 256 + bytes2[column]];
-    }
+    // Every pixel of this mask is written; either source may be this mask itself.
+    mask1.WillAccessPixels();
+    mask2.WillAccessPixels();
+    // Each output byte depends only on the same pixel of the sources: bands are independent.
+    const uint8_t *lookup = table.get();
+    maskpixels::ForEachRowBand(mImageHeight, mImageWidth, [&](uint32_t firstRow, uint32_t endRow) {
+        for (uint32_t row = firstRow; row < endRow; ++row) {
+            const uint8_t *bytes1 = mask1.mImageDataBytes + size_t(row) * mask1.mImageRowBytes;
+            const uint8_t *bytes2 = mask2.mImageDataBytes + size_t(row) * mask2.mImageRowBytes;
+            uint8_t *out = mImageDataBytes + size_t(row) * mImageRowBytes;
+            for (uint32_t column = 0; column < mImageWidth; ++column)
+                out[column] = lookup[size_t(bytes1[column]) * 256 + bytes2[column]];
+        }
+    });
+    DidWritePixels();
     return true;
 }
 

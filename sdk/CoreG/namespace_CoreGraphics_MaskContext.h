@@ -7,6 +7,10 @@
 // two masks into a third, and the shape and screen painters (MakeMaskShape, MakeMaskScreen)
 // driven by a MaskParams record.
 //
+// The fills, the sampler, the remapping, the merge and the per-pixel painters work on the
+// bytes directly and keep Quartz's view of them in step (WillAccessPixels, DidWritePixels);
+// code outside that reads or writes the bytes does the same.
+//
 // Failed checks are reported through the debug log and the operation returns false or null.
 // One mask is used by one thread at a time; different masks may be painted on different
 // threads at once (the composite mask does so).

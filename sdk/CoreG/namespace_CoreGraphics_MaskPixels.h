@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <functional>
 
 namespace CoreGraphics::maskpixels {
 
@@ -51,5 +52,12 @@ inline int SideFromLength(double v) {
     if (!(v >= 1.0) || v >= 2147483647.0) return 0;
     return static_cast<int>(v);
 }
+
+// Runs body(firstRow, endRow) over bands of the rows [0, rows) of a picture `width` pixels
+// wide, each band exactly once: on the calling thread and, for pictures large enough to be
+// worth it, on threads of the global queue at the same time. The calling thread takes every
+// band no helper has started, so it never waits for a busy pool; it returns when all bands
+// are done. body must give the same result whichever thread runs a band.
+void ForEachRowBand(uint32_t rows, uint32_t width, const std::function<void(uint32_t, uint32_t)> &body);
 
 }  // namespace CoreGraphics::maskpixels

@@ -140,17 +140,20 @@ void PaintSpiral(MaskContext &mask, const MaskParams &p) {
     const double k = maskpixels::ClampedInt((1 - p0) * 32512, 256, 32768);
     const double a = double(p.AngleDegrees[0]) * kPi / 180;
     const double stretch = 4 * p1 * p1 + 0.5;
-    for (uint32_t r = 0; r < mask.mImageHeight; ++r) {
-        uint8_t *row = mask.mImageDataBytes + size_t(r) * mask.mImageRowBytes;
-        const double x = r / h - 0.5;
-        for (uint32_t c = 0; c < mask.mImageWidth; ++c) {
-            const double y = (c / w - 0.5) * stretch;
-            const uint8_t index =
-                maskpixels::LowByteOfTruncated((std::atan2(y, x) + a) / kPi * 128 + std::sqrt(x * x + y * y) * k + 128);
-            const uint8_t e = kRamp[index];
-            row[c] = e == 0 ? 0 : maskpixels::ByteOf(e * p2);
+    maskpixels::ForEachRowBand(mask.mImageHeight, mask.mImageWidth, [&](uint32_t firstRow, uint32_t endRow) {
+        for (uint32_t r = firstRow; r < endRow; ++r) {
+            uint8_t *row = mask.mImageDataBytes + size_t(r) * mask.mImageRowBytes;
+            const double x = r / h - 0.5;
+            for (uint32_t c = 0; c < mask.mImageWidth; ++c) {
+                const double y = (c / w - 0.5) * stretch;
+                const uint8_t index =
+                    maskpixels::LowByteOfTruncated((std::atan2(y, x) + a) / kPi * 128 + std::sqrt(x * x + y * y) * k + 128);
+                const uint8_t e = kRamp[index];
+                row[c] = e == 0 ? 0 : maskpixels::ByteOf(e * p2);
+            }
         }
-    }
+    });
+    mask.DidWritePixels();  // every pixel was written
 }
 
 void PaintParabola(MaskContext &mask, const MaskParams &p) {
@@ -158,15 +161,18 @@ void PaintParabola(MaskContext &mask, const MaskParams &p) {
     const double p0 = p.Param[0], p1 = p.Param[1], p2 = p.Param[2];
     const double k = maskpixels::ClampedInt((1 - p0) * 1920 + 128, 128, 2048);
     const double s = 3.99 * p1 + 0.01;
-    for (uint32_t r = 0; r < mask.mImageHeight; ++r) {
-        uint8_t *row = mask.mImageDataBytes + size_t(r) * mask.mImageRowBytes;
-        const double y = r / h;
-        for (uint32_t c = 0; c < mask.mImageWidth; ++c) {
-            const double x = (c / w - 0.5) * s;
-            const uint8_t e = kRamp[maskpixels::LowByteOfTruncated(y / (x * x + 0.1) * k)];
-            row[c] = maskpixels::ByteOf(255 - (e * p2 + (1 - p2) * 255));
+    maskpixels::ForEachRowBand(mask.mImageHeight, mask.mImageWidth, [&](uint32_t firstRow, uint32_t endRow) {
+        for (uint32_t r = firstRow; r < endRow; ++r) {
+            uint8_t *row = mask.mImageDataBytes + size_t(r) * mask.mImageRowBytes;
+            const double y = r / h;
+            for (uint32_t c = 0; c < mask.mImageWidth; ++c) {
+                const double x = (c / w - 0.5) * s;
+                const uint8_t e = kRamp[maskpixels::LowByteOfTruncated(y / (x * x + 0.1) * k)];
+                row[c] = maskpixels::ByteOf(255 - (e * p2 + (1 - p2) * 255));
+            }
         }
-    }
+    });
+    mask.DidWritePixels();  // every pixel was written
 }
 
 void PaintPerlinCells(MaskContext &mask, int type, const MaskParams &p) {
@@ -251,25 +257,28 @@ void PaintRadialFilter(MaskContext &mask, int type, const MaskParams &p) {
     const double w = mask.mImageWidth, h = mask.mImageHeight;
     const double M = std::max(w, h);
     const double sqrt2 = std::sqrt(2.0);
-    for (uint32_t r = 0; r < mask.mImageHeight; ++r) {
-        uint8_t *row = mask.mImageDataBytes + size_t(r) * mask.mImageRowBytes;
-        const double y = (r - (h - M) / 2) / M - 0.5;
-        for (uint32_t c = 0; c < mask.mImageWidth; ++c) {
-            const double x = (c - (w - M) / 2) / M - 0.5;
-            const double d = std::sqrt(x * x + y * y);
-            double t;
-            switch (type) {
-            case 12: t = d / sqrt2 * 360; break;
-            case 13: t = std::sin(d / sqrt2 * 360 * kPi / 180 + wave.phase) * 360; break;
-            case 14: t = d * d / sqrt2 * 360; break;
-            default:
-                if (x != 0) t = std::atan(y / x) / (2 * kPi) * 360;
-                else t = y > 0 ? 90 : y < 0 ? -90 : 0;
-                break;
+    maskpixels::ForEachRowBand(mask.mImageHeight, mask.mImageWidth, [&](uint32_t firstRow, uint32_t endRow) {
+        for (uint32_t r = firstRow; r < endRow; ++r) {
+            uint8_t *row = mask.mImageDataBytes + size_t(r) * mask.mImageRowBytes;
+            const double y = (r - (h - M) / 2) / M - 0.5;
+            for (uint32_t c = 0; c < mask.mImageWidth; ++c) {
+                const double x = (c - (w - M) / 2) / M - 0.5;
+                const double d = std::sqrt(x * x + y * y);
+                double t;
+                switch (type) {
+                case 12: t = d / sqrt2 * 360; break;
+                case 13: t = std::sin(d / sqrt2 * 360 * kPi / 180 + wave.phase) * 360; break;
+                case 14: t = d * d / sqrt2 * 360; break;
+                default:
+                    if (x != 0) t = std::atan(y / x) / (2 * kPi) * 360;
+                    else t = y > 0 ? 90 : y < 0 ? -90 : 0;
+                    break;
+                }
+                row[c] = maskpixels::ByteOf((1 - wave.LevelAtDegrees(t)) * 255);
             }
-            row[c] = maskpixels::ByteOf((1 - wave.LevelAtDegrees(t)) * 255);
         }
-    }
+    });
+    mask.DidWritePixels();  // every pixel was written
 }
 
 void PaintLineScreen(MaskContext &mask, int type, const MaskParams &p) {

@@ -56,17 +56,20 @@ void PaintRadialGaussian(MaskContext &mask, double angleRadians, double k, doubl
     const double sinA = std::sin(angleRadians), cosA = std::cos(angleRadians);
     const double uScale = k > 1 ? 2 - k : 1, vScale = std::min(k, 1.0);
     const double radius2 = (w / 2) * (w / 2);
-    for (uint32_t y = 0; y < mask.mImageHeight; ++y) {
-        uint8_t *row = mask.mImageDataBytes + size_t(y) * mask.mImageRowBytes;
-        const double dy = h / 2 - y;
-        for (uint32_t x = 0; x < mask.mImageWidth; ++x) {
-            const double dx = w / 2 - x;
-            const double u = (dx * sinA + dy * cosA) * uScale;
-            const double v = (dx * cosA - dy * sinA) * vScale;
-            const double value = std::min(1.0, (u * u + v * v) / radius2 / s);
-            row[x] = maskpixels::ByteOf(value * 255);
+    maskpixels::ForEachRowBand(mask.mImageHeight, mask.mImageWidth, [&](uint32_t firstRow, uint32_t endRow) {
+        for (uint32_t y = firstRow; y < endRow; ++y) {
+            uint8_t *row = mask.mImageDataBytes + size_t(y) * mask.mImageRowBytes;
+            const double dy = h / 2 - y;
+            for (uint32_t x = 0; x < mask.mImageWidth; ++x) {
+                const double dx = w / 2 - x;
+                const double u = (dx * sinA + dy * cosA) * uScale;
+                const double v = (dx * cosA - dy * sinA) * vScale;
+                const double value = std::min(1.0, (u * u + v * v) / radius2 / s);
+                row[x] = maskpixels::ByteOf(value * 255);
+            }
         }
-    }
+    });
+    mask.DidWritePixels();  // every pixel was written
 }
 
 // Shapes 16 to 18: the superformula outline of the type's parameters.

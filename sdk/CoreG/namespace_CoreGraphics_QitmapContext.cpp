@@ -39,6 +39,7 @@ void QitmapContext::Destruct() {
 uint8_t QitmapContext::GetOpacity8(float fx, float fy, float scale) const {
     const PixMapHandle pixmap = mGWorld.GetPixMap();
     if (pixmap == nullptr || QPixMap_GetPixelFormat(pixmap) != k8IndexedGrayPixelFormat) return 0;
+    WillAccessPixels();  // the world reads the bitmap's own bytes
     const Rect bounds = (*pixmap)->bounds;
     const double x = double(fx) * (bounds.right - bounds.left);
     const double y = double(fy) * (bounds.bottom - bounds.top);

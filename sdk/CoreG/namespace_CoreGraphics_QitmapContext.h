@@ -9,6 +9,10 @@
 // cannot be described by a world either. The world is built at the end of Construct
 // (ConstructSelf; a world that cannot be built makes Construct fail, leaving the bitmap
 // for the caller to Destruct) and disposed in Destruct right after the pixels are freed.
+//
+// QuickDraw and QuickTime see the bytes as they are in memory: code that has them read or
+// write through the world calls WillAccessPixels before and DidWritePixels after a write,
+// as for any direct access (see BitmapContext).
 #pragma once
 
 #include <cstdint>

@@ -258,6 +258,7 @@ protected:
         ASSERT_TRUE(mBitmap.Construct(10, 8, kBitmapType_Gray8));
         for (uint32_t r = 0; r < 8; ++r)
             for (uint32_t c = 0; c < 10; ++c) mBitmap.mImageDataBytes[r * mBitmap.mImageRowBytes + c] = uint8_t(10 * r + c);
+        mBitmap.DidWritePixels();
     }
     // The image's rows, read through its provider.
     static std::vector<std::vector<uint8_t>> Rows(CGImageRef image) {
@@ -307,6 +308,7 @@ TEST_F(CroppedImage, CropsAddressTheRowsFromTheBottom) {
     BitmapContext target;
     ASSERT_TRUE(target.Construct(3, 2, kBitmapType_Gray8));
     CGContextDrawImage(target.mContext, CGRectMake(0, 0, 3, 2), corner);
+    target.WillAccessPixels();
     EXPECT_EQ(target.mImageDataBytes[0], 67);
     EXPECT_EQ(target.mImageDataBytes[5], 79);
 }
@@ -427,3 +429,30 @@ TEST_F(PerlinFill, EmptyBitmapIsReported) {
 }
 
 }  // namespace
+
+// Quartz drawing and the direct readers and writers interleaved, in every layout: the sampler
+// sees what was drawn, and drawing after the noise fill composites over the noise exactly as
+// over noise that was never preceded by drawing.
+TEST(BitmapContext, DrawingAndDirectAccessInterleaveExactly) {
+    for (const BitmapType type : {kBitmapType_Gray8, kBitmapType_ARGB32, kBitmapType_XRGB32, kBitmapType_RGBX32}) {
+        const auto overNoise = [type](bool drawFirst, uint32_t *sample) {
+            BitmapContext bitmap;
+            EXPECT_TRUE(bitmap.Construct(40, 30, type));
+            if (drawFirst) {
+                CGContextSetRGBFillColor(bitmap.mContext, 0.2, 0.6, 1, 1);
+                CGContextFillRect(bitmap.mContext, CGRectMake(0, 0, 40, 30));
+                *sample = bitmap.SafeGetPixel_BilinearInterpolatedSample8888(5, 5);
+            }
+            bitmap.FillPerlinNoise(4, 0.8f);
+            CGContextSetRGBFillColor(bitmap.mContext, 1, 0.5, 0.25, 0.5);
+            CGContextFillEllipseInRect(bitmap.mContext, CGRectMake(5, 5, 30, 20));
+            bitmap.WillAccessPixels();
+            return std::vector<uint8_t>(bitmap.mImageDataBytes, bitmap.mImageDataBytes + bitmap.mImageDataSize);
+        };
+        uint32_t sample = 0;
+        EXPECT_EQ(overNoise(true, &sample), overNoise(false, nullptr)) << type;
+        // The drawn colour, as the sampler packs the bytes (0 for grey, which it does not sample).
+        const uint32_t expected[] = {0, 0xFFFF9933u, 0xFFFF9933u, 0x33FFFF99u};
+        EXPECT_EQ(sample, expected[type - 1]) << type;
+    }
+}

@@ -39,6 +39,7 @@ TEST_F(ContextCenteredTest, MovesTheOriginByHalfTheSizeUntilItEnds) {
     EXPECT_EQ(Origin().x, 0);
     EXPECT_EQ(Origin().y, 0);
     EXPECT_EQ(CFGetRetainCount(mBitmap.mContext), references);
+    mBitmap.WillAccessPixels();
     EXPECT_EQ(mBitmap.mImageDataBytes[(60 - 20) * 100 + 40], 255);  // y-up 19..21 is rows 39..40
     EXPECT_EQ(mBitmap.mImageDataBytes[(60 - 21) * 100 + 39], 255);
     EXPECT_EQ(LogText(), "");

@@ -20,6 +20,7 @@ using cgtest::Holder;
 
 // The bytes of a pixel: memory row (0 at the top) and column.
 inline const uint8_t *PixelAt(const CoreGraphics::BitmapContext &bitmap, uint32_t column, uint32_t row) {
+    bitmap.WillAccessPixels();
     return bitmap.mImageDataBytes + size_t(row) * bitmap.mImageRowBytes + size_t(column) * bitmap.mImageChannels;
 }
 

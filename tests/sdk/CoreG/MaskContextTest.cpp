@@ -304,3 +304,35 @@ TEST_F(MergeMasksTest, SizesMustAgree) {
 }
 
 }  // namespace
+
+// The mask's own direct readers and writers between Quartz calls: each sees the drawing
+// before it, and the drawing after it composites over what it wrote, exactly as over the
+// same bytes written by hand.
+TEST(MaskContext, DrawingAndDirectAccessInterleaveExactly) {
+    const auto run = [](bool byHand, uint8_t *sampled) {
+        MaskContext mask, other;
+        EXPECT_TRUE(mask.Construct(32, 24));
+        EXPECT_TRUE(other.Construct(32, 24));
+        if (byHand) {
+            coreg_mask_test::Fill(mask, 255 - 153);
+        } else {
+            CGContextSetGrayFillColor(mask.mContext, 0.6, 1);
+            CGContextFillRect(mask.mContext, CGRectMake(0, 0, 32, 24));
+            *sampled = mask.SampleBilinear(0.5f, 0.5f);
+            uint16_t invert[256];
+            for (int v = 0; v < 256; ++v) invert[v] = uint16_t(255 - v);
+            mask.MapThroughTable(invert);
+        }
+        CGContextSetGrayFillColor(mask.mContext, 1, 0.5);
+        CGContextFillEllipseInRect(mask.mContext, CGRectMake(4, 4, 24, 16));
+        CGContextSetGrayFillColor(other.mContext, 0.25, 1);
+        CGContextFillRect(other.mContext, CGRectMake(0, 0, 16, 24));
+        mask.MergeMasks(mask, other);  // reads both drawings, writes the mask
+        CGContextSetGrayFillColor(mask.mContext, 0, 0.5);
+        CGContextFillRect(mask.mContext, CGRectMake(8, 0, 16, 24));
+        return coreg_mask_test::Bytes(mask);
+    };
+    uint8_t sampled = 0;
+    EXPECT_EQ(run(false, &sampled), run(true, nullptr));
+    EXPECT_EQ(sampled, 153);
+}

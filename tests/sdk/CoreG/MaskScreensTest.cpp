@@ -189,6 +189,7 @@ TEST(MaskScreen, LineScreens) {
     for (const auto &c : cases) {
         const MaskParams params = Params(0, c.p, c.p, 0.5f);
         mask.MakeMaskScreen(c.type, &params);
+        mask.WillAccessPixels();  // drawn by Quartz, read here directly
         const uint8_t grey = 127;  // 0.5 in the mask
         // The painted columns and rows (a line fills its whole row or column).
         std::vector<int> rows, columns;
@@ -217,6 +218,7 @@ TEST(MaskScreen, LineFiltersAreOneGreyPerRowOrColumn) {
     ASSERT_TRUE(mask.Construct(40, 30));
     const MaskParams params = Params(0, 0.5f, 0.5f, 0.5f);
     mask.MakeMaskScreen(10, &params);
+    mask.WillAccessPixels();
     std::vector<uint8_t> levels;
     for (uint32_t r = 0; r < 30; ++r) {
         for (uint32_t x = 1; x < 40; ++x) EXPECT_EQ(mask.mImageDataBytes[r * 40 + x], mask.mImageDataBytes[r * 40]);
@@ -224,6 +226,7 @@ TEST(MaskScreen, LineFiltersAreOneGreyPerRowOrColumn) {
     }
     EXPECT_GT(*std::max_element(levels.begin(), levels.end()) - *std::min_element(levels.begin(), levels.end()), 100);
     mask.MakeMaskScreen(11, &params);
+    mask.WillAccessPixels();
     for (uint32_t r = 1; r < 30; ++r)
         for (uint32_t x = 0; x < 40; ++x) EXPECT_EQ(mask.mImageDataBytes[r * 40 + x], mask.mImageDataBytes[x]);
 }
@@ -233,6 +236,7 @@ TEST(MaskScreen, PerlinBarsAreBandsOfOneGrey) {
     ASSERT_TRUE(mask.Construct(64, 48));
     const MaskParams params = Params(0, 0.5f, 0.5f, 1);
     mask.MakeMaskScreen(7, &params);  // horizontal bands: every row is one grey
+    mask.WillAccessPixels();
     bool varied = false;
     for (uint32_t r = 0; r < 48; ++r) {
         for (uint32_t x = 1; x < 64; ++x) EXPECT_EQ(mask.mImageDataBytes[r * 64 + x], mask.mImageDataBytes[r * 64]);
@@ -240,6 +244,7 @@ TEST(MaskScreen, PerlinBarsAreBandsOfOneGrey) {
     }
     EXPECT_TRUE(varied);
     mask.MakeMaskScreen(8, &params);  // vertical bands: every column is one grey
+    mask.WillAccessPixels();
     for (uint32_t r = 1; r < 48; ++r)
         for (uint32_t x = 0; x < 64; ++x) EXPECT_EQ(mask.mImageDataBytes[r * 64 + x], mask.mImageDataBytes[x]);
 }

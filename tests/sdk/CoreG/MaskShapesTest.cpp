@@ -121,6 +121,7 @@ TEST(MaskShape, SuperformulaOutlinesAreCentredInsideTheSquare) {
         for (const float p1 : {0.0f, 0.5f, 1.0f}) {
             const MaskParams params = Params(0, 0.5f, p1, 0.5f, 0.5f);
             mask.MakeMaskShape(type, &params);
+            mask.WillAccessPixels();
             size_t cut = 0;
             for (uint32_t row = 0; row < 80; ++row) {
                 for (uint32_t column = 0; column < 100; ++column) {

@@ -46,6 +46,7 @@ TEST(QitmapContext, QuartzDrawingShowsInTheWorld) {
     ASSERT_TRUE(qitmap.Construct(4, 2, kBitmapType_Gray8));
     CGContextSetGrayFillColor(qitmap.mContext, 1.0, 1.0);
     CGContextFillRect(qitmap.mContext, CGRectMake(0, 1, 4, 1));  // the top row of the picture
+    qitmap.WillAccessPixels();  // before the world's bytes are read
     const uint8_t *world = reinterpret_cast<uint8_t *>(GetPixBaseAddr(qitmap.mGWorld.GetPixMap()));
     EXPECT_EQ(std::vector<uint8_t>(world, world + 8), (std::vector<uint8_t>{255, 255, 255, 255, 0, 0, 0, 0}));
 }
