@@ -1,7 +1,6 @@
 // PDF documents and pages: opening, boxes, the drawing transform and drawing into a bitmap.
 #include <gtest/gtest.h>
 
-#include <cairo-pdf.h>
 #include <cairo.h>
 
 #include <climits>
@@ -9,6 +8,7 @@
 
 #include "CGTestSupport.h"
 #include "support/TestFolders.h"
+#include "support/media/TestMedia.h"
 
 using cgtest::Bitmap;
 using cgtest::Holder;
@@ -19,14 +19,10 @@ namespace {
 // (50, 30), y down, which is x 10..50, y 70..90 in the page's own y-up coordinates.
 std::string MakePDF(const lumora::test::ScopedFolder &folder, const char *name = "page.pdf") {
     const std::string path = folder.file(name);
-    cairo_surface_t *surface = cairo_pdf_surface_create(path.c_str(), 200, 100);
-    cairo_t *cr = cairo_create(surface);
-    cairo_set_source_rgb(cr, 0, 0, 0);
-    cairo_rectangle(cr, 10, 10, 40, 20);
-    cairo_fill(cr);
-    cairo_destroy(cr);
-    cairo_surface_finish(surface);
-    cairo_surface_destroy(surface);
+    EXPECT_TRUE(lumora::test::WritePDF(path, 200, 100, [](cairo_t *cr) {
+        cairo_rectangle(cr, 10, 10, 40, 20);
+        cairo_fill(cr);
+    }));
     return path;
 }
 

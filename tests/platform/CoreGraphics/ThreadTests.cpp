@@ -3,12 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <CoreGraphics/CoreText.h>
-#include <cairo-pdf.h>
+#include <cairo.h>
 
 #include <thread>
 
 #include "CGTestSupport.h"
 #include "support/TestFolders.h"
+#include "support/media/TestMedia.h"
 
 using cgtest::Bitmap;
 using cgtest::Holder;
@@ -16,12 +17,10 @@ using cgtest::Holder;
 namespace {
 
 void MakePDF(const std::string &path) {
-    cairo_surface_t *surface = cairo_pdf_surface_create(path.c_str(), 64, 64);
-    cairo_t *cr = cairo_create(surface);
-    cairo_arc(cr, 32, 32, 20, 0, 6.3);
-    cairo_fill(cr);
-    cairo_destroy(cr);
-    cairo_surface_destroy(surface);
+    ASSERT_TRUE(lumora::test::WritePDF(path, 64, 64, [](cairo_t *cr) {
+        cairo_arc(cr, 32, 32, 20, 0, 6.3);
+        cairo_fill(cr);
+    }));
 }
 
 std::vector<uint8_t> Paint(int variant, const std::string &pdfPath) {

@@ -20,6 +20,7 @@
 #include "MaskTestSupport.h"
 #include "sdk/CoreX/CoreMachDebugLogTestSupport.h"
 #include "support/TestFolders.h"
+#include "support/media/TestMedia.h"
 
 extern char **environ;
 
@@ -181,28 +182,6 @@ TEST(ClipArt, TableAndIndices) {
 
 // ---- clip art drawn from the bundle's resources
 
-// One page of `size` x `size` points filled black.
-std::string BlackPagePDF(int size) {
-    const std::string s = std::to_string(size);
-    const std::string content = "0 0 0 rg 0 0 " + s + " " + s + " re f\n";
-    const std::string objects[] = {
-        "<< /Type /Catalog /Pages 2 0 R >>",
-        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " + s + " " + s + "] /Contents 4 0 R >>",
-        "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "endstream",
-    };
-    std::string pdf = "%PDF-1.4\n";
-    std::string xref = "xref\n0 5\n0000000000 65535 f \n";
-    for (int i = 0; i < 4; ++i) {
-        char entry[32];
-        std::snprintf(entry, sizeof(entry), "%010zu 00000 n \n", pdf.size());
-        xref += entry;
-        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-    }
-    const size_t start = pdf.size();
-    return pdf + xref + "trailer\n<< /Size 5 /Root 1 0 R >>\nstartxref\n" + std::to_string(start) + "\n%%EOF\n";
-}
-
 // Runs this test again from a copy of the test program in a folder of its own, beside the
 // clip-art file: a bare tool's resources are the files beside it. (The test program's own
 // folder is shared with other tests running at the same time.)
@@ -213,7 +192,7 @@ TEST(ClipArt, DrawsTheBundlePictureIntoTheFigureRectangle) {
         std::filesystem::copy_file("/proc/self/exe", folder.file("CoreGTests"), error);
         ASSERT_FALSE(error) << error.message();
         std::filesystem::permissions(folder.file("CoreGTests"), std::filesystem::perms::owner_all);
-        ASSERT_TRUE(lumora::test::WriteFile(folder.file("MaskLipsInc.pdf"), BlackPagePDF(1000)));
+        ASSERT_TRUE(lumora::test::WriteBlackPagePDF(folder.file("MaskLipsInc.pdf"), 1000, 1000));
 
         std::vector<std::string> environment;
         for (char **entry = environ; *entry != nullptr; ++entry) environment.push_back(*entry);

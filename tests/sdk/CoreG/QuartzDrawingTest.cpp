@@ -12,6 +12,7 @@
 
 #include "GraphicsTestSupport.h"
 #include "support/TestFolders.h"
+#include "support/media/TestMedia.h"
 
 using namespace CoreGraphics;
 using coreg_graphics_test::Holder;
@@ -19,28 +20,6 @@ using coreg_graphics_test::PaintedBox;
 using coreg_graphics_test::PixelAtPoint;
 
 namespace {
-
-// A one-page PDF document, the page `width` x `height` points, filled black all over.
-std::string OnePagePDF(int width, int height) {
-    const std::string content = "0 0 0 rg 0 0 " + std::to_string(width) + " " + std::to_string(height) + " re f\n";
-    const std::string objects[] = {
-        "<< /Type /Catalog /Pages 2 0 R >>",
-        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " + std::to_string(width) + " " + std::to_string(height) +
-            "] /Contents 4 0 R >>",
-        "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "endstream",
-    };
-    std::string pdf = "%PDF-1.4\n";
-    std::string xref = "xref\n0 5\n0000000000 65535 f \n";
-    for (int i = 0; i < 4; ++i) {
-        char entry[32];
-        std::snprintf(entry, sizeof(entry), "%010zu 00000 n \n", pdf.size());
-        xref += entry;
-        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-    }
-    const size_t start = pdf.size();
-    return pdf + xref + "trailer\n<< /Size 5 /Root 1 0 R >>\nstartxref\n" + std::to_string(start) + "\n%%EOF\n";
-}
 
 Holder<CFURLRef> URLFor(const std::string &path) {
     return Holder<CFURLRef>(CFURLCreateFromFileSystemRepresentation(
@@ -57,7 +36,7 @@ std::string PathOf(CFURLRef url) {
 // (50, 50, 100, 100) is x 50..150, y 75..125; the scale applies before the fit.
 TEST(DrawPDFPageInRect, FitsPageOneIntoTheRectangle) {
     lumora::test::ScopedFolder folder("pdf");
-    ASSERT_TRUE(lumora::test::WriteFile(folder.file("page.pdf"), OnePagePDF(200, 100)));
+    ASSERT_TRUE(lumora::test::WriteBlackPagePDF(folder.file("page.pdf"), 200, 100));
     Holder<CFURLRef> url = URLFor(folder.file("page.pdf"));
     const struct {
         CGRect rect;
@@ -132,7 +111,7 @@ TEST(MainBundleResources, FoundByNameAndType) {
     folder.erase(folder.rfind('/'));
     const std::string name = "CoreGResource" + std::to_string(::getpid());
     const std::string file = folder + "/" + name + ".pdf";
-    ASSERT_TRUE(lumora::test::WriteFile(file, OnePagePDF(10, 10)));
+    ASSERT_TRUE(lumora::test::WriteBlackPagePDF(file, 10, 10));
 
     Holder<CFURLRef> url(CopyMainBundleResourceURL(name.c_str(), CFSTR("pdf")));
     ASSERT_TRUE(url);

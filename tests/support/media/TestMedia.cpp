@@ -10,6 +10,10 @@
 #include <png.h>
 #include <tiffio.h>
 
+#include <cairo-pdf.h>
+#include <cairo.h>
+#include <unistd.h>
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -146,6 +150,27 @@ bool WriteTIFF(const std::string &path, int width, int height, const std::vector
     }
     TIFFClose(tiff);
     return ok;
+}
+
+bool WritePDF(const std::string &path, double width, double height, const std::function<void(cairo_t *)> &paint) {
+    const std::string temporary = path + ".writing-" + std::to_string(getpid());
+    cairo_surface_t *surface = cairo_pdf_surface_create(temporary.c_str(), width, height);
+    cairo_t *cr = cairo_create(surface);
+    if (paint) paint(cr);
+    const bool drawn = cairo_status(cr) == CAIRO_STATUS_SUCCESS;
+    cairo_destroy(cr);
+    cairo_surface_finish(surface);
+    const bool written = drawn && cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS;
+    cairo_surface_destroy(surface);
+    if (!written || std::rename(temporary.c_str(), path.c_str()) != 0) {
+        std::remove(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool WriteBlackPagePDF(const std::string &path, double width, double height) {
+    return WritePDF(path, width, height, [](cairo_t *cr) { cairo_paint(cr); });
 }
 
 bool WriteMovie(const std::string &path, const char *codecName, int fps, const std::vector<Colour> &colours,

@@ -3,11 +3,14 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include <Carbon/Files.h>
 #include <QuickTime/QuickDraw.h>
+
+typedef struct _cairo cairo_t;
 
 namespace lumora::test {
 
@@ -53,6 +56,13 @@ struct MovieOptions {
 };
 bool WriteMovie(const std::string &path, const char *codec, int fps, const std::vector<Colour> &colours,
                 const MovieOptions &options = {});
+
+// A one-page PDF document of width x height points, written by cairo into a temporary file
+// beside `path` and renamed into place. paint draws the page: origin at the top-left corner,
+// y down, one unit a point, the source opaque black; a null paint leaves the page blank.
+bool WritePDF(const std::string &path, double width, double height, const std::function<void(cairo_t *)> &paint);
+// The same page painted black all over.
+bool WriteBlackPagePDF(const std::string &path, double width, double height);
 
 // The colour (and alpha) of the pixel at column h, row v of a 32-bit ARGB world.
 Colour PixelAt(GWorldPtr world, int h, int v, int *alpha = nullptr);
