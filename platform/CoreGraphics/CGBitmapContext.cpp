@@ -31,9 +31,11 @@ inline uint32_t Load32(const uint8_t *p) {
 
 inline void Store32(uint8_t *p, uint32_t v) { std::memcpy(p, &v, 4); }
 
-// Integer Rec. 601 luma of a cairo pixel; exact for grey (equal components).
+// Integer Rec. 601 luma of a cairo pixel; exact for grey (equal components). The sum fits
+// 16 bits, which lets the compiler use 16-bit vector multiplies.
 inline uint32_t Luma(uint32_t v) {
-    return (77u * ((v >> 16) & 0xFF) + 150u * ((v >> 8) & 0xFF) + 29u * (v & 0xFF) + 128u) >> 8;
+    const auto r = uint16_t((v >> 16) & 0xFF), g = uint16_t((v >> 8) & 0xFF), b = uint16_t(v & 0xFF);
+    return uint16_t(uint16_t(77 * r) + uint16_t(150 * g) + uint16_t(29 * b) + 128) >> 8;
 }
 
 void GreyToShadow(const uint8_t *__restrict src, uint32_t *__restrict dst, int n) {

@@ -281,17 +281,14 @@ bool MaskContext::MergeMasks(MaskContext &mask1, const float *opacity1, MaskCont
     // Every pixel of this mask is written; either source may be this mask itself.
     mask1.WillAccessPixels();
     mask2.WillAccessPixels();
-    // Each output byte depends only on the same pixel of the sources: bands are independent.
-    const uint8_t *lookup = table.get();
-    maskpixels::ForEachRowBand(mImageHeight, mImageWidth, [&](uint32_t firstRow, uint32_t endRow) {
-        for (uint32_t row = firstRow; row < endRow; ++row) {
-            const uint8_t *bytes1 = mask1.mImageDataBytes + size_t(row) * mask1.mImageRowBytes;
-            const uint8_t *bytes2 = mask2.mImageDataBytes + size_t(row) * mask2.mImageRowBytes;
-            uint8_t *out = mImageDataBytes + size_t(row) * mImageRowBytes;
-            for (uint32_t column = 0; column < mImageWidth; ++column)
-                out[column] = lookup[size_t(bytes1[column]) * 256 + bytes2[column]];
-        }
-    });
+    // One lookup a pixel: too cheap to share out among threads.
+    for (uint32_t row = 0; row < mImageHeight; ++row) {
+        const uint8_t *bytes1 = mask1.mImageDataBytes + size_t(row) * mask1.mImageRowBytes;
+        const uint8_t *bytes2 = mask2.mImageDataBytes + size_t(row) * mask2.mImageRowBytes;
+        uint8_t *out = mImageDataBytes + size_t(row) * mImageRowBytes;
+        for (uint32_t column = 0; column < mImageWidth; ++column)
+            out[column] = table[size_t(bytes1[column]) * 256 + bytes2[column]];
+    }
     DidWritePixels();
     return true;
 }
