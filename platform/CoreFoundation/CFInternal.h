@@ -13,10 +13,18 @@
 struct __CFString final : cf::Object {
     // A dynamic string; the creator fills mUnits and then calls captureForms when it is
     // immutable.
-    explicit __CFString(bool isMutable) : cf::Object(cf::kStringTypeID), mMutable(isMutable) {}
-    // A constant ASCII string of static storage (error domains, keys).
+    explicit __CFString(bool isMutable) : cf::Object(cf::kStringTypeID), mUnits(), mMutable(isMutable), mBytes() {}
+    // A constant ASCII string of static storage (error domains, keys). Its text is
+    // mConstUnits/mConstAscii; mUnits and mBytes are never constructed (see below).
     constexpr __CFString(std::u16string_view units, const char *ascii)
-        : cf::Object(cf::kStringTypeID, true), mConstUnits(units), mConstAscii(ascii) {}
+        : cf::Object(cf::kStringTypeID, true), mNoUnits(), mNoBytes(), mConstUnits(units), mConstAscii(ascii) {}
+    // Constants are immortal and never destroyed; only a dynamic string has the members.
+    ~__CFString() override {
+        if (mConstAscii == nullptr) {
+            mUnits.~basic_string();
+            mBytes.~basic_string();
+        }
+    }
 
     std::u16string_view units() const { return mConstAscii ? mConstUnits : std::u16string_view(mUnits); }
     bool isMutable() const { return mMutable; }
@@ -31,12 +39,21 @@ struct __CFString final : cf::Object {
     CFHashCode hash() const override;
     std::string description() const override;
 
-    std::u16string mUnits;
+    // The strings live in anonymous unions so that the constant constructor can leave them
+    // unconstructed: clang before 15 cannot evaluate libstdc++'s constexpr std::string
+    // constructor, and a constant string never uses them.
+    union {
+        std::u16string mUnits;
+        char mNoUnits;  // the member a constant holds
+    };
 
 private:
     bool mMutable = false;
     bool mAscii = false;  // all ASCII without a zero unit; mBytes then holds the ASCII text
-    std::string mBytes;
+    union {
+        std::string mBytes;
+        char mNoBytes;
+    };
     CFStringEncoding mBytesEncoding = kCFStringEncodingInvalidId;
     std::u16string_view mConstUnits;
     const char *mConstAscii = nullptr;

@@ -213,7 +213,8 @@ uint64_t NSKeyedArchiver::State::encode(NSKeyedArchiver &archiver, const QVarian
         const auto done = mEncodedObjects.find(object.get());
         if (done != mEncodedObjects.end()) return done->second;
         const QString name = NSCodingClassName(*object);
-        if (name.isEmpty()) RaiseArchive(QStringLiteral("%1 is not a registered archivable class").arg(typeid(*object).name()));
+        const NSCoding &coding = *object;
+        if (name.isEmpty()) RaiseArchive(QStringLiteral("%1 is not a registered archivable class").arg(typeid(coding).name()));
         if (mInProgress.count(object.get()) != 0) RaiseArchive(QStringLiteral("%1 refers to itself").arg(name));
         const uint64_t uid = reserve();
         mInProgress[object.get()] = true;

@@ -122,7 +122,8 @@ TEST(CoreCStringOperations, StorageAndCopyingIn) {
          }, "(no buffer)"},
         {"assigning itself", [] {
              CoreCString s("abc");
-             s = s;
+             const CoreCString &self = s;
+             s = self;
              return Describe(s);
          }, "abc/4"},
         {"assigning its own tail", [] {
