@@ -100,3 +100,26 @@ function(lumora_benchmark name)
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE benchmark::benchmark_main ${ARG_DEPS})
 endfunction()
+
+# lumora_fuzz_target(<name> [DEPS <deps>...])
+# fuzz/<name>.cpp defines LLVMFuzzerTestOneInput. In the fuzz build (LUMORA_FUZZ, clang) it
+# becomes the libFuzzer program fuzz_<name>. In a build with tests it becomes
+# replay_<name>, registered as the CTest test fuzz.<name>: it feeds the target every saved
+# input of fuzz/corpus/<name>/ (inputs that once failed) and fuzz/seeds/<name>/.
+function(lumora_fuzz_target name)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  if(LUMORA_FUZZ)
+    add_executable(fuzz_${name} ${name}.cpp)
+    target_link_libraries(fuzz_${name} PRIVATE lumora_fuzz_support ${ARG_DEPS})
+    target_link_options(fuzz_${name} PRIVATE -fsanitize=fuzzer)
+  endif()
+  if(LUMORA_BUILD_TESTS)
+    add_executable(replay_${name} ${name}.cpp ReplayMain.cpp)
+    target_link_libraries(replay_${name} PRIVATE lumora_fuzz_support ${ARG_DEPS})
+    add_test(NAME fuzz.${name}
+             COMMAND replay_${name} "${CMAKE_CURRENT_SOURCE_DIR}/corpus/${name}" "${CMAKE_CURRENT_SOURCE_DIR}/seeds/${name}")
+    set_tests_properties(fuzz.${name} PROPERTIES
+      LABELS "fuzz" TIMEOUT 120
+      ENVIRONMENT "LUMORA_SYSTEM_LIBRARY=${LUMORA_SYSTEM_LIBRARY};LUMORA_LOCAL_LIBRARY=${LUMORA_LOCAL_LIBRARY}")
+  endif()
+endfunction()

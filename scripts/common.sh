@@ -6,10 +6,12 @@ export LUMORA_ROOT
 
 lumora_say() { printf '\033[1m== %s\033[0m\n' "$*" >&2; }
 
-# Installs every package of scripts/packages.txt that is not installed yet.
+# Installs every package of scripts/packages.txt, and of the extra lists named (such as
+# packages-fuzz.txt, in scripts/), that is not installed yet.
 lumora_install_packages() {
-    local wanted missing=()
-    wanted=$(grep -v -E '^\s*(#|$)' "$LUMORA_ROOT/scripts/packages.txt")
+    local wanted missing=() lists=("$LUMORA_ROOT/scripts/packages.txt")
+    for list in "$@"; do lists+=("$LUMORA_ROOT/scripts/$list"); done
+    wanted=$(cat "${lists[@]}" | grep -v -E '^\s*(#|$)')
     for pkg in $wanted; do
         if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
             missing+=("$pkg")
@@ -23,7 +25,8 @@ lumora_install_packages() {
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-# lumora_build <build-dir> <cmake options...>: configures (once) and builds with Ninja and ccache.
+# lumora_build <build-dir> <cmake options...>: configures (once) and builds with Ninja and ccache
+# (only the targets of LUMORA_BUILD_TARGETS when it is set).
 lumora_build() {
     local dir="$1"; shift
     export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/ccache}"
@@ -35,5 +38,7 @@ lumora_build() {
         cmake -S "$LUMORA_ROOT" -B "$dir" -G Ninja \
             -DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache "$@"
     fi
-    cmake --build "$dir" --parallel "$(nproc)"
+    local targets=()
+    for target in ${LUMORA_BUILD_TARGETS:-}; do targets+=(--target "$target"); done
+    cmake --build "$dir" --parallel "${LUMORA_BUILD_JOBS:-$(nproc)}" "${targets[@]}"
 }
