@@ -47,8 +47,12 @@ void ConvertString(CFStringRef string) {
         LUMORA_CHECK(maximum >= 0);
         std::vector<UInt8> bytes(size_t(maximum) + 2);
         CFIndex used = -1;
-        const CFIndex converted = CFStringGetBytes(string, CFRangeMake(0, length), encoding, '?', false,
-                                                   bytes.data(), maximum, &used);
+        CFIndex converted = CFStringGetBytes(string, CFRangeMake(0, length), encoding, '?', false, bytes.data(),
+                                             maximum, &used);
+        LUMORA_CHECK(converted >= 0 && converted <= length && used >= 0 && used <= maximum);
+        // Without a loss byte the conversion stops at the first character the encoding
+        // cannot hold; when it does not, the bytes read back as the same string.
+        converted = CFStringGetBytes(string, CFRangeMake(0, length), encoding, 0, false, bytes.data(), maximum, &used);
         LUMORA_CHECK(converted >= 0 && converted <= length && used >= 0 && used <= maximum);
         if (converted == length && IsUnicodeForm(encoding)) {
             CFStringRef back = CFStringCreateWithBytes(nullptr, bytes.data(), used, encoding, false);
@@ -68,7 +72,10 @@ void CoreFoundationStrings(uint8_t selector, std::string_view text) {
         ConvertString(string);
         CFRelease(string);
     }
-    const std::string cString(text.substr(0, text.find('\0')));
+    // The text as a C string, which ends at a zero unit: a zero byte, or for UTF-16 two
+    // zero bytes at an even offset (three zero bytes end it whatever the alignment).
+    std::string cString(text);
+    cString.append(2, '\0');
     string = CFStringCreateWithCString(nullptr, cString.c_str(), encoding);
     if (string != nullptr) CFRelease(string);
     unsigned char pascal[256];
