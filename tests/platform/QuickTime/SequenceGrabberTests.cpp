@@ -33,6 +33,7 @@ struct Capture {
     int height = 0;
     std::vector<uint32_t> numbers;  // read back from the world after each frame
     std::vector<TimeValue> times;
+    std::vector<std::chrono::steady_clock::time_point> arrivals;  // when each frame reached us
     std::vector<long> lengths;
     std::vector<SGChannel> channels;
     OSErr decompression = noErr;
@@ -55,6 +56,7 @@ OSErr DataProc(SGChannel c, Ptr p, long len, long *offset, long, TimeValue time,
     auto *capture = static_cast<Capture *>(refCon);
     EXPECT_EQ(*offset, 0);
     EXPECT_EQ(writeType, seqGrabWriteAppend);
+    capture->arrivals.push_back(std::chrono::steady_clock::now());
     capture->channels.push_back(c);
     capture->lengths.push_back(len);
     capture->times.push_back(time);
@@ -202,16 +204,24 @@ TEST_F(TestCameraCapture, DeliversNumberedFramesOfTheSizeAndRateAskedFor) {
         const auto start = std::chrono::steady_clock::now();
         ASSERT_EQ(SGStartRecord(session.mGrabber), noErr);
         ASSERT_EQ(session.IdleFor(0.5), noErr);
+        // A busy machine may call SGIdle rarely; the checks below need a few frames, and how
+        // many arrive in a given time says more about the machine than about the camera.
+        if (session.mCapture.numbers.size() < 3) {
+            ASSERT_EQ(session.IdleForFrames(3 - session.mCapture.numbers.size()), noErr);
+        }
         const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         ASSERT_EQ(SGStop(session.mGrabber), noErr);
 
         const Capture &capture = session.mCapture;
         EXPECT_EQ(capture.decompression, noErr);
         const auto &numbers = capture.numbers;
-        ASSERT_GE(numbers.size(), size_t(0.5 * rate * 0.5)) << "frames arrive at the rate";
+        ASSERT_GE(numbers.size(), size_t(3));
         EXPECT_LE(numbers.size(), size_t(rate * elapsed) + 1) << "never faster than the rate";
         EXPECT_LE(numbers.back(), uint32_t(rate * elapsed) + 1);
-        EXPECT_GE(numbers.back() + 1, uint32_t(rate * (elapsed - 0.15))) << "the numbers keep up with the clock";
+        // Each frame delivered is the newest one at the time it arrives, however late the
+        // caller came for it.
+        const double lastArrival = std::chrono::duration<double>(capture.arrivals.back() - start).count();
+        EXPECT_GE(numbers.back() + 1, uint32_t(rate * (lastArrival - 0.15))) << "the numbers keep up with the clock";
         for (size_t i = 0; i < numbers.size(); ++i) {
             EXPECT_EQ(capture.lengths[i], session.mRowBytes * c.height);
             EXPECT_EQ(capture.channels[i], session.mChannel);
