@@ -14,12 +14,16 @@ function(lumora_add_child_folders)
   endforeach()
 endfunction()
 
-# lumora_library(<name> [DEPS <public deps>...] [PRIVATE_DEPS <deps>...])
-# A static library of the .c/.cpp files directly in the current folder.
+# lumora_library(<name> [DEPS <public deps>...] [PRIVATE_DEPS <deps>...] [FOLDERS <folders>...])
+# A static library of the .c/.cpp files directly in the current folder, or in the named
+# folders of it (a library arranged by concern; callers include <Name/Folder/File.h>).
 function(lumora_library name)
-  cmake_parse_arguments(ARG "" "" "DEPS;PRIVATE_DEPS" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS
-       "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp" "${CMAKE_CURRENT_SOURCE_DIR}/*.c")
+  cmake_parse_arguments(ARG "" "" "DEPS;PRIVATE_DEPS;FOLDERS" ${ARGN})
+  set(patterns "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp" "${CMAKE_CURRENT_SOURCE_DIR}/*.c")
+  foreach(folder IN LISTS ARG_FOLDERS)
+    list(APPEND patterns "${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp" "${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.c")
+  endforeach()
+  file(GLOB sources CONFIGURE_DEPENDS ${patterns})
   add_library(${name} STATIC ${sources})
   get_filename_component(parent "${CMAKE_CURRENT_SOURCE_DIR}" DIRECTORY)
   target_include_directories(${name} PUBLIC "${parent}")

@@ -2,7 +2,7 @@
 // (Update), for a few typical pairs of screen and shape, and the merge alone.
 #include <benchmark/benchmark.h>
 
-#include <CoreG/namespace_CoreGraphics_CompositeMask.h>
+#include <CoreG/Masks/namespace_CoreGraphics_CompositeMask.h>
 
 namespace {
 

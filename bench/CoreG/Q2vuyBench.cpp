@@ -13,8 +13,8 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
-#include <CoreG/Q_2vuy_buffer.h>
-#include <CoreG/namespace_CoreGraphics_BitmapContext.h>
+#include <CoreG/Frames422/Q_2vuy_buffer.h>
+#include <CoreG/Drawing/namespace_CoreGraphics_BitmapContext.h>
 
 namespace {
 

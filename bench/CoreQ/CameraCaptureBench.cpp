@@ -17,7 +17,7 @@
 #include <ctime>
 #include <thread>
 
-#include <CoreG/QCameraGrabCGContext.h>
+#include <CoreG/Capture/QCameraGrabCGContext.h>
 #include <QuickTime/FixMath.h>
 
 namespace {

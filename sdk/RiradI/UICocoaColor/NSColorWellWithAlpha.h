@@ -15,7 +15,7 @@
 // action to the target with one argument (the well) by name (performSelector).
 #pragma once
 
-#include <CoreG/namespace_CoreGraphics_Colors.h>
+#include <CoreG/Drawing/namespace_CoreGraphics_Colors.h>
 #include <Foundation/NSKeyValueCoding.h>
 
 #include <QByteArray>

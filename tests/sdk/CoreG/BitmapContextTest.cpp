@@ -6,8 +6,8 @@
 #include <limits>
 #include <vector>
 
-#include <CoreG/namespace_CoreGeometry_PerlinNoise.h>
-#include <CoreG/namespace_CoreGraphics_BitmapContext.h>
+#include <CoreG/Drawing/namespace_CoreGeometry_PerlinNoise.h>
+#include <CoreG/Drawing/namespace_CoreGraphics_BitmapContext.h>
 
 #include "GraphicsTestSupport.h"
 #include "sdk/CoreX/CoreMachDebugLogTestSupport.h"

@@ -1,6 +1,6 @@
 // Context scopes (plain and locking), on one thread and on two threads sharing one logical
 // context, the framebuffer and viewport state, and the start-up pixel formats.
-#include <CoreG/namespace_OpenGL_CGLContextState.h>
+#include <CoreG/GL/namespace_OpenGL_CGLContextState.h>
 
 #include <chrono>
 #include <future>

@@ -4,7 +4,7 @@
 #include <limits>
 #include <vector>
 
-#include <CoreG/CLUT_BASE.h>
+#include <CoreG/Frames422/CLUT_BASE.h>
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include <CoreG/namespace_CoreGraphics_CompositeMask.h>
+#include <CoreG/Masks/namespace_CoreGraphics_CompositeMask.h>
 
 #include "MaskTestSupport.h"
 #include "sdk/CoreX/CoreMachDebugLogTestSupport.h"

@@ -2,8 +2,8 @@
 // restore at the end, and the report for a missing context.
 #include <gtest/gtest.h>
 
-#include <CoreG/namespace_CoreGraphics_BitmapContext.h>
-#include <CoreG/namespace_CoreGraphics_ContextCentered.h>
+#include <CoreG/Drawing/namespace_CoreGraphics_BitmapContext.h>
+#include <CoreG/Drawing/namespace_CoreGraphics_ContextCentered.h>
 
 #include "sdk/CoreX/CoreMachDebugLogTestSupport.h"
 

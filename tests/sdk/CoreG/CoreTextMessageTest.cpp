@@ -5,8 +5,8 @@
 #include <cmath>
 
 #include <CoreFoundation/CFNumber.h>
-#include <CoreG/namespace_CoreGraphics_BitmapContext.h>
-#include <CoreG/namespace_CoreGraphics_CoreTextMessage.h>
+#include <CoreG/Drawing/namespace_CoreGraphics_BitmapContext.h>
+#include <CoreG/Drawing/namespace_CoreGraphics_CoreTextMessage.h>
 
 #include "GraphicsTestSupport.h"
 

@@ -1,6 +1,6 @@
 // GLSL programs: the implementation header for many vendor and renderer strings, a real
 // compile, link, validate and draw on the running driver, and the failure reports.
-#include <CoreG/namespace_OpenGL_GLSLShaderProgram.h>
+#include <CoreG/GL/namespace_OpenGL_GLSLShaderProgram.h>
 
 #include <memory>
 

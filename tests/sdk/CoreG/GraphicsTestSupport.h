@@ -9,7 +9,7 @@
 #include <functional>
 #include <utility>
 
-#include <CoreG/namespace_CoreGraphics_BitmapContext.h>
+#include <CoreG/Drawing/namespace_CoreGraphics_BitmapContext.h>
 
 #include "platform/CoreGraphics/CGTestSupport.h"
 

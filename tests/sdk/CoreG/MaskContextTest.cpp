@@ -6,7 +6,7 @@
 #include <limits>
 #include <string>
 
-#include <CoreG/namespace_CoreGraphics_MaskContext.h>
+#include <CoreG/Masks/namespace_CoreGraphics_MaskContext.h>
 
 #include "MaskTestSupport.h"
 #include "sdk/CoreX/CoreMachDebugLogTestSupport.h"

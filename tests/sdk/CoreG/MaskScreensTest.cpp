@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
-#include <CoreG/namespace_CoreGeometry_PerlinNoise.h>
-#include <CoreG/namespace_CoreGraphics_MaskScreens.h>
+#include <CoreG/Drawing/namespace_CoreGeometry_PerlinNoise.h>
+#include <CoreG/Masks/namespace_CoreGraphics_MaskScreens.h>
 
 #include "MaskTestSupport.h"
 

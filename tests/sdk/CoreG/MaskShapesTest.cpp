@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include <CoreG/namespace_CoreGraphics_MaskShapes.h>
+#include <CoreG/Masks/namespace_CoreGraphics_MaskShapes.h>
 
 #include "MaskTestSupport.h"
 #include "sdk/CoreX/CoreMachDebugLogTestSupport.h"

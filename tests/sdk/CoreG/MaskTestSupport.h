@@ -8,7 +8,7 @@
 #include <initializer_list>
 #include <vector>
 
-#include <CoreG/namespace_CoreGraphics_MaskContext.h>
+#include <CoreG/Masks/namespace_CoreGraphics_MaskContext.h>
 
 namespace coreg_mask_test {
 

@@ -1,8 +1,8 @@
 // Offscreen drawables (plain and framebuffer object), the process-wide shared context, and
 // the flush step of the views.
-#include <CoreG/namespace_Apple_CGL_OffscreenDrawable.h>
-#include <CoreG/namespace_OpenGL_CGLContextState.h>
-#include <CoreG/namespace_OpenGL_FlushFn.h>
+#include <CoreG/GL/namespace_Apple_CGL_OffscreenDrawable.h>
+#include <CoreG/GL/namespace_OpenGL_CGLContextState.h>
+#include <CoreG/GL/namespace_OpenGL_FlushFn.h>
 
 #include <chrono>
 #include <cstdio>

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <vector>
 
-#include <CoreG/namespace_CoreGeometry_PathVertices.h>
+#include <CoreG/Drawing/namespace_CoreGeometry_PathVertices.h>
 
 using namespace CoreGeometry;
 

@@ -8,7 +8,7 @@
 #include <limits>
 #include <set>
 
-#include <CoreG/namespace_CoreGeometry_PerlinNoise.h>
+#include <CoreG/Drawing/namespace_CoreGeometry_PerlinNoise.h>
 
 using CoreGeometry::PerlinNoise;
 

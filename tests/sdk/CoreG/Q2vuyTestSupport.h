@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include <CoreG/Q_2vuy_buffer.h>
+#include <CoreG/Frames422/Q_2vuy_buffer.h>
 
 namespace coreg_2vuy_test {
 

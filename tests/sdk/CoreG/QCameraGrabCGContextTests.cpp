@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include <CoreG/QCameraGrabCGContext.h>
+#include <CoreG/Capture/QCameraGrabCGContext.h>
 
 #include "sdk/CoreQ/CameraTestSupport.h"
 #include "sdk/CoreX/CoreMachDebugLogTestSupport.h"

@@ -9,9 +9,9 @@
 #include <limits>
 #include <vector>
 
-#include <CoreG/Q_2vuy_buffer.h>
-#include <CoreG/namespace_CoreGraphics_BitmapContext.h>
-#include <CoreG/namespace_CoreGraphics_MaskContext.h>
+#include <CoreG/Frames422/Q_2vuy_buffer.h>
+#include <CoreG/Drawing/namespace_CoreGraphics_BitmapContext.h>
+#include <CoreG/Masks/namespace_CoreGraphics_MaskContext.h>
 #include <CoreQ/QGWorld.h>
 
 #include "Q2vuyTestSupport.h"

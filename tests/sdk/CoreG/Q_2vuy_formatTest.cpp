@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include <CoreG/Q_2vuy_buffer.h>
+#include <CoreG/Frames422/Q_2vuy_buffer.h>
 #include <CoreQ/QGWorld.h>
 #include <CoreQ/QImageDescription.h>
 #include <QuickTime/MacMemory.h>

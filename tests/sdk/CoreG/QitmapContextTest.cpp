@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include <CoreG/namespace_CoreGraphics_QitmapContext.h>
+#include <CoreG/Drawing/namespace_CoreGraphics_QitmapContext.h>
 
 using namespace CoreGraphics;
 

@@ -7,8 +7,8 @@
 #include <climits>
 #include <string>
 
-#include <CoreG/namespace_CoreGraphics_BitmapContext.h>
-#include <CoreG/namespace_CoreGraphics_QuartzDrawing.h>
+#include <CoreG/Drawing/namespace_CoreGraphics_BitmapContext.h>
+#include <CoreG/Drawing/namespace_CoreGraphics_QuartzDrawing.h>
 
 #include "GraphicsTestSupport.h"
 #include "support/TestFolders.h"

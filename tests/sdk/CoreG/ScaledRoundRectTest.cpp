@@ -4,9 +4,9 @@
 
 #include <cmath>
 
-#include <CoreG/namespace_CoreGraphics_BitmapContext.h>
-#include <CoreG/namespace_CoreGraphics_QuartzDrawing.h>
-#include <CoreG/namespace_CoreGraphics_ScaledRoundRect.h>
+#include <CoreG/Drawing/namespace_CoreGraphics_BitmapContext.h>
+#include <CoreG/Drawing/namespace_CoreGraphics_QuartzDrawing.h>
+#include <CoreG/Drawing/namespace_CoreGraphics_ScaledRoundRect.h>
 
 #include "GraphicsTestSupport.h"
 

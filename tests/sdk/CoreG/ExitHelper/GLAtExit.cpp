@@ -6,8 +6,8 @@
 //                     and on a second one, and returns with it current
 //   GLAtExit static   keeps a context in a static object whose destructor releases it (a
 //                     misuse the layer must survive: it reports and does no EGL work)
-#include <CoreG/namespace_Apple_CGL_OffscreenDrawable.h>
-#include <CoreG/namespace_OpenGL_CGLContextState.h>
+#include <CoreG/GL/namespace_Apple_CGL_OffscreenDrawable.h>
+#include <CoreG/GL/namespace_OpenGL_CGLContextState.h>
 
 #include <cstdio>
 #include <cstring>

@@ -17,7 +17,7 @@
 
 #include <cstdint>
 
-#include <CoreG/namespace_CoreGraphics_BitmapContext.h>
+#include <CoreG/Drawing/namespace_CoreGraphics_BitmapContext.h>
 #include <CoreQ/QGWorld.h>
 
 namespace CoreGraphics {

@@ -8,7 +8,7 @@
 // stay the same (the origin is not compared), and rebuilt otherwise; Close releases it.
 #pragma once
 
-#include <CoreG/namespace_CoreGraphics_QitmapContext.h>
+#include <CoreG/Drawing/namespace_CoreGraphics_QitmapContext.h>
 #include <CoreQ/QCameraGrabberBase.h>
 #include <CoreQ/QImageSequence.h>
 

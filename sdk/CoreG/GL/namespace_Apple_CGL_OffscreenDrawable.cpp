@@ -1,6 +1,6 @@
-#include <CoreG/namespace_Apple_CGL_OffscreenDrawable.h>
+#include <CoreG/GL/namespace_Apple_CGL_OffscreenDrawable.h>
 
-#include <CoreG/namespace_OpenGL_CGLContextState.h>
+#include <CoreG/GL/namespace_OpenGL_CGLContextState.h>
 #include <OpenGL/glu.h>
 
 namespace Apple_CGL {

@@ -1,15 +1,15 @@
-#include <CoreG/namespace_CoreGraphics_MaskShapes.h>
+#include <CoreG/Masks/namespace_CoreGraphics_MaskShapes.h>
 
 #include <algorithm>
 #include <cmath>
 
-#include <CoreG/namespace_CoreGeometry_PathVertices.h>
-#include <CoreG/namespace_CoreGraphics_ContextCentered.h>
-#include <CoreG/namespace_CoreGraphics_QuartzDrawing.h>
-#include <CoreG/namespace_CoreGraphics_ScaledRoundRect.h>
+#include <CoreG/Drawing/namespace_CoreGeometry_PathVertices.h>
+#include <CoreG/Drawing/namespace_CoreGraphics_ContextCentered.h>
+#include <CoreG/Drawing/namespace_CoreGraphics_QuartzDrawing.h>
+#include <CoreG/Drawing/namespace_CoreGraphics_ScaledRoundRect.h>
 #include <CoreX/CoreMachDebugLog.h>
 
-#include "namespace_CoreGraphics_MaskPixels.h"
+#include <CoreG/Masks/namespace_CoreGraphics_MaskPixels.h>
 
 namespace CoreGraphics {
 

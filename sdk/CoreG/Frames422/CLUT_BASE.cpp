@@ -1,4 +1,4 @@
-#include <CoreG/CLUT_BASE.h>
+#include <CoreG/Frames422/CLUT_BASE.h>
 
 #include <cmath>
 

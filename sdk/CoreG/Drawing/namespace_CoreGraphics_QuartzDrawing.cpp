@@ -1,8 +1,8 @@
-#include <CoreG/namespace_CoreGraphics_QuartzDrawing.h>
+#include <CoreG/Drawing/namespace_CoreGraphics_QuartzDrawing.h>
 
 #include <algorithm>
 
-#include <CoreG/namespace_CoreGraphics_ScaledRoundRect.h>
+#include <CoreG/Drawing/namespace_CoreGraphics_ScaledRoundRect.h>
 
 namespace CoreGraphics {
 

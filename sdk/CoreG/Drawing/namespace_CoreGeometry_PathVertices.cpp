@@ -1,4 +1,4 @@
-#include <CoreG/namespace_CoreGeometry_PathVertices.h>
+#include <CoreG/Drawing/namespace_CoreGeometry_PathVertices.h>
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include <CoreG/namespace_CoreGraphics_CoreTextMessage.h>
+#include <CoreG/Drawing/namespace_CoreGraphics_CoreTextMessage.h>
 
 #include <CoreFoundation/CFNumber.h>
 

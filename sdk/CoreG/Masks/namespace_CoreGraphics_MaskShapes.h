@@ -28,7 +28,7 @@
 
 #include <CoreFoundation/CoreFoundation.h>
 
-#include <CoreG/namespace_CoreGraphics_MaskContext.h>
+#include <CoreG/Masks/namespace_CoreGraphics_MaskContext.h>
 
 namespace CoreGraphics {
 

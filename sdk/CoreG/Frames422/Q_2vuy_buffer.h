@@ -26,8 +26,8 @@
 
 #include <cstdint>
 
-#include <CoreG/CLUT_BASE.h>
-#include <CoreG/Q_2vuy_format.h>
+#include <CoreG/Frames422/CLUT_BASE.h>
+#include <CoreG/Frames422/Q_2vuy_format.h>
 
 class QGWorld;
 namespace CoreGraphics {

@@ -18,8 +18,8 @@
 
 #include <cstdint>
 
-#include <CoreG/namespace_CoreGeometry_T_clamped_value.h>
-#include <CoreG/namespace_CoreGraphics_QitmapContext.h>
+#include <CoreG/Drawing/namespace_CoreGeometry_T_clamped_value.h>
+#include <CoreG/Drawing/namespace_CoreGraphics_QitmapContext.h>
 
 // The parameters of one shape or screen: four angles in degrees (kept in [0, 360)) and four
 // parameters (kept in 0..1). The painters read AngleDegrees[0] and Param[0] to Param[3].

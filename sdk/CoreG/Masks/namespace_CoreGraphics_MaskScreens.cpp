@@ -1,15 +1,15 @@
-#include <CoreG/namespace_CoreGraphics_MaskScreens.h>
+#include <CoreG/Masks/namespace_CoreGraphics_MaskScreens.h>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 
-#include <CoreG/namespace_CoreGeometry_PathVertices.h>
-#include <CoreG/namespace_CoreGeometry_PerlinNoise.h>
-#include <CoreG/namespace_CoreGraphics_ContextCentered.h>
+#include <CoreG/Drawing/namespace_CoreGeometry_PathVertices.h>
+#include <CoreG/Drawing/namespace_CoreGeometry_PerlinNoise.h>
+#include <CoreG/Drawing/namespace_CoreGraphics_ContextCentered.h>
 #include <CoreX/CoreMachDebugLog.h>
 
-#include "namespace_CoreGraphics_MaskPixels.h"
+#include <CoreG/Masks/namespace_CoreGraphics_MaskPixels.h>
 
 namespace CoreGraphics {
 

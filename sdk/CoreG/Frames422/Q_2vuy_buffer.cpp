@@ -1,10 +1,10 @@
-#include <CoreG/Q_2vuy_buffer.h>
+#include <CoreG/Frames422/Q_2vuy_buffer.h>
 
 #include <cstdlib>
 #include <cstring>
 
-#include <CoreG/namespace_CoreGraphics_BitmapContext.h>
-#include <CoreG/namespace_CoreGraphics_MaskContext.h>
+#include <CoreG/Drawing/namespace_CoreGraphics_BitmapContext.h>
+#include <CoreG/Masks/namespace_CoreGraphics_MaskContext.h>
 #include <CoreQ/QGWorld.h>
 #include <CoreQ/QImageDescription.h>
 #include <CoreX/CoreMachDebugLog.h>

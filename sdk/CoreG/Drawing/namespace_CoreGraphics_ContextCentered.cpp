@@ -1,4 +1,4 @@
-#include <CoreG/namespace_CoreGraphics_ContextCentered.h>
+#include <CoreG/Drawing/namespace_CoreGraphics_ContextCentered.h>
 
 #include <CoreX/CoreMachDebugLog.h>
 

@@ -1,6 +1,6 @@
-#include <CoreG/namespace_OpenGL_GLSLShaderProgram.h>
+#include <CoreG/GL/namespace_OpenGL_GLSLShaderProgram.h>
 
-#include <CoreG/namespace_OpenGL_CGLContextState.h>
+#include <CoreG/GL/namespace_OpenGL_CGLContextState.h>
 #include <CoreX/CoreMachDebugLog.h>
 #include <OpenGL/glu.h>
 

@@ -1,12 +1,12 @@
-#include <CoreG/namespace_CoreGraphics_BitmapContext.h>
+#include <CoreG/Drawing/namespace_CoreGraphics_BitmapContext.h>
 
 #include <cmath>
 #include <cstdlib>
 
-#include <CoreG/namespace_CoreGeometry_PerlinNoise.h>
+#include <CoreG/Drawing/namespace_CoreGeometry_PerlinNoise.h>
 #include <CoreX/CoreMachDebugLog.h>
 
-#include "namespace_CoreGraphics_MaskPixels.h"
+#include <CoreG/Masks/namespace_CoreGraphics_MaskPixels.h>
 
 namespace CoreGraphics {
 

@@ -5,7 +5,7 @@
 #include <CoreGraphics/CoreGraphics.h>
 #include <CoreGraphics/CoreText.h>
 
-#include <CoreG/namespace_CoreGraphics_Colors.h>
+#include <CoreG/Drawing/namespace_CoreGraphics_Colors.h>
 
 namespace CoreGraphics {
 

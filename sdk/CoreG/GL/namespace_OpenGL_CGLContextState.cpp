@@ -1,4 +1,4 @@
-#include <CoreG/namespace_OpenGL_CGLContextState.h>
+#include <CoreG/GL/namespace_OpenGL_CGLContextState.h>
 
 #include <vector>
 

@@ -1,4 +1,4 @@
-#include <CoreG/Q_2vuy_format.h>
+#include <CoreG/Frames422/Q_2vuy_format.h>
 
 #include <cstring>
 

@@ -10,7 +10,7 @@
 // One composite is used by one thread at a time; different composites may update at once.
 #pragma once
 
-#include <CoreG/namespace_CoreGraphics_MaskContext.h>
+#include <CoreG/Masks/namespace_CoreGraphics_MaskContext.h>
 
 namespace CoreGraphics {
 

@@ -1,4 +1,4 @@
-#include <CoreG/namespace_CoreGraphics_MaskContext.h>
+#include <CoreG/Masks/namespace_CoreGraphics_MaskContext.h>
 
 #include <algorithm>
 #include <atomic>
@@ -13,7 +13,7 @@
 
 #include <CoreX/CoreMachDebugLog.h>
 
-#include "namespace_CoreGraphics_MaskPixels.h"
+#include <CoreG/Masks/namespace_CoreGraphics_MaskPixels.h>
 
 void MaskParams::Reset() {
     for (auto &angle : AngleDegrees) angle = 0.0f;

@@ -1,12 +1,12 @@
-#include <CoreG/namespace_CoreGraphics_CompositeMask.h>
+#include <CoreG/Masks/namespace_CoreGraphics_CompositeMask.h>
 
 #include <dispatch/dispatch.h>
 
-#include <CoreG/namespace_CoreGraphics_MaskScreens.h>
-#include <CoreG/namespace_CoreGraphics_MaskShapes.h>
+#include <CoreG/Masks/namespace_CoreGraphics_MaskScreens.h>
+#include <CoreG/Masks/namespace_CoreGraphics_MaskShapes.h>
 #include <CoreX/CoreMachDebugLog.h>
 
-#include "namespace_CoreGraphics_MaskPixels.h"
+#include <CoreG/Masks/namespace_CoreGraphics_MaskPixels.h>
 
 namespace CoreGraphics {
 

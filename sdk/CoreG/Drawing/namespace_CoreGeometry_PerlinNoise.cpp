@@ -1,4 +1,4 @@
-#include <CoreG/namespace_CoreGeometry_PerlinNoise.h>
+#include <CoreG/Drawing/namespace_CoreGeometry_PerlinNoise.h>
 
 #include <cmath>
 #include <cstdlib>

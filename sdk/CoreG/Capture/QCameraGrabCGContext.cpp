@@ -1,4 +1,4 @@
-#include <CoreG/QCameraGrabCGContext.h>
+#include <CoreG/Capture/QCameraGrabCGContext.h>
 
 #include <CoreX/CoreMachDebugLog.h>
 

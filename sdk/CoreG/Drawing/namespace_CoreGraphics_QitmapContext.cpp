@@ -1,4 +1,4 @@
-#include <CoreG/namespace_CoreGraphics_QitmapContext.h>
+#include <CoreG/Drawing/namespace_CoreGraphics_QitmapContext.h>
 
 #include <cmath>
 

@@ -32,7 +32,7 @@
 
 #include <cstdint>
 
-#include <CoreG/namespace_CoreGraphics_MaskContext.h>
+#include <CoreG/Masks/namespace_CoreGraphics_MaskContext.h>
 
 namespace CoreGraphics {
 
