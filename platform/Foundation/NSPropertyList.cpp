@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
 #include <limits>
 #include <vector>
 
@@ -385,8 +386,13 @@ QVariant VariantFromPlist(plist_t node, QString *error, int depth) {
         int32_t seconds = 0;
         int32_t microseconds = 0;
         plist_get_date_val(node, &seconds, &microseconds);
-        return QDateTime::fromMSecsSinceEpoch((qint64(seconds) + kReferenceDateOffset) * 1000 + microseconds / 1000,
-                                              QTimeZone::utc());
+        // libplist keeps whole seconds in 32 bits; for a date beyond them (a binary list holds
+        // any double) both parts are whatever its conversion made. Such a date is kept at the
+        // nearest one a property list can hold, so that what was read can be written again.
+        qint64 milliseconds = qint64(seconds) * 1000 + std::clamp<int32_t>(microseconds, -999999, 999999) / 1000;
+        milliseconds = std::clamp<qint64>(milliseconds, qint64(std::numeric_limits<int32_t>::min()) * 1000,
+                                          qint64(std::numeric_limits<int32_t>::max()) * 1000 + 999);
+        return QDateTime::fromMSecsSinceEpoch(milliseconds + kReferenceDateOffset * 1000, QTimeZone::utc());
     }
     case PLIST_ARRAY: {
         QVariantList list;

@@ -11,6 +11,8 @@
 #include <QTimeZone>
 
 #include <climits>
+#include <cstring>
+#include <limits>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -285,6 +287,45 @@ TEST(FoundationPropertyList, LargeUnsignedIntegersKeepTheirValue) {
                      BinaryPlist({"\x14" + std::string(7, '\0') + "\x01" + std::string(8, '\xFF')}), nullptr, &error)
                      .isValid());
     EXPECT_TRUE(error.contains(QLatin1String("64 bits"))) << error.toStdString();
+}
+
+// A binary list holds any double as a date; whatever is read can be written again (a
+// defaults file with one absurd date must not make every later save fail).
+TEST(FoundationPropertyList, EveryDateReadCanBeWrittenAgain) {
+    const auto date = [](double seconds) {
+        std::string bytes = "\x33";
+        uint64_t bits;
+        std::memcpy(&bits, &seconds, sizeof bits);
+        for (int shift = 56; shift >= 0; shift -= 8) bytes += char(bits >> shift);
+        return BinaryPlist({std::string("\xA1\x01", 2), bytes});
+    };
+    const struct {
+        double seconds;
+        qint64 expected;  // milliseconds since 2001-01-01
+    } cases[] = {
+        {0, 0},
+        {86400.5, 86400500},
+        {-86400, -86400000},
+        // Beyond 32-bit seconds libplist's own conversion decides the value; only that it can
+        // be written again is checked.
+        {1e12, -1},
+        {-1e12, -1},
+        {1e300, -1},
+        {-1e300, -1},
+        {std::numeric_limits<double>::quiet_NaN(), -1},
+        {std::numeric_limits<double>::infinity(), -1},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.seconds);
+        QString error;
+        const QVariant read = NSPropertyListSerialization::propertyListWithData(date(c.seconds), nullptr, &error);
+        ASSERT_TRUE(read.isValid()) << error.toStdString();
+        const QDateTime value = read.toList().value(0).toDateTime();
+        ASSERT_TRUE(value.isValid());
+        if (c.expected != -1) EXPECT_EQ(value.toMSecsSinceEpoch() - 978307200000LL, c.expected);
+        EXPECT_TRUE(NSPropertyListSerialization::propertyListIsValid(read));
+        EXPECT_FALSE(NSPropertyListSerialization::dataWithPropertyList(read, &error).isEmpty()) << error.toStdString();
+    }
 }
 
 // ---- Keyed archives -----------------------------------------------------------------------
