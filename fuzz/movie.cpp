@@ -1,0 +1,75 @@
+// Movies read from arbitrary bytes: the movie layer opens files only, so each input is
+// written to a file of its own folder and opened by URL; what opens is drawn into a small
+// ARGB world at its start, its middle, past its end and back at the start.
+#include "FuzzSupport.h"
+
+#include <CoreFoundation/CFURL.h>
+#include <QuickTime/Movies.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+// The file each input goes to, in a folder made once per process.
+const std::string &InputPath() {
+    static const std::string path = [] {
+        const char *base = std::getenv("TMPDIR");
+        std::string folder = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/lumora-fuzz-movie-XXXXXX";
+        LUMORA_CHECK(mkdtemp(folder.data()) != nullptr);
+        return folder + "/input";
+    }();
+    return path;
+}
+
+bool WriteInput(const uint8_t *data, size_t size) {
+    const int fd = open(InputPath().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = write(fd, data + done, size - done);
+        if (n <= 0) break;
+        done += size_t(n);
+    }
+    close(fd);
+    return done == size;
+}
+
+Movie Open() {
+    const std::string &path = InputPath();
+    CFURLRef url = CFURLCreateFromFileSystemRepresentation(nullptr, reinterpret_cast<const UInt8 *>(path.c_str()),
+                                                           CFIndex(path.size()), false);
+    Boolean active = true;
+    QTNewMoviePropertyElement properties[] = {
+        {kQTPropertyClass_DataLocation, kQTDataLocationPropertyID_CFURL, sizeof url, &url, 0},
+        {kQTPropertyClass_NewMovieProperty, kQTNewMoviePropertyID_Active, sizeof active, &active, 0},
+    };
+    Movie movie = nullptr;
+    if (NewMovieFromProperties(2, properties, 0, nullptr, &movie) != noErr) movie = nullptr;
+    CFRelease(url);
+    return movie;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    static const bool entered = EnterMovies() == noErr;
+    LUMORA_CHECK(entered);
+    if (!WriteInput(data, size)) return 0;
+    const Rect bounds{0, 0, 6, 8};
+    GWorldPtr world = nullptr;
+    LUMORA_CHECK(QTNewGWorld(&world, k32ARGBPixelFormat, &bounds, nullptr, nullptr, 0) == noErr);
+    SetGWorld(world, nullptr);
+    if (Movie movie = Open()) {
+        const TimeValue duration = GetMovieDuration(movie);
+        LUMORA_CHECK(duration >= 0);
+        for (TimeValue t : {TimeValue(0), duration / 2, duration + 600, TimeValue(0)}) {
+            SetMovieTimeValue(movie, t);
+            MoviesTask(movie, 0);
+        }
+        DisposeMovie(movie);
+    }
+    SetGWorld(nullptr, nullptr);
+    DisposeGWorld(world);
+    return 0;
+}
