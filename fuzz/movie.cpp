@@ -7,6 +7,7 @@
 #include <QuickTime/Movies.h>
 
 #include <fcntl.h>
+#include <limits>
 #include <unistd.h>
 
 namespace {
@@ -63,7 +64,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (Movie movie = Open()) {
         const TimeValue duration = GetMovieDuration(movie);
         LUMORA_CHECK(duration >= 0);
-        for (TimeValue t : {TimeValue(0), duration / 2, duration + 600, TimeValue(0)}) {
+        const TimeValue past = duration > std::numeric_limits<TimeValue>::max() - 600 ? std::numeric_limits<TimeValue>::max()
+                                                                                      : duration + 600;
+        for (TimeValue t : {TimeValue(0), duration / 2, past, TimeValue(0)}) {
             SetMovieTimeValue(movie, t);
             MoviesTask(movie, 0);
         }
