@@ -295,6 +295,20 @@ void PaintLineFilter(MaskContext &mask, int type, const MaskParams &p) {
     CGContextRestoreGState(context);
 }
 
+// The distinct values of v[0..n) and, for each i, the index of v[i] among them.
+struct DistinctValues {
+    std::vector<double> values;
+    std::vector<uint32_t> index;
+
+    explicit DistinctValues(const std::vector<double> &v) : index(v.size()) {
+        values = v;
+        std::sort(values.begin(), values.end());
+        values.erase(std::unique(values.begin(), values.end()), values.end());
+        for (size_t i = 0; i < v.size(); ++i)
+            index[i] = uint32_t(std::lower_bound(values.begin(), values.end(), v[i]) - values.begin());
+    }
+};
+
 // Types 12 to 15. Both axes are centred on the mask (a mask taller than wide is centred
 // across too), and the polar angle is defined on the vertical axis (90 or -90 degrees, 0 at
 // the centre itself), where atan(y / x) would divide by zero.
@@ -303,25 +317,54 @@ void PaintRadialFilter(MaskContext &mask, int type, const MaskParams &p) {
     const double w = mask.mImageWidth, h = mask.mImageHeight;
     const double M = std::max(w, h);
     const double sqrt2 = std::sqrt(2.0);
-    maskpixels::ForEachRowBand(mask.mImageHeight, mask.mImageWidth, [&](uint32_t firstRow, uint32_t endRow) {
+    const uint32_t width = mask.mImageWidth, height = mask.mImageHeight;
+    std::vector<double> xs(width), ys(height);
+    for (uint32_t c = 0; c < width; ++c) xs[c] = (c - (w - M) / 2) / M - 0.5;
+    for (uint32_t r = 0; r < height; ++r) ys[r] = (r - (h - M) / 2) / M - 0.5;
+    // The byte of the pixel at (x, y), given x^2 and y^2 as well.
+    const auto byteAt = [&](double x, double y, double xx, double yy) {
+        const double d = std::sqrt(xx + yy);
+        double t;
+        switch (type) {
+        case 12: t = d / sqrt2 * 360; break;
+        case 13: t = std::sin(d / sqrt2 * 360 * kPi / 180 + wave.phase) * 360; break;
+        case 14: t = d * d / sqrt2 * 360; break;
+        default:
+            if (x != 0) t = std::atan(y / x) / (2 * kPi) * 360;
+            else t = y > 0 ? 90 : y < 0 ? -90 : 0;
+            break;
+        }
+        return maskpixels::ByteOf((1 - wave.LevelAtDegrees(t)) * 255);
+    };
+    if (type == 15) {
+        maskpixels::ForEachRowBand(height, width, [&](uint32_t firstRow, uint32_t endRow) {
+            for (uint32_t r = firstRow; r < endRow; ++r) {
+                uint8_t *row = mask.mImageDataBytes + size_t(r) * mask.mImageRowBytes;
+                for (uint32_t c = 0; c < width; ++c) row[c] = byteAt(xs[c], ys[r], xs[c] * xs[c], ys[r] * ys[r]);
+            }
+        });
+        mask.DidWritePixels();  // every pixel was written
+        return;
+    }
+    // The other types depend on x^2 and y^2 alone, and the mirror images of most columns
+    // (rows) about the centre give the same square: each distinct pair of squares is worked
+    // out once, into a table, then every pixel looks its byte up.
+    std::vector<double> xx(width), yy(height);
+    for (uint32_t c = 0; c < width; ++c) xx[c] = xs[c] * xs[c];
+    for (uint32_t r = 0; r < height; ++r) yy[r] = ys[r] * ys[r];
+    const DistinctValues columns(xx), rows(yy);
+    const size_t tableWidth = columns.values.size();
+    std::vector<uint8_t> table(tableWidth * rows.values.size());
+    maskpixels::ForEachRowBand(uint32_t(rows.values.size()), uint32_t(tableWidth), [&](uint32_t first, uint32_t end) {
+        for (uint32_t j = first; j < end; ++j)
+            for (size_t i = 0; i < tableWidth; ++i)
+                table[j * tableWidth + i] = byteAt(0, 0, columns.values[i], rows.values[j]);
+    });
+    maskpixels::ForEachRowBand(height, width, [&](uint32_t firstRow, uint32_t endRow) {
         for (uint32_t r = firstRow; r < endRow; ++r) {
             uint8_t *row = mask.mImageDataBytes + size_t(r) * mask.mImageRowBytes;
-            const double y = (r - (h - M) / 2) / M - 0.5;
-            for (uint32_t c = 0; c < mask.mImageWidth; ++c) {
-                const double x = (c - (w - M) / 2) / M - 0.5;
-                const double d = std::sqrt(x * x + y * y);
-                double t;
-                switch (type) {
-                case 12: t = d / sqrt2 * 360; break;
-                case 13: t = std::sin(d / sqrt2 * 360 * kPi / 180 + wave.phase) * 360; break;
-                case 14: t = d * d / sqrt2 * 360; break;
-                default:
-                    if (x != 0) t = std::atan(y / x) / (2 * kPi) * 360;
-                    else t = y > 0 ? 90 : y < 0 ? -90 : 0;
-                    break;
-                }
-                row[c] = maskpixels::ByteOf((1 - wave.LevelAtDegrees(t)) * 255);
-            }
+            const uint8_t *tableRow = table.data() + rows.index[r] * tableWidth;
+            for (uint32_t c = 0; c < width; ++c) row[c] = tableRow[columns.index[c]];
         }
     });
     mask.DidWritePixels();  // every pixel was written
