@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include <CoreG/Drawing/namespace_CoreGeometry_PathVertices.h>
 #include <CoreG/Drawing/namespace_CoreGraphics_ContextCentered.h>
@@ -51,24 +52,46 @@ void DrawConcentricEllipses(CGContextRef context, const CGRect &r, double param)
 }
 
 // Shape 1: for every pixel the squared, turned and stretched distance from the centre.
+// The pixel at (w - x, h - y) is as far from the centre the other way (dx and dy negated
+// exactly), so it has the same byte: the rows from h - 1 up to h / 2 are the first rows
+// mirrored.
 void PaintRadialGaussian(MaskContext &mask, double angleRadians, double k, double s) {
     const double w = mask.mImageWidth, h = mask.mImageHeight;
+    const uint32_t width = mask.mImageWidth, height = mask.mImageHeight;
     const double sinA = std::sin(angleRadians), cosA = std::cos(angleRadians);
     const double uScale = k > 1 ? 2 - k : 1, vScale = std::min(k, 1.0);
     const double radius2 = (w / 2) * (w / 2);
-    maskpixels::ForEachRowBand(mask.mImageHeight, mask.mImageWidth, [&](uint32_t firstRow, uint32_t endRow) {
-        for (uint32_t y = firstRow; y < endRow; ++y) {
-            uint8_t *row = mask.mImageDataBytes + size_t(y) * mask.mImageRowBytes;
-            const double dy = h / 2 - y;
-            for (uint32_t x = 0; x < mask.mImageWidth; ++x) {
-                const double dx = w / 2 - x;
-                const double u = (dx * sinA + dy * cosA) * uScale;
-                const double v = (dx * cosA - dy * sinA) * vScale;
-                const double value = std::min(1.0, (u * u + v * v) / radius2 / s);
-                row[x] = maskpixels::ByteOf(value * 255);
-            }
-        }
+    std::vector<double> dxSin(width), dxCos(width);
+    for (uint32_t x = 0; x < width; ++x) {
+        const double dx = w / 2 - x;
+        dxSin[x] = dx * sinA;
+        dxCos[x] = dx * cosA;
+    }
+    // Between 0 and 1, so that the byte is its truncated 255-fold (as ByteOf gives it).
+    const auto byteAt = [&](uint32_t x, double dyCos, double dySin) {
+        const double u = (dxSin[x] + dyCos) * uScale;
+        const double v = (dxCos[x] - dySin) * vScale;
+        return static_cast<uint8_t>(static_cast<int>(std::min(1.0, (u * u + v * v) / radius2 / s) * 255));
+    };
+    // Rows [0, computed) are worked out; row y >= computed mirrors row height - y.
+    const uint32_t computed = height / 2 + 1;
+    const auto paintRow = [&](uint32_t y) {
+        uint8_t *row = mask.mImageDataBytes + size_t(y) * mask.mImageRowBytes;
+        const double dy = h / 2 - y;
+        const double dyCos = dy * cosA, dySin = dy * sinA;
+        for (uint32_t x = 0; x < width; ++x) row[x] = byteAt(x, dyCos, dySin);
+    };
+    const auto mirrorRow = [&](uint32_t y) {
+        const uint8_t *source = mask.mImageDataBytes + size_t(height - y) * mask.mImageRowBytes;
+        uint8_t *row = mask.mImageDataBytes + size_t(y) * mask.mImageRowBytes;
+        const double dy = h / 2 - y;
+        row[0] = byteAt(0, dy * cosA, dy * sinA);  // column 0 has no mirror image
+        for (uint32_t x = 1; x < width; ++x) row[x] = source[width - x];
+    };
+    maskpixels::ForEachRowBand(std::min(computed, height), width, [&](uint32_t firstRow, uint32_t endRow) {
+        for (uint32_t y = firstRow; y < endRow; ++y) paintRow(y);
     });
+    for (uint32_t y = computed; y < height; ++y) mirrorRow(y);
     mask.DidWritePixels();  // every pixel was written
 }
 
@@ -132,8 +155,9 @@ void MaskContext::MakeMaskShape(int type, const MaskParams *params) {
     const double m = std::min(R.size.width, R.size.height);
     const CGRect Q = CentredRect(Centre(R), m, m);
 
-    // Every shape starts from an opaque mask and cuts its figure into it.
-    MakeOpaque();
+    // Every shape starts from an opaque mask and cuts its figure into it; the radial Gaussian
+    // writes every byte itself.
+    if (type != 1) MakeOpaque();
     CGContextRef context = mContext;
     switch (type) {
     case 1: PaintRadialGaussian(*this, angle * kPi / 180, k, s); break;
