@@ -71,24 +71,18 @@ bool CompositeMask::MergeLayers(int op, bool invert) {
 
 bool CompositeMask::Update() {
     const auto paintShape = [this] { mShapeContext.MakeMaskShape(mShapeType, &mShapeParams); };
-    const auto paintScreen = [this] { mScreenContext.MakeMaskScreen(mScreenType, &mScreenParams); };
     dispatch_queue_t queue = dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_HIGH, 0);
     dispatch_group_t group = queue != nullptr ? dispatch_group_create() : nullptr;
+    // The two layers touch disjoint masks: the shape is painted on a thread of the queue
+    // while this thread paints the screen. The merge reads both, so it waits for both.
+    if (group != nullptr) dispatch_group_async(group, queue, paintShape);
+    else paintShape();
+    mScreenContext.MakeMaskScreen(mScreenType, &mScreenParams);
     if (group != nullptr) {
-        // The two layers touch disjoint masks; the merge reads both, so it waits for both.
-        dispatch_group_async(group, queue, paintShape);
-        dispatch_group_async(group, queue, paintScreen);
         dispatch_group_wait(group, DISPATCH_TIME_FOREVER);
         dispatch_release(group);
-    } else {
-        paintShape();
-        paintScreen();
     }
-    bool merged = false;
-    const auto merge = [&] { merged = MergeLayers(mOperator, false); };
-    if (queue != nullptr) dispatch_sync(queue, merge);
-    else merge();
-    return merged;
+    return MergeLayers(mOperator, false);
 }
 
 float CompositeMask::OpacityAt(float fx, float fy, int op) {

@@ -41,9 +41,9 @@ public:
     // composite with operator `op`, mOperator when op is 0. False when the sizes disagree.
     bool MergeLayers(int op, bool invert);
 
-    // Repaints the shape and the screen at the same time on two threads of the high-priority
-    // global queue, waits for both, then merges with mOperator. The caller is blocked for the
-    // whole rebuild. Answers the merge's result (true unless the masks' sizes disagree).
+    // Repaints the shape on a thread of the high-priority global queue while the calling
+    // thread repaints the screen, waits for both, then merges with mOperator. The caller is
+    // blocked for the whole rebuild. Answers the merge's result (true unless the masks' sizes disagree).
     bool Update();
 
     // The composite's opacity (0..1) at a fractional position (fy upward) computed from the
