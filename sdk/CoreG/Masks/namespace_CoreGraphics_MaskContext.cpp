@@ -32,19 +32,23 @@ struct RowBands {
     std::function<void(uint32_t, uint32_t)> body;
     uint32_t rows = 0, bandRows = 0, bands = 0;
     std::atomic<uint32_t> next{0};
+    std::atomic<uint32_t> done{0};
     std::mutex lock;
     std::condition_variable finished;
-    uint32_t done = 0;  // under lock
+    bool allDone = false;  // under lock
 
-    // Runs bands until none is left.
+    // Runs bands until none is left. Only the thread finishing the last band takes the lock.
     void work() {
         for (;;) {
             const uint32_t band = next.fetch_add(1);
             if (band >= bands) return;
             const uint32_t first = band * bandRows;
             body(first, std::min(rows, first + bandRows));
-            std::lock_guard<std::mutex> guard(lock);
-            if (++done == bands) finished.notify_all();
+            if (done.fetch_add(1) + 1 == bands) {
+                std::lock_guard<std::mutex> guard(lock);
+                allDone = true;
+                finished.notify_all();
+            }
         }
     }
 };
@@ -69,8 +73,9 @@ void ForEachRowBand(uint32_t rows, uint32_t width, const std::function<void(uint
     const uint32_t helpers = std::min(shared->bands - 1, cores - 1);
     for (uint32_t i = 0; i < helpers; ++i) dispatch_async(queue, [shared] { shared->work(); });
     shared->work();
+    if (shared->done.load() == shared->bands) return;
     std::unique_lock<std::mutex> guard(shared->lock);
-    shared->finished.wait(guard, [&] { return shared->done == shared->bands; });
+    shared->finished.wait(guard, [&] { return shared->allDone; });
 }
 
 }  // namespace maskpixels
@@ -281,14 +286,22 @@ bool MaskContext::MergeMasks(MaskContext &mask1, const float *opacity1, MaskCont
     // Every pixel of this mask is written; either source may be this mask itself.
     mask1.WillAccessPixels();
     mask2.WillAccessPixels();
-    // One lookup a pixel: too cheap to share out among threads.
-    for (uint32_t row = 0; row < mImageHeight; ++row) {
-        const uint8_t *bytes1 = mask1.mImageDataBytes + size_t(row) * mask1.mImageRowBytes;
-        const uint8_t *bytes2 = mask2.mImageDataBytes + size_t(row) * mask2.mImageRowBytes;
-        uint8_t *out = mImageDataBytes + size_t(row) * mImageRowBytes;
-        for (uint32_t column = 0; column < mImageWidth; ++column)
-            out[column] = table[size_t(bytes1[column]) * 256 + bytes2[column]];
-    }
+    // One look-up a pixel, in bands of rows on several threads for large masks. Everything
+    // the loop reads is held in locals: a byte store could otherwise alias the fields.
+    const uint8_t *lookup = table.get();
+    const uint8_t *data1 = mask1.mImageDataBytes, *data2 = mask2.mImageDataBytes;
+    uint8_t *data = mImageDataBytes;
+    const size_t rowBytes1 = mask1.mImageRowBytes, rowBytes2 = mask2.mImageRowBytes, rowBytes = mImageRowBytes;
+    const uint32_t width = mImageWidth;
+    maskpixels::ForEachRowBand(mImageHeight, width, [=](uint32_t firstRow, uint32_t endRow) {
+        for (uint32_t row = firstRow; row < endRow; ++row) {
+            const uint8_t *bytes1 = data1 + size_t(row) * rowBytes1;
+            const uint8_t *bytes2 = data2 + size_t(row) * rowBytes2;
+            uint8_t *out = data + size_t(row) * rowBytes;
+            for (uint32_t column = 0; column < width; ++column)
+                out[column] = lookup[size_t(bytes1[column]) * 256 + bytes2[column]];
+        }
+    });
     DidWritePixels();
     return true;
 }
