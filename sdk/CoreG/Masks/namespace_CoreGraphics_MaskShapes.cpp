@@ -67,29 +67,43 @@ void PaintRadialGaussian(MaskContext &mask, double angleRadians, double k, doubl
         dxSin[x] = dx * sinA;
         dxCos[x] = dx * cosA;
     }
+    // Locals only, copied into the loops: a byte store could otherwise alias them.
+    const double *const sines = dxSin.data(), *const cosines = dxCos.data();
+    uint8_t *const data = mask.mImageDataBytes;
+    const size_t rowBytes = mask.mImageRowBytes;
     // Between 0 and 1, so that the byte is its truncated 255-fold (as ByteOf gives it).
-    const auto byteAt = [&](uint32_t x, double dyCos, double dySin) {
-        const double u = (dxSin[x] + dyCos) * uScale;
-        const double v = (dxCos[x] - dySin) * vScale;
+    const auto byteAt = [=](uint32_t x, double dyCos, double dySin) {
+        const double u = (sines[x] + dyCos) * uScale;
+        const double v = (cosines[x] - dySin) * vScale;
         return static_cast<uint8_t>(static_cast<int>(std::min(1.0, (u * u + v * v) / radius2 / s) * 255));
     };
     // Rows [0, computed) are worked out; row y >= computed mirrors row height - y.
     const uint32_t computed = height / 2 + 1;
-    const auto paintRow = [&](uint32_t y) {
-        uint8_t *row = mask.mImageDataBytes + size_t(y) * mask.mImageRowBytes;
+    // A row in two passes, each simple enough for the compiler to vectorise.
+    const auto paintRow = [=](uint32_t y, double *values) {
+        uint8_t *row = data + size_t(y) * rowBytes;
         const double dy = h / 2 - y;
         const double dyCos = dy * cosA, dySin = dy * sinA;
-        for (uint32_t x = 0; x < width; ++x) row[x] = byteAt(x, dyCos, dySin);
+        for (size_t x = 0; x < width; ++x) {
+            const double u = (sines[x] + dyCos) * uScale;
+            const double v = (cosines[x] - dySin) * vScale;
+            values[x] = (u * u + v * v) / radius2 / s;
+        }
+        for (size_t x = 0; x < width; ++x) {
+            const int byte = static_cast<int>(std::min(1.0, values[x]) * 255);
+            row[x] = static_cast<uint8_t>(byte);
+        }
     };
-    const auto mirrorRow = [&](uint32_t y) {
-        const uint8_t *source = mask.mImageDataBytes + size_t(height - y) * mask.mImageRowBytes;
-        uint8_t *row = mask.mImageDataBytes + size_t(y) * mask.mImageRowBytes;
+    const auto mirrorRow = [=](uint32_t y) {
+        const uint8_t *source = data + size_t(height - y) * rowBytes;
+        uint8_t *row = data + size_t(y) * rowBytes;
         const double dy = h / 2 - y;
         row[0] = byteAt(0, dy * cosA, dy * sinA);  // column 0 has no mirror image
         for (uint32_t x = 1; x < width; ++x) row[x] = source[width - x];
     };
     maskpixels::ForEachRowBand(std::min(computed, height), width, [&](uint32_t firstRow, uint32_t endRow) {
-        for (uint32_t y = firstRow; y < endRow; ++y) paintRow(y);
+        std::vector<double> values(width);
+        for (uint32_t y = firstRow; y < endRow; ++y) paintRow(y, values.data());
     });
     for (uint32_t y = computed; y < height; ++y) mirrorRow(y);
     mask.DidWritePixels();  // every pixel was written
