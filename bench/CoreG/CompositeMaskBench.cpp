@@ -60,3 +60,48 @@ void BM_CompositeMaskMergeLayers(benchmark::State &state) {
 BENCHMARK(BM_CompositeMaskMergeLayers)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
+
+namespace {
+
+// Each layer of the cases above painted alone, on the calling thread and the helpers its
+// painter bands rows across.
+constexpr int kScreens[] = {3, 12, 5, 16};
+constexpr int kShapes[] = {3, 13, 16, 1};
+
+void BM_MaskScreen(benchmark::State &state) {
+    CoreGraphics::MaskContext mask;
+    if (!mask.Construct(640, 480)) {
+        state.SkipWithError("cannot construct a 640 x 480 mask");
+        return;
+    }
+    const int type = kScreens[state.range(0)];
+    const MaskParams params;
+    for (auto _ : state) {
+        mask.MakeMaskScreen(type, &params);
+        mask.WillAccessPixels();
+        benchmark::ClobberMemory();
+    }
+    state.SetLabel("screen " + std::to_string(type));
+    state.SetItemsProcessed(state.iterations() * 640 * 480);
+}
+BENCHMARK(BM_MaskScreen)->DenseRange(0, 3)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+void BM_MaskShape(benchmark::State &state) {
+    CoreGraphics::MaskContext mask;
+    if (!mask.Construct(640, 480)) {
+        state.SkipWithError("cannot construct a 640 x 480 mask");
+        return;
+    }
+    const int type = kShapes[state.range(0)];
+    const MaskParams params;
+    for (auto _ : state) {
+        mask.MakeMaskShape(type, &params);
+        mask.WillAccessPixels();
+        benchmark::ClobberMemory();
+    }
+    state.SetLabel("shape " + std::to_string(type));
+    state.SetItemsProcessed(state.iterations() * 640 * 480);
+}
+BENCHMARK(BM_MaskShape)->DenseRange(0, 3)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+}  // namespace

@@ -284,6 +284,36 @@ TEST_F(MergeMasksTest, PixelByPixelAndInPlace) {
     EXPECT_EQ(Bytes(mMask1), (std::vector<uint8_t>{0, 0, 0, 50, 150, 250}));
 }
 
+// Large masks are merged in bands of rows on several threads, also into one of the sources.
+TEST(MaskContext, LargeMergesArePixelByPixel) {
+    MaskContext mask1, mask2, out;
+    ASSERT_TRUE(mask1.Construct(640, 480) && mask2.Construct(640, 480) && out.Construct(640, 480));
+    std::vector<uint8_t> bytes1(640 * 480), bytes2(640 * 480);
+    for (size_t i = 0; i < bytes1.size(); ++i) {
+        bytes1[i] = uint8_t(i * 7 + i / 640);
+        bytes2[i] = uint8_t(i * 13 + 3 * (i / 640));
+    }
+    const float opacity1 = 0.75f, opacity2 = 0.5f;
+    for (const int op : {0, 4, 7}) {
+        for (const bool invert : {false, true}) {
+            for (MaskContext *target : {&out, &mask2}) {
+                SetBytes(mask1, bytes1);
+                SetBytes(mask2, bytes2);
+                ASSERT_TRUE(target->MergeMasks(mask1, &opacity1, mask2, &opacity2, op, invert));
+                const std::vector<uint8_t> merged = Bytes(*target);
+                size_t wrong = 0;
+                for (size_t i = 0; i < merged.size(); ++i) {
+                    const int a = int(float(bytes1[i]) * opacity1), b = int(float(bytes2[i]) * opacity2);
+                    const int r = std::clamp(MaskContext::MergeOperatorValue(op, a, b), 0, 255);
+                    wrong += merged[i] != (invert ? 255 - r : r) ? 1 : 0;
+                }
+                EXPECT_EQ(wrong, 0u) << "op " << op << (invert ? " inverted" : "")
+                                     << (target == &mask2 ? " into mask 2" : "");
+            }
+        }
+    }
+}
+
 TEST_F(MergeMasksTest, SizesMustAgree) {
     MaskContext other;
     ASSERT_TRUE(other.Construct(2, 3));

@@ -144,6 +144,78 @@ TEST(MaskScreen, PerPixelScreensByteForByte) {
     }
 }
 
+// The spiral and radial screens take short cuts on large masks (an estimate of atan2 checked
+// against the nearest ramp index, one evaluation per distinct pair of squared coordinates,
+// bands of rows on several threads): every byte must still be the one the formula gives,
+// here worked out pixel by pixel the plain way.
+namespace formula {
+
+double WrapDegrees(double v) {
+    double d = std::fmod(v, 360.0);
+    if (d < 0) d += 360.0;
+    return d >= 360.0 ? 0 : d;
+}
+
+uint8_t ByteOf(double v) { return !(v > 0) ? 0 : v >= 255 ? 255 : uint8_t(v); }
+
+uint8_t Spiral(const MaskParams &p, uint32_t width, uint32_t height, uint32_t c, uint32_t r) {
+    const double p0 = p.Param[0], p1 = p.Param[1], p2 = p.Param[2];
+    const double kRaw = (1 - p0) * 32512;
+    const double k = kRaw <= 256 ? 256 : kRaw >= 32768 ? 32768 : double(int(kRaw));
+    const double a = double(p.AngleDegrees[0]) * kPi / 180, stretch = 4 * p1 * p1 + 0.5;
+    const double x = r / double(height) - 0.5, y = (c / double(width) - 0.5) * stretch;
+    const double v = (std::atan2(y, x) + a) / kPi * 128 + std::sqrt(x * x + y * y) * k + 128;
+    const uint8_t e = MaskScreenRampTable()[static_cast<int64_t>(v) & 0xFF];
+    return e == 0 ? 0 : ByteOf(e * p2);
+}
+
+uint8_t Radial(int type, const MaskParams &p, uint32_t width, uint32_t height, uint32_t c, uint32_t r) {
+    const double w = width, h = height, M = std::max(w, h);
+    const double p0 = p.Param[0];
+    const int kind = int(7 * double(p.Param[2]));
+    const double frequency = 0.25 * h * (1 - p0) * (1 - p0) + 1;
+    const double phase = double(p.AngleDegrees[0]) / 360 * 2 * kPi, amplitude = 2 * double(p.Param[1]);
+    const double x = (c - (w - M) / 2) / M - 0.5, y = (r - (h - M) / 2) / M - 0.5;
+    const double d = std::sqrt(x * x + y * y);
+    const double t = type == 12   ? d / std::sqrt(2.0) * 360
+                     : type == 13 ? std::sin(d / std::sqrt(2.0) * 360 * kPi / 180 + phase) * 360
+                                  : d * d / std::sqrt(2.0) * 360;
+    const double W = Waveform(kind, WrapDegrees(t) * kPi / 180, frequency, phase, amplitude);
+    const double g = std::clamp((W + 1) / 2, 0.0, 1.0);
+    return ByteOf((1 - g) * 255);
+}
+
+}  // namespace formula
+
+TEST(MaskScreen, LargeSpiralAndRadialScreensAreTheirFormulasPixelByPixel) {
+    const MaskParams paramSets[] = {MaskParams(), Params(30, 0.1f, 0.8f, 0.3f), Params(250, 0.95f, 0.2f, 1),
+                                    Params(359, 0, 1, 0.6f), Params(90, 0.7f, 0.35f, 0.9f)};
+    const struct {
+        int width, height;
+    } sizes[] = {{640, 480}, {333, 207}, {200, 300}};
+    for (const auto &size : sizes) {
+        MaskContext mask;
+        ASSERT_TRUE(mask.Construct(size.width, size.height));
+        const uint32_t w = mask.mImageWidth, h = mask.mImageHeight;
+        for (const int type : {3, 12, 13, 14}) {
+            for (const MaskParams &p : paramSets) {
+                mask.MakeMaskScreen(type, &p);
+                const std::vector<uint8_t> bytes = Bytes(mask);
+                size_t wrong = 0, first = 0;
+                for (uint32_t r = 0; r < h; ++r) {
+                    for (uint32_t c = 0; c < w; ++c) {
+                        const uint8_t expected =
+                            type == 3 ? formula::Spiral(p, w, h, c, r) : formula::Radial(type, p, w, h, c, r);
+                        if (bytes[r * w + c] != expected && wrong++ == 0) first = r * w + c;
+                    }
+                }
+                EXPECT_EQ(wrong, 0u) << "type " << type << ", " << w << " x " << h << ", A "
+                                     << float(p.AngleDegrees[0]) << ": first at byte " << first;
+            }
+        }
+    }
+}
+
 // A mask taller than wide is centred across as well as down.
 TEST(MaskScreen, RadialScreensAreCentredOnPortraitMasks) {
     MaskContext mask;

@@ -100,6 +100,39 @@ TEST(MaskShape, RadialGaussianRisesFromTheCentre) {
     }
 }
 
+// Large masks are painted in bands of rows and the lower half mirrored from the upper: every
+// byte must still be the formula's, worked out here pixel by pixel.
+TEST(MaskShape, LargeRadialGaussianIsItsFormulaPixelByPixel) {
+    constexpr double kPi = 3.14159265358979323846;
+    const MaskParams paramSets[] = {MaskParams(), Params(33, 0.2f, 0.8f), Params(300, 0.9f, 0.1f), Params(90, 0, 1)};
+    const struct {
+        int width, height;
+    } sizes[] = {{640, 480}, {333, 207}, {200, 301}};
+    for (const auto &size : sizes) {
+        MaskContext mask;
+        ASSERT_TRUE(mask.Construct(size.width, size.height));
+        const double w = size.width, h = size.height;
+        for (const MaskParams &p : paramSets) {
+            mask.MakeMaskShape(1, &p);
+            const std::vector<uint8_t> bytes = Bytes(mask);
+            const double angle = double(p.AngleDegrees[0]) * kPi / 180, k = 2 * double(p.Param[1]);
+            const double s = double(p.Param[0]) * 1.1 + 0.1;
+            const double uScale = k > 1 ? 2 - k : 1, vScale = std::min(k, 1.0);
+            size_t wrong = 0;
+            for (int y = 0; y < size.height; ++y) {
+                for (int x = 0; x < size.width; ++x) {
+                    const double dx = w / 2 - x, dy = h / 2 - y;
+                    const double u = (dx * std::sin(angle) + dy * std::cos(angle)) * uScale;
+                    const double v = (dx * std::cos(angle) - dy * std::sin(angle)) * vScale;
+                    const double value = std::min(1.0, (u * u + v * v) / ((w / 2) * (w / 2)) / s);
+                    wrong += bytes[size_t(y) * size.width + x] != uint8_t(value * 255) ? 1 : 0;
+                }
+            }
+            EXPECT_EQ(wrong, 0u) << size.width << " x " << size.height << ", A " << float(p.AngleDegrees[0]);
+        }
+    }
+}
+
 TEST(MaskShape, ConcentricEllipsesAreNestedGreys) {
     MaskContext mask;
     ASSERT_TRUE(mask.Construct(100, 80));
