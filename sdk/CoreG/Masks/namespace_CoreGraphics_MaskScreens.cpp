@@ -452,6 +452,10 @@ void MaskContext::MakeMaskScreen(int type, const MaskParams *params) {
     switch (type) {
     case 3:
     case 4:
+    case 12:
+    case 13:
+    case 14:
+    case 15:
     case 22: break;
     case 1:
     case 2: break;  // the rays clear the mask themselves
@@ -467,10 +471,6 @@ void MaskContext::MakeMaskScreen(int type, const MaskParams *params) {
     case 9:
     case 10:
     case 11:
-    case 12:
-    case 13:
-    case 14:
-    case 15:
     case 19:
     case 21: MakeOpaque(); break;
     default:  // 0, 20 and unknown types
