@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <vector>
 
 #include <CoreG/Drawing/namespace_CoreGeometry_PathVertices.h>
@@ -367,11 +369,36 @@ void PaintRadialFilter(MaskContext &mask, int type, const MaskParams &p) {
     const DistinctValues columns(xx), rows(yy);
     const size_t tableWidth = columns.values.size();
     std::vector<uint8_t> table(tableWidth * rows.values.size());
-    maskpixels::ForEachRowBand(uint32_t(rows.values.size()), uint32_t(tableWidth), [&](uint32_t first, uint32_t end) {
-        for (uint32_t j = first; j < end; ++j)
-            for (size_t i = 0; i < tableWidth; ++i)
-                table[j * tableWidth + i] = byteAt(0, 0, columns.values[i], rows.values[j]);
-    });
+    // x^2 + y^2 is y^2 + x^2: when a row's square is also a column's and the other way round,
+    // the pair (a, b) has the byte of the pair (b, a). Only pairs with a <= b are evaluated
+    // then; the others are copied once those are done. kNone: not among the other axis's.
+    constexpr uint32_t kNone = UINT32_MAX;
+    const auto positionsAmong = [kNone](const std::vector<double> &values, const std::vector<double> &among) {
+        std::vector<uint32_t> positions(values.size(), kNone);
+        for (size_t i = 0; i < values.size(); ++i) {
+            const auto found = std::lower_bound(among.begin(), among.end(), values[i]);
+            if (found != among.end() && *found == values[i]) positions[i] = uint32_t(found - among.begin());
+        }
+        return positions;
+    };
+    const std::vector<uint32_t> columnAsRow = positionsAmong(columns.values, rows.values);
+    const std::vector<uint32_t> rowAsColumn = positionsAmong(rows.values, columns.values);
+    const auto mirrored = [&](uint32_t j, size_t i) {
+        return rowAsColumn[j] != kNone && columnAsRow[i] != kNone && rows.values[j] > columns.values[i];
+    };
+    const auto fillTable = [&](bool copies) {
+        maskpixels::ForEachRowBand(uint32_t(rows.values.size()), uint32_t(tableWidth), [&](uint32_t first, uint32_t end) {
+            for (uint32_t j = first; j < end; ++j) {
+                for (size_t i = 0; i < tableWidth; ++i) {
+                    if (mirrored(j, i) != copies) continue;
+                    table[j * tableWidth + i] = copies ? table[columnAsRow[i] * tableWidth + rowAsColumn[j]]
+                                                       : byteAt(0, 0, columns.values[i], rows.values[j]);
+                }
+            }
+        });
+    };
+    fillTable(false);
+    fillTable(true);
     // Locals only in the loop: a byte store could otherwise alias the fields and vectors.
     uint8_t *const data = mask.mImageDataBytes;
     const size_t rowBytes = mask.mImageRowBytes;
