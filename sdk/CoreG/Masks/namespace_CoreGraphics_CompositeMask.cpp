@@ -70,7 +70,12 @@ bool CompositeMask::MergeLayers(int op, bool invert) {
 }
 
 bool CompositeMask::Update() {
-    const auto paintShape = [this] { mShapeContext.MakeMaskShape(mShapeType, &mShapeParams); };
+    // Each layer's Quartz drawing reaches its bytes on the thread that painted it, so that
+    // the merge finds them ready.
+    const auto paintShape = [this] {
+        mShapeContext.MakeMaskShape(mShapeType, &mShapeParams);
+        mShapeContext.WillAccessPixels();
+    };
     dispatch_queue_t queue = dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_HIGH, 0);
     dispatch_group_t group = queue != nullptr ? dispatch_group_create() : nullptr;
     // The two layers touch disjoint masks: the shape is painted on a thread of the queue
@@ -78,6 +83,7 @@ bool CompositeMask::Update() {
     if (group != nullptr) dispatch_group_async(group, queue, paintShape);
     else paintShape();
     mScreenContext.MakeMaskScreen(mScreenType, &mScreenParams);
+    mScreenContext.WillAccessPixels();
     if (group != nullptr) {
         dispatch_group_wait(group, DISPATCH_TIME_FOREVER);
         dispatch_release(group);
