@@ -36,6 +36,19 @@ struct RowBands {
     std::mutex lock;
     std::condition_variable finished;
     bool allDone = false;  // under lock
+    std::atomic<uint32_t> helpersToStart{0};
+
+    // Starts one more helper on the queue unless all have been started or no band is left.
+    static void startHelper(dispatch_queue_t queue, const std::shared_ptr<RowBands> &shared) {
+        uint32_t left = shared->helpersToStart.load();
+        do {
+            if (left == 0 || shared->next.load() >= shared->bands) return;
+        } while (!shared->helpersToStart.compare_exchange_weak(left, left - 1));
+        dispatch_async(queue, [queue, shared] {
+            startHelper(queue, shared);
+            shared->work();
+        });
+    }
 
     // Runs bands until none is left. Only the thread finishing the last band takes the lock.
     void work() {
@@ -70,8 +83,10 @@ void ForEachRowBand(uint32_t rows, uint32_t width, const std::function<void(uint
     shared->bands = uint32_t(std::min<uint64_t>({pixels / kPixelsPerBand, rows, 4ull * cores}));
     shared->bandRows = (rows + shared->bands - 1) / shared->bands;
     shared->bands = (rows + shared->bandRows - 1) / shared->bandRows;
-    const uint32_t helpers = std::min(shared->bands - 1, cores - 1);
-    for (uint32_t i = 0; i < helpers; ++i) dispatch_async(queue, [shared] { shared->work(); });
+    // Waking a thread costs its waker a system call: the caller wakes one helper, and each
+    // helper the next, so that the caller starts on the bands at once.
+    shared->helpersToStart = std::min(shared->bands - 1, cores - 1);
+    shared->startHelper(queue, shared);
     shared->work();
     if (shared->done.load() == shared->bands) return;
     std::unique_lock<std::mutex> guard(shared->lock);
