@@ -249,7 +249,7 @@ bool Q_2vuy_buffer::CopyFromWithLUTAndHistogram(const Q_2vuy_buffer &src, const 
 }
 
 void Q_2vuy_buffer::ConvertARGBRowTo2vuy(const uint8_t *src, uint8_t *dst, int width, UInt16 matrix) {
-    const Weights &weights = WeightsOf(matrix);
+    const Weights weights = WeightsOf(matrix);  // a local copy: the byte writes below cannot alias it
     for (int pair = 0; pair < width / 2; ++pair, src += 8, dst += 4) {
         const Pair422 p = ConvertPair(src, weights);
         dst[0] = uint8_t(p.cb);
@@ -261,7 +261,7 @@ void Q_2vuy_buffer::ConvertARGBRowTo2vuy(const uint8_t *src, uint8_t *dst, int w
 
 void Q_2vuy_buffer::BlendARGBRowInto2vuy(const uint8_t *src, uint8_t *dst, int width, float opacity,
                                          UInt16 matrix) {
-    const Weights &weights = WeightsOf(matrix);
+    const Weights weights = WeightsOf(matrix);  // a local copy: the byte writes below cannot alias it
     const float o = UnitValue(opacity);
     for (int pair = 0; pair < width / 2; ++pair, src += 8, dst += 4) {
         const Pair422 p = ConvertPair(src, weights);
