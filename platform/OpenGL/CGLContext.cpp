@@ -172,8 +172,8 @@ CGLError Acquire(const cgl::Display &display, CGLContextObj context, Binding &bi
         return kCGLNoError;
     }
     // A shadow relies on framebuffer objects being shared within the share group, which
-    // Mesa does for desktop GL (as it does textures, render buffers and programs); the GL
-    // specification shares the objects with data but leaves container objects such as
+    // Mesa does for desktop GL (as it does textures, render buffers and programs); the OpenGL
+    // standard shares the objects with data but leaves container objects such as
     // framebuffer objects per context. Code that binds a framebuffer object made on another
     // thread's context therefore depends on Mesa here.
     cgl::BindDesktopGL();

@@ -7,7 +7,7 @@
 //   current on one thread at a time it is one EGL context (its primary). Made current on a
 //   second thread while another thread has it current, that thread gets a shadow EGL
 //   context in the same share group: textures, programs, render buffers and framebuffer
-//   objects are shared (framebuffer objects because Mesa shares them; the GL specification
+//   objects are shared (framebuffer objects because Mesa shares them; the OpenGL standard
 //   keeps them per context), the rest of the GL state (bindings, matrices, viewport) is not.
 // - The current context is per thread. A thread holds a reference on its current context
 //   until it makes another one current or ends.

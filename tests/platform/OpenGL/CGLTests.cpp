@@ -293,7 +293,7 @@ TEST_F(CGLTest, ContextCurrentOnTwoThreadsSharesObjectsNotState) {
 // A framebuffer object made on one thread's context is bound and drawn into by a second
 // thread that has the context current at the same time (so it has a shadow), and the
 // result is read back on both. The shadows rely on Mesa sharing framebuffer objects across
-// the share group, which the GL specification does not promise; this test keeps that
+// the share group, which the OpenGL standard does not promise; this test keeps that
 // reliance checked.
 TEST_F(CGLTest, ShadowDrawsIntoAFramebufferObjectOfThePrimary) {
     CGLContextObj context = Make();
