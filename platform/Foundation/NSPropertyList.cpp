@@ -1,4 +1,5 @@
 #include <Foundation/NSPropertyList.h>
+#include <Foundation/NSNumber.h>
 
 #include "PropertyListInternal.h"
 
@@ -258,23 +259,17 @@ bool IsNegative(plist_t node) {
 PlistPtr PlistFromVariant(const QVariant &value, QString *error, int depth) {
     if (depth > NSPropertyListSerialization::kMaxDepth)
         return SetError(error, QStringLiteral("property list nested too deep")), nullptr;
-    switch (value.metaType().id()) {
-    case QMetaType::Bool: return PlistPtr(plist_new_bool(value.toBool() ? 1 : 0));
-    case QMetaType::Char:
-    case QMetaType::SChar:
-    case QMetaType::UChar:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::Long:
-    case QMetaType::LongLong: return PlistPtr(plist_new_uint(uint64_t(value.toLongLong())));
-    case QMetaType::ULong:
-    case QMetaType::ULongLong: {
+    const int type = value.metaType().id();
+    if (NSIsWholeNumberType(type)) {
+        // Only the 64-bit unsigned types hold values above 2^63-1; the rest fit a signed value.
+        if (type != QMetaType::ULong && type != QMetaType::ULongLong)
+            return PlistPtr(plist_new_uint(uint64_t(value.toLongLong())));
         PlistPtr node = UnsignedNode(value.toULongLong());
         if (!node) SetError(error, QStringLiteral("integer not representable"));
         return node;
     }
+    switch (type) {
+    case QMetaType::Bool: return PlistPtr(plist_new_bool(value.toBool() ? 1 : 0));
     case QMetaType::Float:
     case QMetaType::Double: return PlistPtr(plist_new_real(value.toDouble()));
     case QMetaType::QString: {
