@@ -280,6 +280,13 @@ void Q_2vuy_buffer::BlendRowsByMask(uint8_t *dst, const uint8_t *a, const uint8_
     BlendRows(dst, a, k2vuyOrder, b, k2vuyOrder, width, strength, mask);
 }
 
+void Q_2vuy_buffer::ARGBRowInto2vuy(const uint8_t *src, uint8_t *dst, int width, bool blend) const {
+    if (blend)
+        BlendARGBRowInto2vuy(src, dst, width, 1.0f, _Matrix);
+    else
+        ConvertARGBRowTo2vuy(src, dst, width, _Matrix);
+}
+
 bool Q_2vuy_buffer::CopyFromBitmapContext(const CoreGraphics::BitmapContext &bitmap, bool blend) {
     if (!bitmap.IsConstructed() || bitmap.mImageType != CoreGraphics::kBitmapType_ARGB32) return false;
     if (!HasPixelRows() || _PixelFormat != k2vuyPixelFormat) return false;
@@ -297,10 +304,7 @@ bool Q_2vuy_buffer::CopyFromBitmapContext(const CoreGraphics::BitmapContext &bit
         if (bitmapRow < 0 || bitmapRow >= bitmapHeight) continue;
         const uint8_t *src = bitmap.mImageDataBytes + bitmapRow * long(bitmap.mImageRowBytes);
         uint8_t *dst = _PixelData + row * _RowBytes;
-        if (blend)
-            BlendARGBRowInto2vuy(src, dst, width, 1.0f, _Matrix);
-        else
-            ConvertARGBRowTo2vuy(src, dst, width, _Matrix);
+        ARGBRowInto2vuy(src, dst, width, blend);
     }
     return true;
 }
@@ -318,10 +322,7 @@ bool Q_2vuy_buffer::CopyFromGWorld(const QGWorld &world, bool blend) {
     for (long row = 0; row < _Height; ++row) {
         const uint8_t *src = base + row * rowBytes;
         uint8_t *dst = _PixelData + row * _RowBytes;
-        if (blend)
-            BlendARGBRowInto2vuy(src, dst, _Width, 1.0f, _Matrix);
-        else
-            ConvertARGBRowTo2vuy(src, dst, _Width, _Matrix);
+        ARGBRowInto2vuy(src, dst, _Width, blend);
     }
     return true;
 }

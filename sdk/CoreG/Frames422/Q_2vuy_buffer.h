@@ -129,6 +129,8 @@ public:
     UInt32 _PixelDataSize;
 
 private:
+    // One ARGB row into this frame's matrix: converted, or blended in at opacity 1.
+    void ARGBRowInto2vuy(const uint8_t *src, uint8_t *dst, int width, bool blend) const;
     bool _OwnsPixelData;
 };
 
