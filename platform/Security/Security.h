@@ -1,0 +1,5 @@
+// The Security layer: code-signing information.
+#pragma once
+
+#include <Security/SecBase.h>
+#include <Security/SecCode.h>
