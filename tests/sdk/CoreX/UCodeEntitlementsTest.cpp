@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include <CoreX/CoreSystem.h>
@@ -183,6 +184,19 @@ TEST(UCodeEntitlements, ProcessRecordOfAnUnsignedProgram) {
     EXPECT_FALSE(entitlements.HasActiveSecuritySandbox());
     EXPECT_TRUE(entitlements.HasAccessToCameraDevice());
     EXPECT_TRUE(import_UCodeEntitlements());
+}
+
+// A program inside an application bundle reads its identifier and entitlements from the
+// bundle's files.
+TEST(UCodeEntitlements, ProcessRecordOfAProgramInABundle) {
+    const std::string program = std::string(COREX_TEST_BINARY_DIR) + "/EntitlementsProbe.app/Contents/Linux/EntitlementsProbe";
+    FILE *pipe = ::popen(("'" + program + "'").c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string output;
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) output += buffer;
+    ASSERT_EQ(::pclose(pipe), 0);
+    EXPECT_EQ(output, "identifier=org.lumora.test.Entitlements sandbox=1 camera=1 client=0 printing=0\n");
 }
 
 }  // namespace
