@@ -1,5 +1,8 @@
 #include <CoreGraphics/CGGeometry.h>
 
+#include <CoreFoundation/CFNumber.h>
+#include <CoreFoundation/CFString.h>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -76,4 +79,43 @@ bool CGRectContainsPoint(CGRect rect, CGPoint p) {
     if (CGRectIsNull(rect)) return false;
     return p.x >= CGRectGetMinX(rect) && p.x < CGRectGetMaxX(rect) && p.y >= CGRectGetMinY(rect) &&
            p.y < CGRectGetMaxY(rect);
+}
+
+namespace {
+// The keys of a rectangle's dictionary, in the order X, Y, Width, Height.
+CFStringRef RectKey(int i) {
+    static const CFStringRef keys[4] = {CFSTR("X"), CFSTR("Y"), CFSTR("Width"), CFSTR("Height")};
+    return keys[i];
+}
+}  // namespace
+
+CFDictionaryRef CGRectCreateDictionaryRepresentation(CGRect rect) {
+    const CGFloat values[4] = {rect.origin.x, rect.origin.y, rect.size.width, rect.size.height};
+    const void *keys[4];
+    const void *numbers[4] = {};
+    bool made = true;
+    for (int i = 0; i < 4; ++i) {
+        keys[i] = RectKey(i);
+        numbers[i] = CFNumberCreate(nullptr, kCFNumberCGFloatType, &values[i]);
+        made = made && numbers[i] != nullptr;
+    }
+    CFDictionaryRef dict = made ? CFDictionaryCreate(nullptr, keys, numbers, 4, &kCFTypeDictionaryKeyCallBacks,
+                                                     &kCFTypeDictionaryValueCallBacks)
+                                : nullptr;
+    for (const void *number : numbers)
+        if (number != nullptr) CFRelease(number);
+    return dict;
+}
+
+bool CGRectMakeWithDictionaryRepresentation(CFDictionaryRef dict, CGRect *rect) {
+    if (dict == nullptr || rect == nullptr || CFGetTypeID(dict) != CFDictionaryGetTypeID()) return false;
+    CGFloat values[4];
+    for (int i = 0; i < 4; ++i) {
+        const void *value = CFDictionaryGetValue(dict, RectKey(i));
+        if (value == nullptr || CFGetTypeID(value) != CFNumberGetTypeID()) return false;
+        CFNumberGetValue(static_cast<CFNumberRef>(value), kCFNumberCGFloatType, &values[i]);
+        if (!std::isfinite(values[i])) return false;
+    }
+    *rect = CGRectMake(values[0], values[1], values[2], values[3]);
+    return true;
 }

@@ -1,6 +1,7 @@
 // Points, sizes and rectangles in Quartz's coordinate conventions (origin bottom-left, y up).
 #pragma once
 
+#include <CoreFoundation/CFDictionary.h>
 #include <CoreGraphics/CGBase.h>
 
 struct CGPoint {
@@ -57,3 +58,11 @@ CGRect CGRectIntegral(CGRect rect);
 CGRect CGRectIntersection(CGRect a, CGRect b);
 // A point on the minimum edges is inside, one on the maximum edges is not.
 bool CGRectContainsPoint(CGRect rect, CGPoint point);
+
+// A new dictionary holding the rectangle as CFNumbers under "X", "Y", "Width" and "Height"
+// (the caller releases it).
+CFDictionaryRef CGRectCreateDictionaryRepresentation(CGRect rect);
+// Reads a dictionary made as above into *rect. False, leaving *rect alone, when the
+// dictionary or rect is null or any of the four values is missing, not a CFNumber or not
+// finite.
+bool CGRectMakeWithDictionaryRepresentation(CFDictionaryRef dict, CGRect *rect);

@@ -1,4 +1,4 @@
-// The Core Graphics layer: drawing contexts, images, paths, shadings and PDF pages.
+// The Core Graphics layer: drawing contexts, images, paths, shadings, PDF pages and the window list.
 #pragma once
 
 #include <CoreGraphics/CGAffineTransform.h>
@@ -15,3 +15,4 @@
 #include <CoreGraphics/CGPDFPage.h>
 #include <CoreGraphics/CGPath.h>
 #include <CoreGraphics/CGShading.h>
+#include <CoreGraphics/CGWindow.h>
