@@ -5,6 +5,7 @@
 #include <CoreGraphics/CGWindow.h>
 
 #include <CoreFoundation/CFNumber.h>
+#include <CoreGraphics/CGWindowInternal.h>
 
 #include <xcb/xcb.h>
 
@@ -30,6 +31,9 @@ const CFStringRef kCGWindowSharingState = CFSTR("kCGWindowSharingState");
 const CFStringRef kCGWindowAlpha = CFSTR("kCGWindowAlpha");
 
 namespace {
+
+using namespace cg::window;
+static_assert(kAtomString == XCB_ATOM_STRING);
 
 // Bounds of a walk: how deep below a top-level window its client is looked for, how many
 // windows one walk visits at most, and how much of a property is read.
@@ -135,61 +139,23 @@ const Server *GetServer() {
     return server;
 }
 
-// The bytes of a property of format 8, cut at the first NUL; nullopt when it is missing or
-// of another format.
-std::optional<std::string> PropertyText(const xcb_get_property_reply_t *reply) {
-    if (reply == nullptr || reply->type == XCB_NONE || reply->format != 8) return std::nullopt;
+// A GetProperty reply as the readers of CGWindowInternal.h take it.
+Property AsProperty(const xcb_get_property_reply_t *reply) {
+    Property property;
+    if (reply == nullptr || reply->type == XCB_NONE) return property;
     const int length = xcb_get_property_value_length(reply);
-    if (length < 0) return std::nullopt;
-    const char *bytes = static_cast<const char *>(xcb_get_property_value(reply));
-    return std::string(bytes, strnlen(bytes, static_cast<size_t>(length)));
-}
-
-// The 32-bit values of a property of format 32.
-std::vector<uint32_t> PropertyCardinals(const xcb_get_property_reply_t *reply) {
-    std::vector<uint32_t> values;
-    if (reply == nullptr || reply->type == XCB_NONE || reply->format != 32) return values;
-    const int length = xcb_get_property_value_length(reply);
-    if (length < 4) return values;
-    values.resize(static_cast<size_t>(length) / 4);
-    std::memcpy(values.data(), xcb_get_property_value(reply), values.size() * 4);
-    return values;
-}
-
-// Drops an incomplete UTF-8 sequence at the end (a name cut at the read limit).
-void TrimPartialUTF8(std::string &text) {
-    size_t start = text.size();
-    int back = 0;
-    while (start > 0 && back < 4 && (static_cast<unsigned char>(text[start - 1]) & 0xC0) == 0x80) --start, ++back;
-    if (start == 0) return;
-    const unsigned char lead = static_cast<unsigned char>(text[start - 1]);
-    const int need = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
-    if (need > back) text.resize(start - 1);
+    property.present = true;
+    property.type = reply->type;
+    property.format = reply->format;
+    property.data = xcb_get_property_value(reply);
+    property.length = length > 0 ? static_cast<size_t>(length) : 0;
+    property.cut = reply->bytes_after > 0;
+    return property;
 }
 
 CFStringRef CreateString(const std::string &text, CFStringEncoding encoding) {
     return CFStringCreateWithBytes(nullptr, reinterpret_cast<const UInt8 *>(text.data()),
                                    static_cast<CFIndex>(text.size()), encoding, false);
-}
-
-// The window's name: _NET_WM_NAME as UTF-8, else WM_NAME (UTF8_STRING as UTF-8, STRING as
-// Latin-1, compound text when it is plain ASCII). Null when none can be read.
-CFStringRef CreateWindowName(const Server &server, const xcb_get_property_reply_t *netName, bool netNameCut,
-                             const xcb_get_property_reply_t *wmName, bool wmNameCut) {
-    if (auto text = PropertyText(netName)) {
-        if (netNameCut) TrimPartialUTF8(*text);
-        if (CFStringRef name = CreateString(*text, kCFStringEncodingUTF8)) return name;
-    }
-    auto text = PropertyText(wmName);
-    if (!text) return nullptr;
-    if (wmName->type == server.atoms.utf8String) {
-        if (wmNameCut) TrimPartialUTF8(*text);
-        return CreateString(*text, kCFStringEncodingUTF8);
-    }
-    if (wmName->type == XCB_ATOM_STRING) return CreateString(*text, kCFStringEncodingISOLatin1);
-    for (char ch : *text)
-        if (static_cast<unsigned char>(ch) >= 0x80 || ch == 0x1B) return nullptr;
-    return CreateString(*text, kCFStringEncodingASCII);
 }
 
 // At most limit bytes of a small file.
@@ -311,16 +277,15 @@ std::vector<WindowRecord> DescribeWindows(const Server &server, const std::vecto
         record.width = geometry->width;
         record.height = geometry->height;
         if (withProperties) {
-            record.name = CreateWindowName(server, netName.get(), netName && netName->bytes_after > 0, wmName.get(),
-                                           wmName && wmName->bytes_after > 0);
-            const std::vector<uint32_t> pids = PropertyCardinals(pid.get());
-            const std::optional<std::string> host = PropertyText(machine.get());
+            record.name = CreateWindowName(AsProperty(netName.get()), AsProperty(wmName.get()), atoms.utf8String);
+            const std::vector<uint32_t> pids = PropertyCardinals(AsProperty(pid.get()));
+            const std::optional<std::string> host = PropertyText(AsProperty(machine.get()));
             // A process id means something only on the machine the window's client runs on.
             if (!pids.empty() && pids[0] > 0 && pids[0] <= INT32_MAX && (!host || *host == server.hostname)) {
                 record.pid = pids[0];
                 record.owner = CreateOwnerName(pids[0]);
             }
-            for (uint32_t atom : PropertyCardinals(type.get())) {
+            for (uint32_t atom : PropertyCardinals(AsProperty(type.get()))) {
                 if (atom == atoms.typeDesktop && atom != XCB_NONE) {
                     record.desktop = true;
                     record.level = kCGDesktopWindowLevel;
@@ -331,7 +296,7 @@ std::vector<WindowRecord> DescribeWindows(const Server &server, const std::vecto
                     break;
                 }
             }
-            const std::vector<uint32_t> alpha = PropertyCardinals(opacity.get());
+            const std::vector<uint32_t> alpha = PropertyCardinals(AsProperty(opacity.get()));
             if (!alpha.empty()) record.alpha = alpha[0] / 4294967295.0;
         }
         records.push_back(std::move(record));
@@ -546,7 +511,8 @@ void Composite(const PixelLayout &layout, const uint8_t *data, size_t stride, in
 void DrawWindow(const Server &server, const WindowRecord &w, const Box &area, uint32_t *canvas) {
     const Box screen{0, 0, server.width, server.height};
     const Box visible = Intersect(Intersect(Box{w.x, w.y, w.x + w.width, w.y + w.height}, area), screen);
-    if (visible.Empty()) return;
+    // GetImage takes the offset into the window as 16-bit signed values.
+    if (visible.Empty() || visible.x0 - w.x > INT16_MAX || visible.y1 - w.y > INT16_MAX) return;
     xcb_connection_t *c = server.connection;
     const int64_t bandRows = std::max<int64_t>(1, static_cast<int64_t>(kBandBytes) / (visible.Width() * 4));
     std::vector<std::pair<int64_t, xcb_get_image_cookie_t>> bands;
@@ -676,3 +642,49 @@ CGImageRef CGWindowListCreateImageFromArray(CGRect screenBounds, CFArrayRef wind
     for (const WindowRecord &w : found) windows.push_back(&w);
     return CreateImage(*server, screenBounds, windows, imageOption);
 }
+
+namespace cg::window {
+
+std::optional<std::string> PropertyText(const Property &property) {
+    if (!property.present || property.format != 8 || (property.data == nullptr && property.length > 0))
+        return std::nullopt;
+    const char *bytes = static_cast<const char *>(property.data);
+    return std::string(bytes, bytes ? strnlen(bytes, property.length) : 0);
+}
+
+std::vector<uint32_t> PropertyCardinals(const Property &property) {
+    std::vector<uint32_t> values;
+    if (!property.present || property.format != 32 || property.data == nullptr) return values;
+    values.resize(property.length / 4);
+    if (!values.empty()) std::memcpy(values.data(), property.data, values.size() * 4);
+    return values;
+}
+
+void TrimPartialUTF8(std::string &text) {
+    size_t start = text.size();
+    int back = 0;
+    while (start > 0 && back < 4 && (static_cast<unsigned char>(text[start - 1]) & 0xC0) == 0x80) --start, ++back;
+    if (start == 0) return;
+    const unsigned char lead = static_cast<unsigned char>(text[start - 1]);
+    const int need = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
+    if (need > back) text.resize(start - 1);
+}
+
+CFStringRef CreateWindowName(const Property &netWmName, const Property &wmName, uint32_t utf8StringAtom) {
+    if (auto text = PropertyText(netWmName)) {
+        if (netWmName.cut) TrimPartialUTF8(*text);
+        if (CFStringRef name = CreateString(*text, kCFStringEncodingUTF8)) return name;
+    }
+    auto text = PropertyText(wmName);
+    if (!text) return nullptr;
+    if (wmName.type == utf8StringAtom && utf8StringAtom != 0) {
+        if (wmName.cut) TrimPartialUTF8(*text);
+        return CreateString(*text, kCFStringEncodingUTF8);
+    }
+    if (wmName.type == kAtomString) return CreateString(*text, kCFStringEncodingISOLatin1);
+    for (char ch : *text)
+        if (static_cast<unsigned char>(ch) >= 0x80 || ch == 0x1B) return nullptr;
+    return CreateString(*text, kCFStringEncodingASCII);
+}
+
+}  // namespace cg::window
