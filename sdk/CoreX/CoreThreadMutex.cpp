@@ -25,4 +25,10 @@ void CoreThreadMutex::ZeroContents() {
     std::memset(static_cast<void *>(&mMutex), 0, sizeof(mMutex));
 }
 
+bool CoreThreadMutex::Lock() { return mValid && pthread_mutex_lock(&mMutex) == 0; }
+
+bool CoreThreadMutex::TryLock() { return mValid && pthread_mutex_trylock(&mMutex) == 0; }
+
+bool CoreThreadMutex::Unlock() { return mValid && pthread_mutex_unlock(&mMutex) == 0; }
+
 bool import_CoreThreadMutex() { return true; }

@@ -1,7 +1,7 @@
 // A recursive POSIX mutex with a validity flag.
 //
-// Two-phase: the constructor only clears the storage; Create makes the mutex. Users lock
-// and unlock the storage with pthread_mutex_lock / pthread_mutex_unlock (&mutex.mMutex).
+// Two-phase: the constructor only clears the storage; Create makes the mutex. Lock, TryLock
+// and Unlock do nothing (TryLock answers false) while no mutex was created.
 #pragma once
 
 #include <pthread.h>
@@ -19,6 +19,13 @@ public:
     bool Destroy();
     // Forgets the mutex without destroying it.
     void ZeroContents();
+
+    // True when the mutex is now held by this thread (once more, it is recursive).
+    bool Lock();
+    // True when the mutex was free or already held by this thread, and is now held.
+    bool TryLock();
+    // True when one hold of this thread was given up.
+    bool Unlock();
 
     pthread_mutex_t mMutex;
     bool mValid;

@@ -45,3 +45,43 @@ TEST(CoreThreadMutex, CreateTwiceKeepsTheMutex) {
 }
 
 }  // namespace
+
+namespace {
+
+bool TryLockOnAnotherThread(CoreThreadMutex &mutex) {
+    bool locked = false;
+    std::thread([&] {
+        locked = mutex.TryLock();
+        if (locked) mutex.Unlock();
+    }).join();
+    return locked;
+}
+
+TEST(CoreThreadMutex, OperationsHoldAndReleaseTheMutex) {
+    CoreThreadMutex mutex;
+    ASSERT_TRUE(mutex.Create());
+    EXPECT_TRUE(mutex.Lock());
+    EXPECT_TRUE(mutex.TryLock());  // recursive: the same thread again
+    EXPECT_FALSE(TryLockOnAnotherThread(mutex));
+    EXPECT_TRUE(mutex.Unlock());
+    EXPECT_FALSE(TryLockOnAnotherThread(mutex));
+    EXPECT_TRUE(mutex.Unlock());
+    EXPECT_TRUE(TryLockOnAnotherThread(mutex));
+    EXPECT_FALSE(mutex.Unlock());  // not held: the error is answered, nothing else happens
+}
+
+TEST(CoreThreadMutex, OperationsDoNothingWithoutAMutex) {
+    CoreThreadMutex never;
+    EXPECT_FALSE(never.Lock());
+    EXPECT_FALSE(never.TryLock());
+    EXPECT_FALSE(never.Unlock());
+
+    CoreThreadMutex destroyed;
+    ASSERT_TRUE(destroyed.Create());
+    ASSERT_TRUE(destroyed.Destroy());
+    EXPECT_FALSE(destroyed.Lock());
+    EXPECT_FALSE(destroyed.TryLock());
+    EXPECT_FALSE(destroyed.Unlock());
+}
+
+}  // namespace
