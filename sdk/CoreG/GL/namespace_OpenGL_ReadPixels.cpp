@@ -18,18 +18,49 @@ inline uint32_t LoadPixel(const unsigned char *at) {
 
 inline void StorePixel(unsigned char *at, uint32_t value) { std::memcpy(at, &value, sizeof value); }
 
-// One row from `source` into `target` (different memory). The plain loops vectorise as
-// byte shuffles (pshufb) in the SSSE3 and AVX2 versions of ConvertRows below.
-inline void ConvertRow(unsigned char *__restrict target, const unsigned char *__restrict source, size_t pixels,
-                       bool mirrored) {
+// One row from `source` into `target` (different memory), mirrored. These plain loops
+// vectorise as byte shuffles (pshufb) in the SSSE3 and AVX2 versions of ConvertRows below.
+inline void ConvertRowMirrored(unsigned char *__restrict target, const unsigned char *__restrict source,
+                               size_t pixels) {
+    // The alpha lands in the first byte, the low byte of the word.
+    const unsigned char *last = source + (pixels - 1) * 4;
+    for (size_t x = 0; x < pixels; ++x) StorePixel(target + x * 4, __builtin_bswap32(LoadPixel(last - x * 4)) | 0xFFu);
+}
+
+// Rows `top` and `bottom` (different rows) converted into each other's place in one pass:
+// pixel x of one row and pixel x (mirrored: pixels - 1 - x) of the other change places.
+inline void ExchangeRows(unsigned char *__restrict top, unsigned char *__restrict bottom, size_t pixels,
+                         bool mirrored) {
     if (mirrored) {
-        // The alpha lands in the first byte, the low byte of the word.
-        const unsigned char *last = source + (pixels - 1) * 4;
-        for (size_t x = 0; x < pixels; ++x)
-            StorePixel(target + x * 4, __builtin_bswap32(LoadPixel(last - x * 4)) | 0xFFu);
+        unsigned char *last = bottom + (pixels - 1) * 4;
+        for (size_t x = 0; x < pixels; ++x) {
+            const uint32_t upper = LoadPixel(top + x * 4);
+            const uint32_t lower = LoadPixel(last - x * 4);
+            StorePixel(top + x * 4, __builtin_bswap32(lower) | 0xFFu);
+            StorePixel(last - x * 4, __builtin_bswap32(upper) | 0xFFu);
+        }
     } else {
-        for (size_t x = 0; x < pixels; ++x)
-            StorePixel(target + x * 4, __builtin_bswap32(LoadPixel(source + x * 4)));
+        for (size_t x = 0; x < pixels; ++x) {
+            const uint32_t upper = LoadPixel(top + x * 4);
+            const uint32_t lower = LoadPixel(bottom + x * 4);
+            StorePixel(top + x * 4, __builtin_bswap32(lower));
+            StorePixel(bottom + x * 4, __builtin_bswap32(upper));
+        }
+    }
+}
+
+// A row converted where it is.
+inline void ConvertRowInPlace(unsigned char *row, size_t pixels) {
+    for (size_t x = 0; x < pixels; ++x) StorePixel(row + x * 4, __builtin_bswap32(LoadPixel(row + x * 4)));
+}
+
+// A row that keeps its place: through the scan line when mirrored, else where it is.
+inline void ConvertRowAlone(unsigned char *row, size_t pixels, bool mirrored, unsigned char *line) {
+    if (mirrored) {
+        ConvertRowMirrored(line, row, pixels);
+        std::memcpy(row, line, pixels * 4);
+    } else {
+        ConvertRowInPlace(row, pixels);
     }
 }
 
@@ -39,29 +70,18 @@ __attribute__((target_clones("avx2", "ssse3", "default"))) void ConvertRows(unsi
                                                                            size_t rowBytes, size_t pixelCount,
                                                                            bool flipVertically, bool mirrored,
                                                                            unsigned char *line) {
-    const size_t lineBytes = pixelCount * 4;
+    // Rows that change places are exchanged in one pass; a row that keeps its place goes
+    // through the scan line when it is mirrored and is converted where it is otherwise.
+    // Every row is touched once, as converting each through the scan line would, without
+    // the copies back.
     if (flipVertically) {
         // Pairs from the outside in; an odd count leaves the middle row, converted alone.
         size_t i = 0;
         size_t j = size_t(rows) - 1;
-        for (; i < j; ++i, --j) {
-            unsigned char *top = pixels + i * rowBytes;
-            unsigned char *bottom = pixels + j * rowBytes;
-            ConvertRow(line, top, pixelCount, mirrored);
-            ConvertRow(top, bottom, pixelCount, mirrored);
-            std::memcpy(bottom, line, lineBytes);
-        }
-        if (i == j) {
-            unsigned char *middle = pixels + i * rowBytes;
-            ConvertRow(line, middle, pixelCount, mirrored);
-            std::memcpy(middle, line, lineBytes);
-        }
+        for (; i < j; ++i, --j) ExchangeRows(pixels + i * rowBytes, pixels + j * rowBytes, pixelCount, mirrored);
+        if (i == j) ConvertRowAlone(pixels + i * rowBytes, pixelCount, mirrored, line);
     } else {
-        for (size_t y = 0; y < size_t(rows); ++y) {
-            unsigned char *row = pixels + y * rowBytes;
-            ConvertRow(line, row, pixelCount, mirrored);
-            std::memcpy(row, line, lineBytes);
-        }
+        for (size_t y = 0; y < size_t(rows); ++y) ConvertRowAlone(pixels + y * rowBytes, pixelCount, mirrored, line);
     }
 }
 
