@@ -12,4 +12,7 @@
 #include <CoreFoundation/CFPropertyList.h>
 #include <CoreFoundation/CFSet.h>
 #include <CoreFoundation/CFString.h>
+#include <CoreFoundation/CFTree.h>
 #include <CoreFoundation/CFURL.h>
+#include <CoreFoundation/CFXMLNode.h>
+#include <CoreFoundation/CFXMLParser.h>
