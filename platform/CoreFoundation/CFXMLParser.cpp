@@ -166,7 +166,7 @@ public:
             entity.type = XML_ENTITY_DECL;
             entity.etype = XML_INTERNAL_GENERAL_ENTITY;
             entity.name = reinterpret_cast<const xmlChar *>(found->first.c_str());
-            entity.checked = 1;  // nothing to check: no content
+            entity.checked = 2;  // checked: no nested references, no "<" (libxml2 keeps both in this field)
         }
         return &entity;
     }
