@@ -15,6 +15,7 @@
 #include <libxml/entities.h>
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
+#include <libxml/tree.h>
 
 #include <climits>
 #include <cstring>
@@ -316,6 +317,12 @@ CFXMLTreeRef CFXMLTreeCreateFromData(CFAllocatorRef, CFDataRef xmlData, CFURLRef
     }
     context->sax = ownHandler;
     context->userData = context;
+    // libxml2 keeps the entity declarations of a DTD in a document of its own when the
+    // handler has no entityDecl ("SAX compatibility"); a parse that stops early leaves it.
+    if (context->myDoc != nullptr) {
+        xmlFreeDoc(context->myDoc);
+        context->myDoc = nullptr;
+    }
     xmlFreeParserCtxt(context);
     return tree;
 }

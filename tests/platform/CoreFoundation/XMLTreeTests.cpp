@@ -163,6 +163,7 @@ TEST(XMLTree, RefusedDocumentsGiveNull) {
         {"unclosed CDATA", "<a><![CDATA[x</a>"},
         {"unclosed comment", "<a><!-- x</a>"},
         {"nesting deeper than 256", Nested(300)},
+        {"a broken entity declaration (nothing of the DTD may leak)", "<!DOCTYPE a [<!ENTITY e \"t\"-<!-- c -->]><a/>"},
         {"an external parameter entity is not read",
          "<!DOCTYPE a [<!ENTITY % pe SYSTEM \"x.dtd\"> %pe;]><a/>"},
     };
