@@ -47,16 +47,17 @@ CFXMLNodeRef CoreXMLTree::GetNodeRef() const { return mTreeRef ? CFXMLTreeGetNod
 
 CFXMLNodeTypeCode CoreXMLTree::GetNodeType() const { return CFXMLNodeGetTypeCode(GetNodeRef()); }
 
+// result may be this view itself (stepping down: tree.GetChild(tree, ...)), so it is
+// assigned only at the end; nothing found leaves it empty.
 bool CoreXMLTree::GetChild(CoreXMLTree &result, CFIndex index, CFXMLNodeTypeCode nodeType, const char *name) const {
-    result.Clear();
-    if (!VERIFY(IsValid())) return false;
-    CFStringRef nameRef = nullptr;
-    if (!MakeName(name, nameRef)) return false;
     CFXMLTreeRef found = nullptr;
-    if (index >= 0) Matches(mTreeRef, nodeType, nameRef, index, &found);
-    if (nameRef != nullptr) CFRelease(nameRef);
+    CFStringRef nameRef = nullptr;
+    if (VERIFY(IsValid()) && MakeName(name, nameRef)) {
+        if (index >= 0) Matches(mTreeRef, nodeType, nameRef, index, &found);
+        if (nameRef != nullptr) CFRelease(nameRef);
+    }
     result = found;
-    return result.IsValid();
+    return found != nullptr;
 }
 
 CFIndex CoreXMLTree::GetChildCount(CFXMLNodeTypeCode nodeType, const char *name) const {

@@ -142,6 +142,11 @@ TEST_F(XMLTreeView, LookupByKindNameAndIndex) {
             EXPECT_EQ(Text(result.GetNodeValue()), c.found);
         }
     }
+    CoreXMLTree walker(feed);  // a view may step down into itself
+    EXPECT_TRUE(walker.GetChild(walker, 0, kCFXMLNodeTypeElement, "entry"));
+    EXPECT_EQ(Text(walker.GetNodeValue()), "entry");
+    EXPECT_FALSE(walker.GetChild(walker, 0, 0));
+    EXPECT_FALSE(walker.IsValid());
     // Whitespace-only text between the elements was left out by the parse.
     EXPECT_EQ(feed.GetChildCount(0, nullptr), 6);
     EXPECT_EQ(feed.GetChildCount(kCFXMLNodeTypeText), 1);
