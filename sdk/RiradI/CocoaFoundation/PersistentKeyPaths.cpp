@@ -122,9 +122,13 @@ QString MainBundleResourcePath(const QString &name, const QString &type) {
 
 }  // namespace
 
+QString persistentObjectDefaultValuesFilePath(const QString &key) {
+    if (key.isEmpty()) return QString();
+    return MainBundleResourcePath(key, persistentPlistFileExtension());
+}
+
 QVariantMap persistentObjectDefaultValuesForPersistentDataKey(const QString &key) {
-    if (key.isEmpty()) return QVariantMap();
-    const QString path = MainBundleResourcePath(key, persistentPlistFileExtension());
+    const QString path = persistentObjectDefaultValuesFilePath(key);
     if (path.isEmpty()) return QVariantMap();
     return persistentObjectImportValuesFromFile(path).value_or(QVariantMap());
 }

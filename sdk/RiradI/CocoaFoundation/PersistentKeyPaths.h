@@ -57,6 +57,8 @@ QVariantMap loadPersistentObjectDataForKey(const QString &key);
 // The main bundle's resource "<key>.plist" unarchived with the default root key; empty when
 // there is none or it cannot be read (logged).
 QVariantMap persistentObjectDefaultValuesForPersistentDataKey(const QString &key);
+// The path of the main bundle's resource "<key>.plist"; empty when there is none.
+QString persistentObjectDefaultValuesFilePath(const QString &key);
 // Writes the dictionary (default root key) atomically to "<support folder>/<key>.plist".
 bool persistentObjectSaveDefaultValues(const QVariantMap &dictionary, const QString &key);
 // Runs an open panel on the support folder for a "plist" file and reads the chosen one
