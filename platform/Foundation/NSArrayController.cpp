@@ -59,6 +59,8 @@ void NSArrayController::setContent(const QVariantList &content) {
     for (qsizetype index : mSelection)
         if (index < mContent.size()) kept.addIndex(index);
     adjustSelectionAfterChange(kept, 0);
+    // A reset clears the views' selections even when the indexes stayed the same.
+    showSelectionInViews();
 }
 
 void NSArrayController::rearrangeObjects() {

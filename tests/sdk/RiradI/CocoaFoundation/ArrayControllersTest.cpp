@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QItemSelectionModel>
 #include <QMimeData>
 #include <QTableView>
 #include <QUrl>
@@ -67,6 +68,18 @@ TEST_F(DNDFixture, MovesRowsToTheGapTheyWereDroppedIn) {
         EXPECT_EQ(controller.moveObjectsInArrangedObjectsFromIndexes(c.rows, c.to), c.nowAt) << "to " << c.to;
         EXPECT_EQ(Numbers(controller), c.order) << "to " << c.to;
     }
+}
+
+TEST_F(DNDFixture, KeepsTheTablesSelectionAndItsOwnTogether) {
+    QItemSelectionModel *shown = table.selectionModel();
+    EXPECT_TRUE(shown->isRowSelected(0));  // after the content was set
+    controller.setSelectionIndexes({1, 3});
+    EXPECT_EQ(shown->selectedRows().size(), 2);
+    EXPECT_TRUE(shown->isRowSelected(1) && shown->isRowSelected(3));
+    controller.setContent(Rows(5));  // same indexes, the view's selection reset by the model
+    EXPECT_TRUE(shown->isRowSelected(1) && shown->isRowSelected(3));
+    shown->select(controller.index(4, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    EXPECT_EQ(controller.selectionIndexes(), NSIndexSet{4});
 }
 
 TEST_F(DNDFixture, DecidesTheDropOperationBySourceAndOptionKey) {
