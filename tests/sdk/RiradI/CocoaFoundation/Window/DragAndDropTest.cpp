@@ -11,6 +11,9 @@
 
 #include <cstdlib>
 
+// The AddressSanitizer suppressions of this program, read at start-up.
+extern "C" const char *__asan_default_options() { return "suppressions=" LUMORA_ASAN_SUPPRESSIONS; }
+
 namespace {
 
 QApplication *Application() {
