@@ -1,4 +1,5 @@
 #include <CoreFoundation/CFPropertyList.h>
+#include <CoreFoundation/CFPropertyListXML.h>
 
 #include <CoreFoundation/CFArray.h>
 #include <CoreFoundation/CFDictionary.h>
@@ -24,42 +25,6 @@ struct CFDeleter {
     void operator()(CFTypeRef object) const { CFRelease(object); }
 };
 using CFHolder = std::unique_ptr<const void, CFDeleter>;
-
-bool IsNameEnd(char c) { return c == '>' || c == '/' || c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-// Whether the <array> and <dict> elements of the text nest within the limit, checked before
-// libplist sees the text. Tags inside comments are skipped; anything else odd is left to the
-// parser. Counting too many (a tag inside CDATA) only refuses more.
-bool XmlDepthWithin(const char *p, const char *const end, int limit) {
-    int depth = 0;
-    while (p < end) {
-        const char *open = static_cast<const char *>(std::memchr(p, '<', size_t(end - p)));
-        if (open == nullptr) break;
-        p = open + 1;
-        if (end - p >= 3 && std::memcmp(p, "!--", 3) == 0) {
-            const char *close = p + 3;
-            while (close + 3 <= end && std::memcmp(close, "-->", 3) != 0) ++close;
-            p = close + 3;
-            continue;
-        }
-        const bool closing = p < end && *p == '/';
-        if (closing) ++p;
-        size_t length = 0;
-        if (end - p > 5 && std::memcmp(p, "array", 5) == 0 && IsNameEnd(p[5])) length = 5;
-        else if (end - p > 4 && std::memcmp(p, "dict", 4) == 0 && IsNameEnd(p[4])) length = 4;
-        if (length == 0) continue;
-        p += length;
-        if (closing) {
-            depth = depth > 0 ? depth - 1 : 0;
-            continue;
-        }
-        const char *close = static_cast<const char *>(std::memchr(p, '>', size_t(end - p)));
-        if (close == nullptr) return true;  // truncated: the parser refuses it
-        if (close[-1] != '/' && ++depth > limit) return false;
-        p = close + 1;
-    }
-    return true;
-}
 
 // libplist keeps an integer as 64 bits and a sign flag that only its XML writer shows: a
 // value above 2^63-1 is either negative (fits an SInt64) or a large unsigned value (does not).
@@ -186,7 +151,7 @@ CFPropertyListRef CFPropertyListCreateFromXMLData(CFAllocatorRef, CFDataRef xmlD
     // XML allows no NUL in any form; libplist would keep one in a string or key and abort.
     if (std::memchr(text, 0, size_t(length)) != nullptr)
         return SetError(errorString, "XML property list with a NUL byte"), nullptr;
-    if (!XmlDepthWithin(text, text + length, kCFPropertyListMaxDepth))
+    if (!cf::plist::XMLDepthWithin(text, text + length, kCFPropertyListMaxDepth))
         return SetError(errorString, "property list nested too deep"), nullptr;
     plist_t root = nullptr;
     plist_from_xml(text, uint32_t(length), &root);
@@ -196,4 +161,41 @@ CFPropertyListRef CFPropertyListCreateFromXMLData(CFAllocatorRef, CFDataRef xmlD
     CFTypeRef result = ObjectOf(root, 0, &why);
     if (result == nullptr) SetError(errorString, why);
     return result;
+}
+
+namespace {
+
+bool IsNameEnd(char c) { return c == '>' || c == '/' || c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+}  // namespace
+
+bool cf::plist::XMLDepthWithin(const char *p, const char *const end, int limit) {
+    int depth = 0;
+    while (p < end) {
+        const char *open = static_cast<const char *>(std::memchr(p, '<', size_t(end - p)));
+        if (open == nullptr) break;
+        p = open + 1;
+        if (end - p >= 3 && std::memcmp(p, "!--", 3) == 0) {
+            const char *close = p + 3;
+            while (close + 3 <= end && std::memcmp(close, "-->", 3) != 0) ++close;
+            p = close + 3;
+            continue;
+        }
+        const bool closing = p < end && *p == '/';
+        if (closing) ++p;
+        size_t length = 0;
+        if (end - p > 5 && std::memcmp(p, "array", 5) == 0 && IsNameEnd(p[5])) length = 5;
+        else if (end - p > 4 && std::memcmp(p, "dict", 4) == 0 && IsNameEnd(p[4])) length = 4;
+        if (length == 0) continue;
+        p += length;
+        if (closing) {
+            depth = depth > 0 ? depth - 1 : 0;
+            continue;
+        }
+        const char *close = static_cast<const char *>(std::memchr(p, '>', size_t(end - p)));
+        if (close == nullptr) return true;  // truncated: the parser refuses it
+        if (close[-1] != '/' && ++depth > limit) return false;
+        p = close + 1;
+    }
+    return true;
 }

@@ -3,6 +3,8 @@
 
 #include "PropertyListInternal.h"
 
+#include <CoreFoundation/CFPropertyListXML.h>
+
 #include <QTimeZone>
 
 #include <cmath>
@@ -18,43 +20,6 @@ namespace {
 
 void SetError(QString *error, const QString &text) {
     if (error != nullptr) *error = text;
-}
-
-bool IsNameEnd(char c) { return c == '>' || c == '/' || c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-// Nesting of <array> and <dict> in XML text within the limit. Tags inside comments are
-// skipped; anything else odd is left to the parser.
-bool XmlDepthWithin(const QByteArray &data, int limit) {
-    const char *p = data.constData();
-    const char *const end = p + data.size();
-    int depth = 0;
-    while (p < end) {
-        const char *open = static_cast<const char *>(std::memchr(p, '<', size_t(end - p)));
-        if (open == nullptr) break;
-        p = open + 1;
-        if (end - p >= 3 && std::memcmp(p, "!--", 3) == 0) {
-            const char *close = p + 3;
-            while (close + 3 <= end && std::memcmp(close, "-->", 3) != 0) ++close;
-            p = close + 3;
-            continue;
-        }
-        const bool closing = p < end && *p == '/';
-        if (closing) ++p;
-        size_t length = 0;
-        if (end - p > 5 && std::memcmp(p, "array", 5) == 0 && IsNameEnd(p[5])) length = 5;
-        else if (end - p > 4 && std::memcmp(p, "dict", 4) == 0 && IsNameEnd(p[4])) length = 4;
-        if (length == 0) continue;
-        p += length;
-        if (closing) {
-            depth = depth > 0 ? depth - 1 : 0;
-            continue;
-        }
-        const char *close = static_cast<const char *>(std::memchr(p, '>', size_t(end - p)));
-        if (close == nullptr) return true;  // truncated: the parser refuses it
-        if (close[-1] != '/' && ++depth > limit) return false;
-        p = close + 1;
-    }
-    return true;
 }
 
 uint64_t BigEndian(const unsigned char *bytes, size_t size) {
@@ -219,7 +184,8 @@ PlistPtr ParsePlist(const QByteArray &data, NSPropertyListSerialization::Format 
     } else if (data.contains('\0')) {
         // XML allows no NUL in any form; libplist would keep it in a string or key and abort.
         return SetError(error, QStringLiteral("XML property list with a NUL byte")), nullptr;
-    } else if (!XmlDepthWithin(data, NSPropertyListSerialization::kMaxDepth)) {
+    } else if (!cf::plist::XMLDepthWithin(data.constData(), data.constData() + data.size(),
+                                            NSPropertyListSerialization::kMaxDepth)) {
         return SetError(error, QStringLiteral("property list nested too deep")), nullptr;
     }
     plist_t root = nullptr;
