@@ -4,6 +4,11 @@
 
 #include <QPainter>
 
+#include <Foundation/NSObjCRuntime.h>
+
+// Made by name when a .ui file names the class.
+NS_REGISTER_CLASS(NSUIOpacityGridView);
+
 NSUIOpacityGridView::NSUIOpacityGridView(QWidget *parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
 }

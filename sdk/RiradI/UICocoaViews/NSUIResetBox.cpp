@@ -3,6 +3,9 @@
 #include <CoreX/CoreMachDebugLog.h>
 #include <Foundation/NSObjCRuntime.h>
 
+// Made by name when a .ui file names the class.
+NS_REGISTER_CLASS(NSUIResetBox);
+
 namespace {
 constexpr const char *kFile = "/Code/sdk/RiradI/UICocoaViews/NSUIResetBox";
 constexpr const char *kResetSelector = "resetBoxControls:";

@@ -1,5 +1,10 @@
 #include "NSUIResetLockBox.h"
 
+#include <Foundation/NSObjCRuntime.h>
+
+// Made by name when a .ui file names the class.
+NS_REGISTER_CLASS(NSUIResetLockBox);
+
 NSUIResetLockBox::NSUIResetLockBox(QWidget *parent) : NSUIResetBox(parent) {}
 
 NSUIResetLockBox::~NSUIResetLockBox() = default;

@@ -20,6 +20,11 @@
 #include <algorithm>
 #include <cmath>
 
+#include <Foundation/NSObjCRuntime.h>
+
+// Made by name when a .ui file names the class.
+NS_REGISTER_CLASS(NSUIRetroBox);
+
 namespace {
 
 constexpr const char *kFile = "/Code/sdk/RiradI/UICocoaViews/NSUIRetroBox";

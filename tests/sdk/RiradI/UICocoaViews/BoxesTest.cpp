@@ -2,10 +2,12 @@
 // and lock buttons under the mouse, and the requests to the target through the main thread.
 #include <UICocoaViews/NSUIResetLockBox.h>
 
+#include <Foundation/NSObjCRuntime.h>
 #include <dispatch/dispatch.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
 #include <thread>
 
 #include "UICocoaViewsTestSupport.h"
@@ -22,6 +24,9 @@ public:
     Q_INVOKABLE void resetBoxControls(QObject *box) { record("reset", QVariant::fromValue(box)); }
     Q_INVOKABLE void changedBoxControls(QObject *box) { record("changed", QVariant::fromValue(box)); }
     Q_INVOKABLE void takeObject(const QVariant &object) { record("take", object); }
+    Q_INVOKABLE void sliderMoved(QObject *slider) {
+        record("slider", qobject_cast<NSSliderCell *>(slider)->integerValue());
+    }
 
     struct Call {
         QByteArray name;
@@ -211,6 +216,43 @@ TEST_F(Boxes, TargetRequestsRunOnTheMainThread) {
     box.buttonResetBoxControls(nullptr);
     EXPECT_EQ(dispatch_main_queue_drain(), 0);
     EXPECT_EQ(target.calls.size(), 2u);
+}
+
+// A tick slider of 5 values tracked with the mouse: it stops at the ticks, from 0 at its
+// left end to 4 at its right, and tells its target at each change.
+TEST_F(Boxes, TickSliderFollowsTheMouse) {
+    BoxTarget target;
+    NSUIRetroBox box;
+    box.resize(200, 100);
+    auto slider = box.addIntSliderCell(5, "sliderMoved:");
+    slider->setTarget(&target);
+    views_test::Rendered(&box);  // frame (4, 86, 80, 12): Qt x 4 ... 83, rows 2 ... 13
+    const auto send = [&](QEvent::Type type, double x) {
+        QMouseEvent event = views_test::MouseEvent(&box, type, QPointF(x, 8));
+        QApplication::sendEvent(&box, &event);
+    };
+    send(QEvent::MouseButtonPress, 83);
+    EXPECT_EQ(slider->doubleValue(), 4);
+    EXPECT_TRUE(slider->isHighlighted());
+    send(QEvent::MouseMove, 44);
+    EXPECT_EQ(slider->doubleValue(), 2);
+    send(QEvent::MouseMove, 45);  // the same tick: no action
+    send(QEvent::MouseMove, -50);
+    EXPECT_EQ(slider->doubleValue(), 0);
+    send(QEvent::MouseButtonRelease, -50);
+    EXPECT_FALSE(slider->isHighlighted());
+    std::vector<int> values;
+    for (const auto &call : target.calls) values.push_back(call.argument.toInt());
+    EXPECT_EQ(values, (std::vector<int>{4, 2, 0}));
+    EXPECT_EQ(slider->doubleValue(), std::round(slider->doubleValue()));
+}
+
+TEST_F(Boxes, MadeByName) {
+    for (const char *name : {"NSUIRetroBox", "NSUIResetBox", "NSUIResetLockBox", "NSUIOpacityGridView"}) {
+        std::unique_ptr<QObject> made(NSClassCreateInstance(NSClassFromString(name)));
+        ASSERT_NE(made, nullptr) << name;
+        EXPECT_STREQ(made->metaObject()->className(), name);
+    }
 }
 
 TEST_F(Boxes, FreeingTheBoxLetsEachCellGoOnce) {
