@@ -78,7 +78,7 @@ QString EmptyCode() { return protocol_NSUIBookmarksTarget::scriptFromDictionary(
 class DesignFeedTest : public riradi_test::WithApplication, public ::testing::Test {
 protected:
     void SetUp() override {
-        ATOM_FEED::setDownloadLimits(1000, 64 * 1024);
+        ATOM_FEED::setDownloadLimits(2000, 64 * 1024);  // a short time-out: a hang costs 2 s
         mServer.Set("/primary.xml", Response{200, AtomDocument({{"Warm &amp; Bright", "warm code"}, {"Cool", "cool code"}})});
         mServer.Set("/update.xml", Response{200, AtomDocument({{"Cool", "newer cool code"}, {"Extra", "extra code"}}), 200});
         mServer.Set("/empty-feed.xml", Response{200, AtomDocument({})});
