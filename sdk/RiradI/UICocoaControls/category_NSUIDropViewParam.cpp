@@ -40,6 +40,24 @@ QUrl URLFromString(const QString &urlString) {
     return urlString.isEmpty() || !url.isValid() ? QUrl() : url;
 }
 
+// The URL a drop stands for: the first of its URLs, else its text when that is an absolute URL.
+// Empty when there is none, or when it is neither a local file with a path nor an address that
+// reads back as a valid URL.
+QUrl DroppedURL(const QMimeData *data) {
+    if (data == nullptr) return QUrl();
+    QUrl url;
+    if (data->hasUrls()) {
+        const QList<QUrl> urls = data->urls();
+        if (!urls.isEmpty()) url = urls.first();
+    } else if (data->hasText()) {
+        url = URLFromString(data->text().trimmed());
+        if (url.isRelative()) return QUrl();
+    }
+    if (url.isEmpty() || !url.isValid()) return QUrl();
+    if (url.isLocalFile()) return url.toLocalFile().isEmpty() ? QUrl() : url;
+    return URLFromString(url.toString(QUrl::FullyEncoded)).isEmpty() ? QUrl() : url;
+}
+
 }  // namespace
 
 namespace category_NSUIDropViewParam {
@@ -119,22 +137,11 @@ void drawRectDropHighlight(QWidget *view, QPainter &painter) {
     painter.restore();
 }
 
-bool canTakeDroppedData(const QMimeData *data) {
-    if (data == nullptr) return false;
-    if (data->hasUrls()) {
-        const QList<QUrl> urls = data->urls();
-        return !urls.isEmpty() && urls.first().isValid() && !urls.first().isEmpty();
-    }
-    if (data->hasText()) {
-        const QUrl url = URLFromString(data->text().trimmed());
-        return url.isValid() && !url.isRelative();
-    }
-    return false;
-}
+bool canTakeDroppedData(const QMimeData *data) { return !DroppedURL(data).isEmpty(); }
 
 bool takeDroppedData(QObject *control, const QMimeData *data) {
-    if (control == nullptr || !canTakeDroppedData(data)) return false;
-    const QUrl url = data->hasUrls() ? data->urls().first() : URLFromString(data->text().trimmed());
+    const QUrl url = DroppedURL(data);
+    if (control == nullptr || url.isEmpty()) return false;
     if (url.isLocalFile())
         setPathParamValue(control, url.toLocalFile());
     else

@@ -290,6 +290,9 @@ TEST_F(DropParam, DropsOfFilesAndAddresses) {
     EXPECT_FALSE(Drop(&words));
     QMimeData empty;
     EXPECT_FALSE(Drop(&empty));
+    QMimeData noPath;  // a file URL without a path
+    noPath.setUrls({QUrl("file:")});
+    EXPECT_FALSE(Drop(&noPath));
     EXPECT_EQ(receiver.senders.size(), 3u);
 
     // A dropped address with a delegate is looked up off the main thread, as above.
