@@ -33,8 +33,7 @@ bool NSUIFirstClickApp::sendEvent(QObject *receiver, QEvent *event) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick: {
         // The activating click passed through after a made one: the same click, once.
-        if (!mMadeClickWindow || !receiver->isWidgetType()) return false;
-        if (!event->spontaneous()) return false;
+        if (!mMadeClickWindow || !receiver->isWidgetType() || !event->spontaneous()) return false;
         auto *press = static_cast<QMouseEvent *>(event);
         auto *widget = static_cast<QWidget *>(receiver);
         const bool sameClick = press->button() == Qt::LeftButton && widget->window() == mMadeClickWindow &&
@@ -78,7 +77,7 @@ bool NSUIFirstClickApp::firstClick(QEvent *) {
     }
     if (window == nullptr || view == nullptr || window->windowHandle() == nullptr) return false;
 
-    const QPointF inWindow = window->windowHandle()->mapFromGlobal(QPointF(global));
+    const QPointF inWindow = window->mapFromGlobal(QPointF(global));
     QMouseEvent click(QEvent::MouseButtonPress, inWindow, inWindow, QPointF(global), Qt::LeftButton,
                       Qt::LeftButton, QGuiApplication::keyboardModifiers());
     QMouseEvent ask(QEvent::MouseButtonPress, view->mapFromGlobal(QPointF(global)), inWindow, QPointF(global),
@@ -87,9 +86,11 @@ bool NSUIFirstClickApp::firstClick(QEvent *) {
 
     window->raise();
     window->activateWindow();
-    mMadeClickWindow = window;
-    mMadeClickTime.start();
+    QPointer<QWidget> clicked(window);
     QCoreApplication::sendEvent(window->windowHandle(), &click);
+    // Armed only now: Qt hands the made press on to the view as a spontaneous event too.
+    mMadeClickWindow = clicked;
+    mMadeClickTime.start();
     return true;
 }
 
