@@ -9,20 +9,6 @@
 
 namespace {
 
-// The mask a cell attribute stands for, and whether it lives in highlightsBy (else showsStateBy).
-bool AttributeMask(NSCellAttribute attribute, unsigned &mask, bool &highlights) {
-    switch (attribute) {
-    case NSPushInCell: mask = NSPushInCellMask, highlights = true; return true;
-    case NSCellLightsByContents: mask = NSContentsCellMask, highlights = true; return true;
-    case NSCellLightsByGray: mask = NSChangeGrayCellMask, highlights = true; return true;
-    case NSCellLightsByBackground: mask = NSChangeBackgroundCellMask, highlights = true; return true;
-    case NSChangeGrayCell: mask = NSChangeGrayCellMask, highlights = false; return true;
-    case NSChangeBackgroundCell: mask = NSChangeBackgroundCellMask, highlights = false; return true;
-    case NSCellChangesContents: mask = NSContentsCellMask, highlights = false; return true;
-    default: return false;
-    }
-}
-
 QImage ShownImage(const std::shared_ptr<NSImage> &image) {
     if (image == nullptr || image->representations().empty()) return QImage();
     return image->representations().front()->toQImage();
@@ -39,68 +25,12 @@ QRectF ImageRect(const NSImage &image, const QRectF &area) {
 
 }  // namespace
 
-// ---- NSButtonCell
-
-void NSButtonCell::changed() {
-    if (mControlView != nullptr) mControlView->update();
-}
-
-void NSButtonCell::setBezelStyle(NSBezelStyle style) {
-    mBezelStyle = style;
-    changed();
-}
-
-void NSButtonCell::setImagePosition(NSCellImagePosition position) {
-    mImagePosition = position;
-    changed();
-}
-
-void NSButtonCell::setBezeled(bool bezeled) {
-    mBezeled = bezeled;
-    changed();
-}
-
-void NSButtonCell::setBordered(bool bordered) {
-    mBordered = bordered;
-    changed();
-}
-
-void NSButtonCell::setTitle(const QString &title) {
-    mTitle = title;
-    changed();
-}
-
-void NSButtonCell::setHighlightsBy(unsigned mask) {
-    mHighlightsBy = mask;
-    changed();
-}
-
-void NSButtonCell::setShowsStateBy(unsigned mask) {
-    mShowsStateBy = mask;
-    changed();
-}
-
-void NSButtonCell::setCellAttribute(NSCellAttribute attribute, long value) {
-    if (attribute == NSCellIsBordered) return setBordered(value != 0);
-    unsigned mask = 0;
-    bool highlights = false;
-    if (!AttributeMask(attribute, mask, highlights)) return;
-    unsigned &target = highlights ? mHighlightsBy : mShowsStateBy;
-    target = value != 0 ? (target | mask) : (target & ~mask);
-    changed();
-}
-
-long NSButtonCell::cellAttribute(NSCellAttribute attribute) const {
-    if (attribute == NSCellIsBordered) return mBordered ? 1 : 0;
-    unsigned mask = 0;
-    bool highlights = false;
-    if (!AttributeMask(attribute, mask, highlights)) return 0;
-    return ((highlights ? mHighlightsBy : mShowsStateBy) & mask) != 0 ? 1 : 0;
-}
-
 // ---- NSButton
 
-NSButton::NSButton(QWidget *parent) : QAbstractButton(parent) {
+NSButton::NSButton(QWidget *parent) : QAbstractButton(parent), mCell(std::make_shared<NSButtonCell>()) {
+    mCell->setBezeled(false);
+    mCell->setTitle(QString());
+    mCell->setControlView(this);
     // Connected first, so the state is the new one for every other receiver of clicked().
     connect(this, &QAbstractButton::clicked, this, &NSButton::advanceState);
 }
@@ -109,38 +39,37 @@ NSButton::~NSButton() = default;
 
 void NSButton::setState(int state) {
     const int value = state < 0 ? NSControlStateValueMixed : state == 0 ? NSControlStateValueOff : NSControlStateValueOn;
-    if (value == mState) return;
-    mState = value;
+    if (value == mCell->state()) return;
+    mCell->setState(value);
     update();
-    emit stateChanged(mState);
+    emit stateChanged(value);
 }
 
 void NSButton::advanceState() {
-    if (mCell.showsStateBy() == NSNoCellMask) return;
-    setState(mState == NSControlStateValueOn ? NSControlStateValueOff : NSControlStateValueOn);
+    if (mCell->showsStateBy() == NSNoCellMask) return;
+    setState(mCell->state() == NSControlStateValueOn ? NSControlStateValueOff : NSControlStateValueOn);
 }
 
 void NSButton::setImage(std::shared_ptr<NSImage> image) {
-    mImage = std::move(image);
+    mCell->setImage(std::move(image));
     updateGeometry();
-    update();
 }
 
 void NSButton::setAlternateImage(std::shared_ptr<NSImage> image) {
-    mAlternateImage = std::move(image);
-    update();
+    mCell->setAlternateImage(std::move(image));
 }
 
 CGRect NSButton::bounds() const { return CGRectMake(0, 0, CGFloat(width()), CGFloat(height())); }
 
 QSize NSButton::sizeHint() const {
     QSize hint(0, 0);
-    if (mImage != nullptr && mCell.imagePosition() != NSNoImage) {
-        const NSSize size = mImage->size();
+    const std::shared_ptr<NSImage> &image = mCell->image();
+    if (image != nullptr && mCell->imagePosition() != NSNoImage) {
+        const NSSize size = image->size();
         hint = QSize(int(std::ceil(size.width)), int(std::ceil(size.height)));
     }
-    if (!mCell.title().isEmpty() && mCell.imagePosition() != NSImageOnly) {
-        const QSize text = fontMetrics().size(Qt::TextShowMnemonic, mCell.title());
+    if (!mCell->title().isEmpty() && mCell->imagePosition() != NSImageOnly) {
+        const QSize text = fontMetrics().size(Qt::TextShowMnemonic, mCell->title());
         hint = QSize(hint.width() + text.width() + 8, std::max(hint.height(), text.height()));
     }
     return hint.expandedTo(QSize(16, 16));
@@ -189,25 +118,25 @@ void NSButton::drawCell() {
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
         const QRectF area(rect());
         const bool pressed = isDown();
-        const bool on = mState == NSControlStateValueOn;
+        const bool on = mCell->state() == NSControlStateValueOn;
 
-        if (mCell.isBordered() || mCell.isBezeled()) {
+        if (mCell->isBordered() || mCell->isBezeled()) {
             QStyleOptionButton option;
             option.initFrom(this);
             if (pressed) option.state |= QStyle::State_Sunken;
-            if (on && mCell.showsStateBy() != NSNoCellMask) option.state |= QStyle::State_On;
+            if (on && mCell->showsStateBy() != NSNoCellMask) option.state |= QStyle::State_On;
             style()->drawControl(QStyle::CE_PushButtonBevel, &option, &painter, this);
         }
         const unsigned lit = NSChangeGrayCellMask | NSChangeBackgroundCellMask;
-        if ((pressed && (mCell.highlightsBy() & lit)) || (on && (mCell.showsStateBy() & lit)))
+        if ((pressed && (mCell->highlightsBy() & lit)) || (on && (mCell->showsStateBy() & lit)))
             painter.fillRect(area, QColor(0, 0, 0, 64));
 
-        const bool alternate = mAlternateImage != nullptr &&
-                               ((pressed && (mCell.highlightsBy() & NSContentsCellMask)) ||
-                                (on && (mCell.showsStateBy() & NSContentsCellMask)));
-        const std::shared_ptr<NSImage> &image = alternate ? mAlternateImage : mImage;
-        const bool showsImage = image != nullptr && mCell.imagePosition() != NSNoImage;
-        const bool showsTitle = !mCell.title().isEmpty() && mCell.imagePosition() != NSImageOnly;
+        const bool alternate = mCell->alternateImage() != nullptr &&
+                               ((pressed && (mCell->highlightsBy() & NSContentsCellMask)) ||
+                                (on && (mCell->showsStateBy() & NSContentsCellMask)));
+        const std::shared_ptr<NSImage> &image = alternate ? mCell->alternateImage() : mCell->image();
+        const bool showsImage = image != nullptr && mCell->imagePosition() != NSNoImage;
+        const bool showsTitle = !mCell->title().isEmpty() && mCell->imagePosition() != NSImageOnly;
         QRectF imageArea = area, titleArea = area;
         if (showsImage && showsTitle) {
             const double side = std::min(area.height(), area.width() / 2);
@@ -220,7 +149,7 @@ void NSButton::drawCell() {
         }
         if (showsTitle) {
             painter.setPen(palette().color(QPalette::ButtonText));
-            painter.drawText(titleArea, Qt::AlignCenter | Qt::TextShowMnemonic, mCell.title());
+            painter.drawText(titleArea, Qt::AlignCenter | Qt::TextShowMnemonic, mCell->title());
         }
     }
     if (context != nullptr) context->bitmapDataWritten();

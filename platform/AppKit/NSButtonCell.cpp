@@ -8,12 +8,87 @@
 
 #include <cmath>
 
+namespace {
+
+// The mask a cell attribute stands for, and whether it lives in highlightsBy (else showsStateBy).
+bool AttributeMask(int attribute, int &mask, bool &highlights) {
+    switch (attribute) {
+    case NSPushInCell: mask = NSPushInCellMask, highlights = true; return true;
+    case NSCellLightsByContents: mask = NSContentsCellMask, highlights = true; return true;
+    case NSCellLightsByGray: mask = NSChangeGrayCellMask, highlights = true; return true;
+    case NSCellLightsByBackground: mask = NSChangeBackgroundCellMask, highlights = true; return true;
+    case NSChangeGrayCell: mask = NSChangeGrayCellMask, highlights = false; return true;
+    case NSChangeBackgroundCell: mask = NSChangeBackgroundCellMask, highlights = false; return true;
+    case NSCellChangesContents: mask = NSContentsCellMask, highlights = false; return true;
+    default: return false;
+    }
+}
+
+}  // namespace
+
 NSButtonCell::NSButtonCell() = default;
 NSButtonCell::~NSButtonCell() = default;
+
+void NSButtonCell::changed() {
+    if (QWidget *view = mControlView.data()) view->update();
+}
 
 void NSButtonCell::setButtonType(int type) {
     mButtonType = type;
     mHighlightsBy = isToggle() ? NSContentsCellMask : NSPushInCellMask | NSChangeGrayCellMask;
+    changed();
+}
+
+void NSButtonCell::setBezelStyle(int style) {
+    mBezelStyle = style;
+    changed();
+}
+
+void NSButtonCell::setImagePosition(int position) {
+    mImagePosition = position;
+    changed();
+}
+
+void NSButtonCell::setBezeled(bool bezeled) {
+    mBezeled = bezeled;
+    changed();
+}
+
+void NSButtonCell::setBordered(bool bordered) {
+    mBordered = bordered;
+    changed();
+}
+
+void NSButtonCell::setTitle(const QString &title) {
+    mTitle = title;
+    changed();
+}
+
+void NSButtonCell::setImage(std::shared_ptr<NSImage> image) {
+    mImage = std::move(image);
+    changed();
+}
+
+void NSButtonCell::setAlternateImage(std::shared_ptr<NSImage> image) {
+    mAlternateImage = std::move(image);
+    changed();
+}
+
+void NSButtonCell::setHighlightsBy(int mask) {
+    mHighlightsBy = mask;
+    changed();
+}
+
+void NSButtonCell::setShowsStateBy(int mask) {
+    mShowsStateBy = mask;
+    changed();
+}
+
+void NSButtonCell::setState(int state) {
+    const int value = state < 0 ? NSControlStateValueMixed : state == 0 ? NSControlStateValueOff : NSControlStateValueOn;
+    if (value == this->state() && doubleValue() == value) return;
+    setIntegerValue(value);
+    changed();
 }
 
 bool NSButtonCell::isToggle() const {
@@ -21,17 +96,27 @@ bool NSButtonCell::isToggle() const {
            mButtonType == NSSwitchButton || mButtonType == NSRadioButton;
 }
 
-int NSButtonCell::cellAttribute(int attribute) const {
-    return attribute == NSCellLightsByContents ? int(mLightsByContents) : 0;
+void NSButtonCell::setCellAttribute(int attribute, int value) {
+    if (attribute == NSCellIsBordered) return setBordered(value != 0);
+    int mask = 0;
+    bool highlights = false;
+    if (!AttributeMask(attribute, mask, highlights)) return;
+    int &target = highlights ? mHighlightsBy : mShowsStateBy;
+    target = value != 0 ? (target | mask) : (target & ~mask);
+    changed();
 }
 
-void NSButtonCell::setCellAttribute(int attribute, int value) {
-    if (attribute == NSCellLightsByContents) mLightsByContents = value != 0;
+int NSButtonCell::cellAttribute(int attribute) const {
+    if (attribute == NSCellIsBordered) return mBordered ? 1 : 0;
+    int mask = 0;
+    bool highlights = false;
+    if (!AttributeMask(attribute, mask, highlights)) return 0;
+    return ((highlights ? mHighlightsBy : mShowsStateBy) & mask) != 0 ? 1 : 0;
 }
 
 std::shared_ptr<NSImage> NSButtonCell::shownImage() const {
     if (mAlternateImage) {
-        const bool pressed = isHighlighted() && (mLightsByContents || (mHighlightsBy & NSContentsCellMask));
+        const bool pressed = isHighlighted() && (mHighlightsBy & NSContentsCellMask);
         const bool on = isToggle() && state() != 0;
         if (pressed || on) return mAlternateImage;
     }
@@ -52,7 +137,7 @@ void NSButtonCell::drawWithFrame(const QRectF &frame, QWidget *, QPainter &paint
     QImage pixels;
     if (picture && !picture->representations().empty()) pixels = picture->representations().front()->toQImage();
     // A pressed button without a picture for it is dimmed, unless it highlights by nothing.
-    const bool dim = isHighlighted() && picture == mImage && mHighlightsBy != 0 && !mLightsByContents;
+    const bool dim = isHighlighted() && picture == mImage && mHighlightsBy != 0;
     if (dim || !isEnabled()) painter.setOpacity(0.5);
     if (!pixels.isNull()) {
         painter.setRenderHint(QPainter::SmoothPixmapTransform);

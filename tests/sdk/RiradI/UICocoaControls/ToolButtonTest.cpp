@@ -28,7 +28,7 @@ std::shared_ptr<NSImage> Square(int side, QColor color) {
     return NSImage::imageWithQImage(picture);
 }
 
-void ExpectToolCell(const NSButtonCell &cell, unsigned highlightsBy, unsigned showsStateBy) {
+void ExpectToolCell(const NSButtonCell &cell, int highlightsBy, int showsStateBy) {
     EXPECT_EQ(cell.bezelStyle(), NSBezelStyleShadowlessSquare);
     EXPECT_EQ(cell.imagePosition(), NSImageOnly);
     EXPECT_FALSE(cell.isBezeled());

@@ -119,7 +119,7 @@ TEST_F(Boxes, CellsMadeForBoxes) {
     EXPECT_FALSE(pair->isBordered() || pair->isBezeled());
     EXPECT_EQ(pair->title(), "");
     EXPECT_EQ(pair->alternateImage(), down);
-    EXPECT_EQ(pair->highlightsBy(), 0);
+    EXPECT_EQ(pair->highlightsBy(), NSContentsCellMask);  // lights by contents only
     EXPECT_EQ(pair->cellAttribute(NSCellLightsByContents), 1);
     EXPECT_EQ(pair->shownImage(), up);
     pair->setState(1);
