@@ -99,32 +99,9 @@ QVariantMap loadPersistentObjectDataForKey(const QString &key) {
         .value_or(QVariantMap());
 }
 
-namespace {
-
-QString MainBundleResourcePath(const QString &name, const QString &type) {
-    CFBundleRef bundle = CFBundleGetMainBundle();
-    if (bundle == nullptr) return QString();
-    CFStringRef cfName = CFStringCreateWithCString(nullptr, name.toUtf8().constData(), kCFStringEncodingUTF8);
-    CFStringRef cfType = CFStringCreateWithCString(nullptr, type.toUtf8().constData(), kCFStringEncodingUTF8);
-    QString path;
-    if (cfName != nullptr && cfType != nullptr) {
-        if (CFURLRef url = CFBundleCopyResourceURL(bundle, cfName, cfType, nullptr)) {
-            UInt8 buffer[PATH_MAX];
-            if (CFURLGetFileSystemRepresentation(url, true, buffer, sizeof buffer))
-                path = QString::fromUtf8(reinterpret_cast<const char *>(buffer));
-            CFRelease(url);
-        }
-    }
-    if (cfName) CFRelease(cfName);
-    if (cfType) CFRelease(cfType);
-    return path;
-}
-
-}  // namespace
-
 QString persistentObjectDefaultValuesFilePath(const QString &key) {
     if (key.isEmpty()) return QString();
-    return MainBundleResourcePath(key, persistentPlistFileExtension());
+    return DirectoryLocations::mainBundleResourcePath(key, persistentPlistFileExtension());
 }
 
 QVariantMap persistentObjectDefaultValuesForPersistentDataKey(const QString &key) {
@@ -214,3 +191,22 @@ QUrl applicationSupportDirectory() { return applicationSupportDirectoryFileName(
 }  // namespace DirectoryLocations
 
 bool import_PersistentKeyPaths() { return import_NSDictionaryPropertyListArchiving(); }
+
+QString DirectoryLocations::mainBundleResourcePath(const QString &name, const QString &type) {
+    CFBundleRef bundle = CFBundleGetMainBundle();
+    if (bundle == nullptr || name.isEmpty()) return QString();
+    CFStringRef cfName = CFStringCreateWithCString(nullptr, name.toUtf8().constData(), kCFStringEncodingUTF8);
+    CFStringRef cfType = CFStringCreateWithCString(nullptr, type.toUtf8().constData(), kCFStringEncodingUTF8);
+    QString path;
+    if (cfName != nullptr && cfType != nullptr) {
+        if (CFURLRef url = CFBundleCopyResourceURL(bundle, cfName, cfType, nullptr)) {
+            UInt8 buffer[PATH_MAX];
+            if (CFURLGetFileSystemRepresentation(url, true, buffer, sizeof buffer))
+                path = QString::fromUtf8(reinterpret_cast<const char *>(buffer));
+            CFRelease(url);
+        }
+    }
+    if (cfName) CFRelease(cfName);
+    if (cfType) CFRelease(cfType);
+    return path;
+}

@@ -90,6 +90,9 @@ QUrl applicationSupportDirectory();
 // The identifier the folder is named after: the main bundle's CFBundleIdentifier, else the
 // Qt application's organisation domain and name, else the program's name.
 QString applicationIdentifier();
+// The path of the main bundle's resource name.type; an empty string when the name is empty or
+// the bundle has no such resource.
+QString mainBundleResourcePath(const QString &name, const QString &type);
 
 }  // namespace DirectoryLocations
 

@@ -3,9 +3,7 @@
 #include "NSUIBookmarksTarget.h"
 
 #include <CocoaFoundation/NSDictionaryPropertyListArchiving.h>
-#include <CoreFoundation/CFBundle.h>
-#include <CoreFoundation/CFString.h>
-#include <CoreFoundation/CFURL.h>
+#include <CocoaFoundation/PersistentKeyPaths.h>
 #include <Foundation/NSException.h>
 #include <Foundation/NSObjCRuntime.h>
 #include <Foundation/NSUserDefaults.h>
@@ -14,7 +12,6 @@
 #include <QSaveFile>
 
 #include <algorithm>
-#include <climits>
 
 namespace {
 
@@ -64,24 +61,6 @@ std::optional<QVariantMap> DecodeDesigns(const QByteArray &data, const QString &
     }
 }
 
-QString MainBundleResourcePath(const QString &name, const QString &type) {
-    CFBundleRef bundle = CFBundleGetMainBundle();
-    if (bundle == nullptr || name.isEmpty()) return QString();
-    CFStringRef cfName = CFStringCreateWithCString(nullptr, name.toUtf8().constData(), kCFStringEncodingUTF8);
-    CFStringRef cfType = CFStringCreateWithCString(nullptr, type.toUtf8().constData(), kCFStringEncodingUTF8);
-    QString path;
-    if (cfName != nullptr && cfType != nullptr) {
-        if (CFURLRef url = CFBundleCopyResourceURL(bundle, cfName, cfType, nullptr)) {
-            UInt8 buffer[PATH_MAX];
-            if (CFURLGetFileSystemRepresentation(url, true, buffer, sizeof buffer))
-                path = QString::fromUtf8(reinterpret_cast<const char *>(buffer));
-            CFRelease(url);
-        }
-    }
-    if (cfName != nullptr) CFRelease(cfName);
-    if (cfType != nullptr) CFRelease(cfType);
-    return path;
-}
 
 }  // namespace
 
@@ -306,7 +285,7 @@ QVariantMap NSUIDesignFeed::builtinDesignsForCategoryName(const QString &categor
 }
 
 QVariantMap NSUIDesignFeed::builtinDesignsWithCategoryName(const QString &category) {
-    const QString path = MainBundleResourcePath(category, QStringLiteral("plist"));
+    const QString path = DirectoryLocations::mainBundleResourcePath(category, QStringLiteral("plist"));
     if (path.isEmpty()) return QVariantMap();
     return loadDesignsPropertyListWithURL(QUrl::fromLocalFile(path)).value_or(QVariantMap());
 }
