@@ -25,19 +25,7 @@ namespace {
 using feed_test::AtomDocument;
 using feed_test::FeedTestServer;
 using feed_test::Response;
-
-// Serves the main queue (as the application's event loop does) until the condition holds.
-bool WaitUntil(const std::function<bool()> &done, int milliseconds = 10000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > milliseconds) return false;
-        dispatch_main_queue_drain();
-        QCoreApplication::processEvents();
-        QThread::msleep(2);
-    }
-    return true;
-}
+using feed_test::WaitUntil;
 
 // Waits until every background download has ended and its reply, if any, was handled.
 void SettleDownloads() {

@@ -37,18 +37,7 @@ namespace {
 using feed_test::AtomDocument;
 using feed_test::FeedTestServer;
 using feed_test::Response;
-
-bool WaitUntil(const std::function<bool()> &done, int milliseconds = 10000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > milliseconds) return false;
-        dispatch_main_queue_drain();
-        QCoreApplication::processEvents();
-        QThread::msleep(2);
-    }
-    return true;
-}
+using feed_test::WaitUntil;
 
 // Serves the main queue until no download runs and no reply waits (a reply may start the next
 // download, so the check is made again after the queue was served).

@@ -3,7 +3,11 @@
 // canned response; unknown paths answer 404.
 #pragma once
 
+#include <dispatch/dispatch.h>
+
 #include <QByteArray>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QHostAddress>
 #include <QMetaObject>
@@ -14,6 +18,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include <functional>
 #include <mutex>
 
 namespace feed_test {
@@ -112,6 +117,20 @@ inline QByteArray AtomDocument(const QList<QPair<QByteArray, QByteArray>> &entri
         xml += "  <entry>\n    <title type='text'>" + title + "</title>\n    <content type='html'>" + content +
                "</content>\n  </entry>\n";
     return xml + "</feed>\n";
+}
+
+// Serves the main queue (as the application's event loop does) until the condition holds;
+// false when it did not within the time.
+inline bool WaitUntil(const std::function<bool()> &done, int milliseconds = 10000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > milliseconds) return false;
+        dispatch_main_queue_drain();
+        QCoreApplication::processEvents();
+        QThread::msleep(2);
+    }
+    return true;
 }
 
 }  // namespace feed_test
