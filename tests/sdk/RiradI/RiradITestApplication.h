@@ -1,4 +1,5 @@
-// The one QApplication of a test program, made on first use on the offscreen platform.
+// The one QApplication of a test program, made on first use: on the offscreen platform, or on
+// the display for window tests.
 #pragma once
 
 #include <QApplication>
@@ -12,6 +13,18 @@ inline QApplication *Application() {
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
         static int argc = 1;
         static char name[] = "RiradITests";
+        static char *argv[] = {name, nullptr};
+        return new QApplication(argc, argv);
+    }();
+    return application;
+}
+
+// The one QApplication of a window test program, on the display the test runs under (Xvfb
+// in scripts/test).
+inline QApplication *WindowApplication() {
+    static QApplication *application = [] {
+        static int argc = 1;
+        static char name[] = "RiradIWindowTests";
         static char *argv[] = {name, nullptr};
         return new QApplication(argc, argv);
     }();

@@ -2,6 +2,8 @@
 // drag data from the controller's model to the drop handling of the same or another table.
 #include <CocoaFoundation/NSUIDNDArrayController.h>
 
+#include "../../RiradITestApplication.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -16,15 +18,7 @@ extern "C" const char *__asan_default_options() { return "suppressions=" LUMORA_
 
 namespace {
 
-QApplication *Application() {
-    static QApplication *application = [] {
-        static int argc = 1;
-        static char name[] = "CocoaFoundationWindowTests";
-        static char *argv[] = {name, nullptr};
-        return new QApplication(argc, argv);
-    }();
-    return application;
-}
+using riradi_test::WindowApplication;
 
 QList<int> Numbers(const NSArrayController &controller) {
     QList<int> numbers;
@@ -76,7 +70,7 @@ class DragAndDropWindow : public ::testing::Test {
 protected:
     void SetUp() override {
         if (std::getenv("DISPLAY") == nullptr) GTEST_FAIL() << "the gui tests run on an X display (xvfb-run)";
-        Application();
+        WindowApplication();
     }
 };
 

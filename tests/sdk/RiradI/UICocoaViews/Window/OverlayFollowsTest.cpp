@@ -2,6 +2,8 @@
 // or resized, and lets go when either window goes.
 #include <UICocoaViews/NSUITransparentWindow.h>
 
+#include "../../RiradITestApplication.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -16,15 +18,7 @@ extern "C" const char *__asan_default_options() { return "suppressions=" LUMORA_
 
 namespace {
 
-QApplication *Application() {
-    static QApplication *application = [] {
-        static int argc = 1;
-        static char name[] = "UICocoaViewsWindowTests";
-        static char *argv[] = {name, nullptr};
-        return new QApplication(argc, argv);
-    }();
-    return application;
-}
+using riradi_test::WindowApplication;
 
 ::testing::AssertionResult HasFrame(QWidget &window, QRect frame) {
     for (int i = 0; i < 100 && (window.frameGeometry() != frame || window.windowHandle()->geometry() != frame); ++i)
@@ -40,7 +34,7 @@ class OverlayWindow : public ::testing::Test {
 protected:
     void SetUp() override {
         if (std::getenv("DISPLAY") == nullptr) GTEST_FAIL() << "the gui tests run on an X display (xvfb-run)";
-        Application();
+        WindowApplication();
         underlay = std::make_unique<QWidget>(nullptr, Qt::FramelessWindowHint);
         underlay->setGeometry(100, 120, 300, 200);
         underlay->show();

@@ -5,6 +5,8 @@
 #include <UICocoaWindows/NSUIFirstClickApp.h>
 #include <UICocoaWindows/category_NSWindow_MouseMoveSize.h>
 
+#include "../../RiradITestApplication.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -21,21 +23,13 @@ extern "C" const char *__asan_default_options() { return "suppressions=" LUMORA_
 
 namespace {
 
-QApplication *Application() {
-    static QApplication *application = [] {
-        static int argc = 1;
-        static char name[] = "UICocoaWindowsWindowTests";
-        static char *argv[] = {name, nullptr};
-        return new QApplication(argc, argv);
-    }();
-    return application;
-}
+using riradi_test::WindowApplication;
 
 class OnDisplay : public ::testing::Test {
 protected:
     void SetUp() override {
         if (std::getenv("DISPLAY") == nullptr) GTEST_FAIL() << "the gui tests run on an X display (xvfb-run)";
-        Application();
+        WindowApplication();
     }
 };
 
@@ -230,7 +224,7 @@ protected:
         return application.sendEvent(QCoreApplication::instance(), &activate);
     }
     struct ApplicationFirst {
-        ApplicationFirst() { Application(); }
+        ApplicationFirst() { WindowApplication(); }
     } applicationFirst;
     NSUIFirstClickApp application;
     QWidget window;
