@@ -3,6 +3,8 @@
 #pragma once
 
 #include <QApplication>
+#include <QDir>
+#include <QWidget>
 
 #include <cstdlib>
 
@@ -39,6 +41,17 @@ struct WithApplication {
 // Runs the event loop until nothing more is pending (posted events and queued calls).
 inline void RunPendingEvents() {
     for (int round = 0; round < 5; ++round) QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+// Writes a picture of a shown window as "<name>.png" into the folder named by
+// LUMORA_SCREENSHOT_DIR (scripts/screenshots sets it); does nothing without it. Answers whether
+// a picture was written.
+inline bool SaveScreenshot(QWidget *window, const QString &name) {
+    const char *folder = std::getenv("LUMORA_SCREENSHOT_DIR");
+    if (window == nullptr || folder == nullptr || *folder == '\0') return false;
+    RunPendingEvents();
+    QDir().mkpath(QString::fromLocal8Bit(folder));
+    return window->grab().save(QDir(QString::fromLocal8Bit(folder)).filePath(name + ".png"), "PNG");
 }
 
 }  // namespace riradi_test
