@@ -43,6 +43,7 @@ void NSApplication::finishLaunching() {
     if (mLaunched) return;
     mLaunched = true;
     NSNotificationCenter::defaultCenter().postNotificationName(NSApplicationWillFinishLaunchingNotification, this);
+    NSNotificationCenter::defaultCenter().postNotificationName(NSApplicationDidFinishLaunchingNotification, this);
 }
 
 int NSApplication::run() {

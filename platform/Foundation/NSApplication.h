@@ -2,13 +2,15 @@
 // which must exist first). It binds the main dispatch queue to the Qt event loop while it
 // lives, and posts the two application notifications of the default centre, with itself as
 // the object: "NSApplicationWillFinishLaunchingNotification" once, before the event loop
-// starts, and "NSApplicationWillTerminateNotification" once, when the event loop is about to
+// starts, followed at once by "NSApplicationDidFinishLaunchingNotification" (so objects restored
+// by the first are complete when the second arrives), and "NSApplicationWillTerminateNotification" once, when the event loop is about to
 // end (terminate, or any quit of the Qt application).
 #pragma once
 
 #include <QObject>
 
 inline constexpr char NSApplicationWillFinishLaunchingNotification[] = "NSApplicationWillFinishLaunchingNotification";
+inline constexpr char NSApplicationDidFinishLaunchingNotification[] = "NSApplicationDidFinishLaunchingNotification";
 inline constexpr char NSApplicationWillTerminateNotification[] = "NSApplicationWillTerminateNotification";
 
 class NSApplication : public QObject {
@@ -22,7 +24,7 @@ public:
     // The application object; null when none lives.
     static NSApplication *sharedApplication();
 
-    // Posts will-finish-launching (the first call only).
+    // Posts will- and did-finish-launching (the first call only).
     void finishLaunching();
     // finishLaunching, then the Qt event loop; answers its exit code.
     int run();

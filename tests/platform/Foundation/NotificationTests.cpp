@@ -107,6 +107,8 @@ TEST(FoundationNotifications, ApplicationPostsLaunchAndTerminationOnce) {
                                                 seen.append(n.name());
                                                 sender = n.object();
                                             });
+    auto launched = center.addObserverForName(NSApplicationDidFinishLaunchingNotification, nullptr,
+                                              [&](const NSNotification &n) { seen.append(n.name()); });
     auto quit = center.addObserverForName(NSApplicationWillTerminateNotification, nullptr,
                                           [&](const NSNotification &n) { seen.append(n.name()); });
     {
@@ -120,8 +122,10 @@ TEST(FoundationNotifications, ApplicationPostsLaunchAndTerminationOnce) {
         EXPECT_EQ(sender, &application);
     }
     EXPECT_EQ(NSApplication::sharedApplication(), nullptr);
-    EXPECT_EQ(seen, (QStringList{NSApplicationWillFinishLaunchingNotification, NSApplicationWillTerminateNotification}));
+    EXPECT_EQ(seen, (QStringList{NSApplicationWillFinishLaunchingNotification, NSApplicationDidFinishLaunchingNotification,
+                                 NSApplicationWillTerminateNotification}));
     center.removeObserver(launch);
+    center.removeObserver(launched);
     center.removeObserver(quit);
 }
 
