@@ -1,0 +1,90 @@
+#include "UILocalizationPanel.h"
+
+#include <Foundation/NSApplication.h>
+#include <Foundation/NSException.h>
+#include <Foundation/NSKeyValueCoding.h>
+#include <Foundation/NSObjCRuntime.h>
+
+#include <QKeySequence>
+#include <QShortcut>
+
+NS_REGISTER_CLASS(UILocalizationPanel);
+
+bool import_UILocalizationPanel() { return import_UILocalizationNibbler() && import_UPersistentObjectsController(); }
+
+UILocalizationPanel::UILocalizationPanel(QWidget *parent) : QWidget(parent, Qt::Tool) {
+    auto *close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(close, &QShortcut::activated, this, &QWidget::close);
+}
+
+UILocalizationPanel::~UILocalizationPanel() {
+    if (mObserving) {
+        NSNotificationCenter::defaultCenter().removeObserver(this);
+        UPersistentObjectsController::unregisterPersistentObjectShared(this);
+    }
+}
+
+void UILocalizationPanel::awakeFromNib() {
+    if (mNibbler.isNull() || mObserving) return;
+    mObserving = true;
+    NSNotificationCenter &center = NSNotificationCenter::defaultCenter();
+    center.addObserver(this, "applicationDidFinishLaunching", NSApplicationDidFinishLaunchingNotification, nullptr);
+    center.addObserver(this, "applicationWillTerminate", NSApplicationWillTerminateNotification, nullptr);
+    UPersistentObjectsController::registerPersistentObjectShared(this, true);
+}
+
+namespace {
+
+void Forward(QObject *controller, QByteArrayView selector, const NSNotification &notification) {
+    if (controller == nullptr || !respondsToSelector(controller, selector)) return;
+    try {
+        performSelector(controller, selector, QVariant::fromValue(notification));
+    } catch (const NSException &exception) {
+        NSLog(QStringLiteral("UILocalizationPanel: %1").arg(exception.description()));
+    }
+}
+
+}  // namespace
+
+void UILocalizationPanel::applicationDidFinishLaunching(const NSNotification &notification) {
+    QObject *controller = mNibbler ? mNibbler->bookmarksController() : nullptr;
+    if (controller == nullptr) return;
+    const std::pair<const char *, QVariant> settings[] = {
+        {"blogspotDomain", QString::fromLatin1(kUILocalizationBlogspotDomain)},
+        {"blogspotLabelPrimary", QString::fromLatin1(kUILocalizationLabelPrimary)},
+        {"blogspotLabelSecondary", QString::fromLatin1(kUILocalizationLabelSecondary)},
+        {"feedburnerSameLabel", true},
+    };
+    for (const auto &[key, value] : settings) {
+        try {
+            NSKeyValueCoding::setValueForKey(controller, value, QString::fromLatin1(key));
+        } catch (const NSException &exception) {
+            NSLog(QStringLiteral("UILocalizationPanel: %1").arg(exception.description()));
+        }
+    }
+    Forward(controller, "applicationDidFinishLaunching", notification);
+}
+
+void UILocalizationPanel::applicationWillTerminate(const NSNotification &notification) {
+    Forward(mNibbler ? mNibbler->bookmarksController() : nullptr, "applicationWillTerminate", notification);
+}
+
+QSet<QString> UILocalizationPanel::persistentObjectKeyPaths() const { return {"panelFrame", "panelVisible"}; }
+
+QString UILocalizationPanel::panelFrame() const {
+    const QRect frame = geometry();
+    return QStringLiteral("%1 %2 %3 %4").arg(frame.x()).arg(frame.y()).arg(frame.width()).arg(frame.height());
+}
+
+void UILocalizationPanel::setPanelFrame(const QString &frame) {
+    const QStringList parts = frame.split(' ', Qt::SkipEmptyParts);
+    if (parts.size() != 4) return;
+    int values[4];
+    for (int i = 0; i < 4; ++i) {
+        bool ok = false;
+        values[i] = parts.at(i).toInt(&ok);
+        if (!ok) return;
+    }
+    if (values[2] <= 0 || values[3] <= 0 || values[2] > 10000 || values[3] > 10000) return;
+    setGeometry(values[0], values[1], values[2], values[3]);
+}
