@@ -6,8 +6,11 @@
 #include <Foundation/NSKeyValueCoding.h>
 #include <Foundation/NSObjCRuntime.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+
+NS_REGISTER_CLASS(NSSlider);
 
 NSSlider::NSSlider(QWidget *parent) : NSSlider(Qt::Horizontal, parent) {}
 
@@ -52,6 +55,30 @@ int NSSlider::intValue() const {
     return static_cast<int>(value);
 }
 
+void NSSlider::setNumberOfTickMarks(int count) {
+    if (!VERIFY(count >= 0)) count = 0;
+    mNumberOfTickMarks = count;
+    setTickPosition(count > 0 ? QSlider::TicksBelow : QSlider::NoTicks);
+    setTickInterval(count > 1 ? std::max(1, kKnobSteps / (count - 1)) : kKnobSteps);
+    update();
+}
+
+double NSSlider::tickMarkValueAtIndex(int index) const {
+    if (mNumberOfTickMarks <= 0) return mMinValue;
+    if (mNumberOfTickMarks == 1) return (mMinValue + mMaxValue) / 2.0;
+    const double fraction = static_cast<double>(std::clamp(index, 0, mNumberOfTickMarks - 1)) / (mNumberOfTickMarks - 1);
+    return mMinValue * (1.0 - fraction) + mMaxValue * fraction;
+}
+
+double NSSlider::closestTickMarkValueToValue(double value) const {
+    if (mNumberOfTickMarks <= 0) return value;
+    if (mNumberOfTickMarks == 1 || std::isnan(value)) return tickMarkValueAtIndex(0);
+    double fraction = NSSlider_NormalValueFromValue(this, value);
+    if (std::isinf(value)) fraction = (value > 0) == (mMaxValue >= mMinValue) ? 1.0 : 0.0;
+    const double index = std::round(fraction * (mNumberOfTickMarks - 1));
+    return tickMarkValueAtIndex(static_cast<int>(std::clamp(index, 0.0, static_cast<double>(mNumberOfTickMarks - 1))));
+}
+
 double NSSlider::normalValue() const { return NSSlider_GetNormalValue(const_cast<NSSlider *>(this)); }
 
 void NSSlider::setNormalValue(double normalValue) { NSSlider_SetNormalValue(this, normalValue); }
@@ -76,8 +103,10 @@ void NSSlider::sendAction() {
 
 // The knob at the value's place in the range, stopped at the ends; at the start when the range
 // is empty.
-void NSSlider::placeKnob() {
-    const double fraction = NSSlider_NormalValueFromValue(this, mDoubleValue);
+void NSSlider::placeKnob() { placeKnobAt(mDoubleValue); }
+
+void NSSlider::placeKnobAt(double value) {
+    const double fraction = NSSlider_NormalValueFromValue(this, value);
     const double clamped = fraction < 0.0 ? 0.0 : (fraction > 1.0 ? 1.0 : fraction);
     mPlacingKnob = true;
     setValue(static_cast<int>(std::lround(clamped * kKnobSteps)));
@@ -89,6 +118,10 @@ void NSSlider::knobMoved(int position) {
     const double fraction = static_cast<double>(position) / kKnobSteps;
     double value = (mMaxValue - mMinValue) * fraction + mMinValue;
     if (!std::isfinite(value)) value = mMinValue * (1.0 - fraction) + mMaxValue * fraction;
+    if (mAllowsTickMarkValuesOnly && mNumberOfTickMarks > 0) {
+        value = closestTickMarkValueToValue(value);
+        placeKnobAt(value);
+    }
     if (value != mDoubleValue) {
         mDoubleValue = value;
         emit doubleValueChanged();

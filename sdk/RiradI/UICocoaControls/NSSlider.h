@@ -10,6 +10,10 @@
 //
 // A change made by the user (mouse, keyboard, wheel) sends the action to the target with the
 // slider, at once, every step of the way; changes made in code send nothing.
+//
+// Tick marks: numberOfTickMarks marks spread evenly from the minimum to the maximum (one mark
+// stands at the middle), drawn by Qt's style under the groove. With allowsTickMarkValuesOnly
+// the user's changes stop at the closest mark; values set in code are taken as they are.
 #pragma once
 
 #include <QByteArray>
@@ -29,6 +33,8 @@ class NSSlider : public QSlider {
     Q_PROPERTY(double inverseNormalValue READ inverseNormalValue WRITE setInverseNormalValue NOTIFY doubleValueChanged)
     Q_PROPERTY(QVariant normalParam READ normalParam WRITE setNormalParam NOTIFY doubleValueChanged)
     Q_PROPERTY(double radialSliderOffsetDegrees READ radialSliderOffsetDegrees CONSTANT)
+    Q_PROPERTY(int numberOfTickMarks READ numberOfTickMarks WRITE setNumberOfTickMarks)
+    Q_PROPERTY(bool allowsTickMarkValuesOnly READ allowsTickMarkValuesOnly WRITE setAllowsTickMarkValuesOnly)
     Q_PROPERTY(QObject *target READ target WRITE setTarget)
     Q_PROPERTY(QByteArray action READ action WRITE setAction)
 
@@ -62,6 +68,16 @@ public:
     // NSControl(RadialSliderDeltaValue).
     virtual double radialSliderOffsetDegrees() const { return 0.0; }
 
+    int numberOfTickMarks() const { return mNumberOfTickMarks; }
+    // A negative count is reported and taken as 0.
+    void setNumberOfTickMarks(int count);
+    bool allowsTickMarkValuesOnly() const { return mAllowsTickMarkValuesOnly; }
+    void setAllowsTickMarkValuesOnly(bool flag) { mAllowsTickMarkValuesOnly = flag; }
+    // The value of mark index (0 is at the minimum); the minimum without marks.
+    double tickMarkValueAtIndex(int index) const;
+    // The value of the mark closest to value; value itself without marks.
+    double closestTickMarkValueToValue(double value) const;
+
     QObject *target() const { return mTarget.data(); }
     void setTarget(QObject *target) { mTarget = target; }
     QByteArray action() const { return mAction; }
@@ -75,12 +91,15 @@ signals:
 
 private:
     void placeKnob();
+    void placeKnobAt(double value);
     void knobMoved(int position);
 
     double mMinValue = 0.0;
     double mMaxValue = 1.0;
     double mDoubleValue = 0.0;
     bool mPlacingKnob = false;
+    int mNumberOfTickMarks = 0;
+    bool mAllowsTickMarkValuesOnly = false;
     QPointer<QObject> mTarget;
     QByteArray mAction;
 };

@@ -3,6 +3,8 @@
 #include <Foundation/NSKeyValueCoding.h>
 #include <Foundation/NSObjCRuntime.h>
 
+NS_REGISTER_CLASS(NSUITextFieldForwarder);
+
 NSUITextFieldForwarder::NSUITextFieldForwarder(QWidget *parent) : NSTextField(parent) {}
 
 NSUITextFieldForwarder::~NSUITextFieldForwarder() = default;
