@@ -10,6 +10,8 @@
 #include <cmath>
 #include <limits>
 
+NS_REGISTER_CLASS(NSTextField);
+
 namespace {
 
 // The length of the number at position start: [+-]digits[.digits][(e|E)[+-]digits], at least
