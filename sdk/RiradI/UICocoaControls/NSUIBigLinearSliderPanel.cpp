@@ -137,7 +137,10 @@ void NSUIBigLinearSliderPanel::reflectAttachedSliderValueToBigSlider() {
 }
 
 void NSUIBigLinearSliderPanel::reflectAttachedSliderValueToCaption() {
-    if (_sliderValueCaption != nullptr && _sliderUI != nullptr) _sliderValueCaption->takeDoubleValueFrom(_sliderUI);
+    // Six significant digits, as a number formatter on the caption would show it: the fine
+    // slider holds its value at single precision.
+    if (_sliderValueCaption != nullptr && _sliderUI != nullptr)
+        _sliderValueCaption->setStringValue(QString::number(_sliderUI->doubleValue(), 'g', 6));
 }
 
 void NSUIBigLinearSliderPanel::fineSliderChanged(QObject *) {
