@@ -9,7 +9,9 @@
 #include <AppKit/NSBitmapImageRep.h>
 #include <Foundation/NSGeometry.h>
 
+#include <QByteArray>
 #include <QMetaType>
+#include <QString>
 
 #include <memory>
 #include <vector>
@@ -22,6 +24,25 @@ public:
     // An image of the QImage's pixels (copied), its size in points the pixel size. Null for a
     // null QImage.
     static std::shared_ptr<NSImage> imageWithQImage(const QImage &image);
+
+    // Pictures from outside data: any file format Qt's image readers know (PNG, JPEG, TIFF, ...)
+    // as one bitmap, or a PDF document, whose first page is drawn once into a bitmap of one
+    // pixel per point (its crop box, transparent where the page draws nothing). Null for
+    // anything else, and for pictures too large to hold (a PDF page above kMaxPDFPixels a
+    // side; Qt's readers refuse what would take more than their allocation limit).
+    static constexpr int kMaxPDFPixels = 8192;
+    static std::shared_ptr<NSImage> imageWithData(const QByteArray &data);
+    // The file's bytes through imageWithData; null when it cannot be read.
+    static std::shared_ptr<NSImage> imageWithContentsOfFile(const QString &path);
+
+    // The application's image of that name: an image registered under it (setName), else
+    // the main bundle's resource file of that name (the name as given, or with the extension
+    // png, pdf, tiff, tif, jpg, jpeg when it has none), loaded once and kept under the name.
+    // Null when there is none. Any thread.
+    static std::shared_ptr<NSImage> imageNamed(const QString &name);
+    // Registers the image under the name (a null image forgets the name). False for an empty
+    // name.
+    static bool setName(const QString &name, std::shared_ptr<NSImage> image);
 
     const std::vector<std::shared_ptr<NSBitmapImageRep>> &representations() const { return mRepresentations; }
     // Null is ignored.

@@ -20,7 +20,8 @@ public:
 
     std::shared_ptr<NSImage> image() const { return mImage; }
     // Shows the image (null: nothing). Setting the image already shown does nothing.
-    void setImage(std::shared_ptr<NSImage> image);
+    // Subclasses may add to it; the "image" property goes through the override.
+    virtual void setImage(std::shared_ptr<NSImage> image);
 
 signals:
     void imageChanged();
