@@ -1,0 +1,4 @@
+// Shared pixel surfaces: the umbrella header.
+#pragma once
+
+#include <IOSurface/IOSurfaceRef.h>
