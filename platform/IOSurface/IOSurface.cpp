@@ -69,6 +69,7 @@ int FlockRetrying(int fd, int operation) {
 struct Mapping {
     int fd = -1;
     std::string name;  // the shared-memory name of a global surface this process unlinks when last
+    pid_t process = ::getpid();  // a child forked without exec shares the flock, so never ends it
     dev_t device = 0;
     ino_t inode = 0;
     uint8_t *memory = nullptr;
@@ -268,7 +269,7 @@ Mapping::~Mapping() {
         const auto found = table.mappings.find(id);
         if (found != table.mappings.end() && found->second.expired()) table.mappings.erase(found);
     }
-    if (!name.empty()) {
+    if (!name.empty() && process == ::getpid()) {
         RegistryScope scope;
         if (FlockRetrying(fd, LOCK_EX | LOCK_NB) == 0) {
             DestroyLocked(fd, name);

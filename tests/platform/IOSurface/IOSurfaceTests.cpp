@@ -247,6 +247,28 @@ TEST(IOSurface, AHolderKilledLeavesAnEntryThatIsReclaimed) {
     }
 }
 
+TEST(IOSurface, AChildForkedWithoutExecNeverEndsItsParentsSurface) {
+    IOSurfaceRef surface = MakeSurface(8, 8, 4);
+    ASSERT_NE(surface, nullptr);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // The child shares the parent's lock on the memory: its release must not look last.
+        CFRelease(surface);
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(ObjectsInSharedMemory(), 1);
+    {
+        Helper helper({"inspect", std::to_string(IOSurfaceGetID(surface))});
+        EXPECT_NE(helper.line(), "none");
+    }
+    CFRelease(surface);
+    EXPECT_EQ(ObjectsInSharedMemory(), 0);
+}
+
 TEST(IOSurface, UnknownAndDestroyedIdsAnswerNull) {
     EXPECT_EQ(IOSurfaceLookup(0), nullptr);
     EXPECT_EQ(IOSurfaceLookup(0xFFFFFFF0u), nullptr);
