@@ -2,6 +2,8 @@
 
 #include <Foundation/NSObjCRuntime.h>
 
+NS_REGISTER_CLASS(NSUITextViewTakesStringValue);
+
 NSUITextViewTakesStringValue::NSUITextViewTakesStringValue(QWidget *parent) : NSTextView(parent) {}
 
 NSUITextViewTakesStringValue::~NSUITextViewTakesStringValue() = default;
