@@ -1,9 +1,11 @@
 // Design files (exported designs, the built-in resource, the saved defaults value) read from
 // arbitrary bytes: a file is taken whole or refused, and what is taken survives being written
-// and read again and answers every lookup of the design feed.
+// and read again and answers every lookup of the design feed. The same bytes as a bookmarks
+// file (an import): refused with a reason, or read entry by entry into checked bookmarks.
 #include "FuzzSupport.h"
 
 #include <CocoaFoundation/NSDictionaryPropertyListArchiving.h>
+#include <UICocoaControls/NSUIBookmarksController.h>
 #include <UIParamMapping/NSUIDesignFeed.h>
 
 namespace {
@@ -23,6 +25,16 @@ QVariantMap Summary(const QVariantMap &designs) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
+
+    QStringList skipped;
+    QString error;
+    const std::optional<QVariantList> bookmarks = NSUIBookmarksController::presetsFromFileData(bytes, &skipped, &error);
+    LUMORA_CHECK(bookmarks.has_value() == error.isEmpty());
+    if (bookmarks) {
+        for (const QVariant &bookmark : *bookmarks)
+            LUMORA_CHECK(NSUIBookmarksController::isValidPreset(bookmark) && bookmark.toMap().size() == 2);
+    }
+
     const std::optional<QVariantMap> designs = NSUIDesignFeed::loadDesignsPropertyList(bytes);
     if (!designs) return 0;
     for (const QVariant &design : *designs)
