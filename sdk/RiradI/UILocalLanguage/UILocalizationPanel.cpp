@@ -5,16 +5,22 @@
 #include <Foundation/NSKeyValueCoding.h>
 #include <Foundation/NSObjCRuntime.h>
 
-#include <QKeySequence>
-#include <QShortcut>
+#include <QKeyEvent>
 
 NS_REGISTER_CLASS(UILocalizationPanel);
 
 bool import_UILocalizationPanel() { return import_UILocalizationNibbler() && import_UPersistentObjectsController(); }
 
-UILocalizationPanel::UILocalizationPanel(QWidget *parent) : QWidget(parent, Qt::Tool) {
-    auto *close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    connect(close, &QShortcut::activated, this, &QWidget::close);
+UILocalizationPanel::UILocalizationPanel(QWidget *parent) : QWidget(parent, Qt::Tool) {}
+
+// A key event rather than a window shortcut: a shortcut needs the panel to be the active
+// window, which a tool window shown over another one is not always yet.
+void UILocalizationPanel::keyPressEvent(QKeyEvent *event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 UILocalizationPanel::~UILocalizationPanel() {

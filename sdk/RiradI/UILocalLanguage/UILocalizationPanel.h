@@ -44,6 +44,10 @@ public:
     bool panelVisible() const { return isVisible(); }
     void setPanelVisible(bool visible) { setVisible(visible); }
 
+protected:
+    // Escape closes the panel (whichever of its controls has the focus).
+    void keyPressEvent(QKeyEvent *event) override;
+
 private:
     QPointer<UILocalizationNibbler> mNibbler;
     bool mObserving = false;
