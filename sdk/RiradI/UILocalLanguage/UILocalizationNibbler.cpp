@@ -8,7 +8,10 @@
 
 NS_REGISTER_CLASS(UILocalizationNibbler);
 
-bool import_UILocalizationNibbler() { return import_UILocalizationEditorArrayController() && import_NSUIViewNibbler(); }
+bool import_UILocalizationNibbler() {
+    return import_UILocalizationBookmarksController() && import_UILocalizationEditorArrayController() &&
+           import_NSUIViewNibbler();
+}
 
 namespace {
 
@@ -25,6 +28,11 @@ UILocalizationNibbler::UILocalizationNibbler(QWidget *parent) : NSUIViewNibbler(
     mRemoteLastSeparator = mLocalizationMenu.addSeparator();
     mRemoteLastSeparator->setObjectName("outletRemoteLanguagesLastSeparator");
     mEditor.setOutletArrayController(&mLanguages);
+    mBookmarks.setOutletArrayController(&mLanguages);
+    mBookmarks.setOutletLocalizationMenu(&mLocalizationMenu);
+    mBookmarks.setOutletRemoteLanguagesMenuSeparator(mRemoteFirstSeparator);
+    mBookmarks.setOutletRemoteLanguagesLastSeparator(mRemoteLastSeparator);
+    setNibblerController(&mBookmarks);
 }
 
 UILocalizationNibbler::~UILocalizationNibbler() = default;
@@ -43,6 +51,20 @@ void UILocalizationNibbler::awakeFromNibbler() {
     }
     mEditor.setOutletTableView(mEditorTableView);
     mEditor.awakeFromNib();
+    // The languages belong to the interface-language controller, which is also their target;
+    // the stored list becomes the table's rows.
+    UILocalLanguageController *language = UILocalLanguageController::language();
+    mBookmarks.setOutletLocalLanguageController(language);
+    mBookmarks.setOutletTarget(language);
+    mBookmarks.awakeFromNib();
+    connect(mRefreshAction, &QAction::triggered, &mBookmarks,
+            [this] { mBookmarks.actionRefreshDynamicMenuWithRemotePresets(mRefreshAction); });
+    if (mNewLanguageButton)
+        connect(mNewLanguageButton, &QPushButton::clicked, &mBookmarks,
+                [this] { mBookmarks.actionCreatePresetUsingUSEnglishDefaultsAsTemplate(mNewLanguageButton); });
+    if (mCompleteLanguageButton)
+        connect(mCompleteLanguageButton, &QPushButton::clicked, &mBookmarks,
+                [this] { mBookmarks.actionAddMissingUIElementsToCustomLanguage(mCompleteLanguageButton); });
     if (mEditorTableView) mEditorTableView->verticalHeader()->hide();
     if (mRemoteLanguagesButton) {
         mRemoteLanguagesButton->setMenu(&mLocalizationMenu);

@@ -2,12 +2,16 @@
 //
 // The nib holds the widgets: the languages table, the text editor table and the buttons. The
 // controllers that Cocoa keeps in the nib are objects of the nibbler here (a Qt form holds only
-// widgets): the languages' array controller (the bookmarks, shown by the languages table), the row
-// editor of the selected language (shown by the editor table) and the language menu with the two
-// separators that frame the published languages. They are connected when the nib has loaded
-// (awakeFromNibbler); the update and revert buttons are enabled only while the editor can write.
+// widgets): the languages' bookmarks controller (the nibbler's controller, whose target is the
+// interface-language controller), its array controller (the bookmarks, shown by the languages
+// table), the row editor of the selected language (shown by the editor table) and the language
+// menu with the two separators that frame the published languages. They are connected when the
+// nib has loaded (awakeFromNibbler): New and Add Missing Texts go to the bookmarks controller, as
+// do the menu's refresh item and its published languages; the update and revert buttons are
+// enabled only while the editor can write.
 #pragma once
 
+#include "UILocalizationBookmarksController.h"
 #include "UILocalizationEditorArrayController.h"
 
 #include <CocoaFoundation/NSUIDNDArrayController.h>
@@ -37,12 +41,15 @@ public:
 
     // The panel's bookmarks controller: the nibbler's controller.
     QObject *bookmarksController() const { return nibblerController(); }
+    // The languages' controller the nibbler makes (owned by the nibbler).
+    UILocalizationBookmarksController *localizationBookmarksController() { return &mBookmarks; }
 
     NSUIDNDArrayController *languagesArrayController() { return &mLanguages; }
     UILocalizationEditorArrayController *editorArrayController() { return &mEditor; }
     QMenu *localizationMenu() { return &mLocalizationMenu; }
     QAction *remoteLanguagesMenuSeparator() const { return mRemoteFirstSeparator; }
     QAction *remoteLanguagesLastSeparator() const { return mRemoteLastSeparator; }
+    QAction *refreshRemoteLanguagesItem() const { return mRefreshAction; }
 
     QTableView *languagesTableView() const { return mLanguagesTableView; }
     QTableView *editorTableView() const { return mEditorTableView; }
@@ -57,6 +64,8 @@ private:
     NSUIDNDArrayController mLanguages;
     UILocalizationEditorArrayController mEditor;
     QMenu mLocalizationMenu;
+    // After the menu and the array controller it refers to, so it goes first.
+    UILocalizationBookmarksController mBookmarks;
     QAction *mRefreshAction = nullptr;
     QAction *mRemoteFirstSeparator = nullptr;
     QAction *mRemoteLastSeparator = nullptr;
