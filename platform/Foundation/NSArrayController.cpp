@@ -145,7 +145,10 @@ bool NSArrayController::setSelectionIndexes(const NSIndexSet &indexes) {
 
 QVariantList NSArrayController::selectedObjects() const {
     QVariantList objects;
-    for (qsizetype index : mSelection) objects.append(mContent.at(index));
+    // While a content change is told to observers the selection may still name rows that are
+    // gone; those are no objects.
+    for (qsizetype index : mSelection)
+        if (index < mContent.size()) objects.append(mContent.at(index));
     return objects;
 }
 

@@ -53,6 +53,17 @@ TEST(NSArrayController, InsertsRemovesAndKeepsTheSelectionOnItsObjects) {
     EXPECT_FALSE(controller.setSelectionIndexes({7}));  // past the end: dropped, nothing changes
 }
 
+TEST(NSArrayController, ObserversOfAShrinkingContentReadOnlyRowsThatExist) {
+    NSArrayController controller;
+    controller.setContent({Row(0), Row(1), Row(2)});
+    controller.setSelectionIndexes({2});
+    QList<qsizetype> seen;
+    QObject::connect(&controller, &QAbstractItemModel::modelReset, [&] { seen.append(controller.selectedObjects().size()); });
+    controller.setContent({Row(5)});
+    EXPECT_EQ(seen, QList<qsizetype>{0});
+    EXPECT_EQ(controller.selectedObjects(), QVariantList{Row(5)});
+}
+
 TEST(NSArrayController, ShowsAndEditsRowsThroughColumnBindings) {
     NSArrayController controller;
     controller.setColumnBindings({{"name", "name", true}, {"depth", "options.depth", false}});

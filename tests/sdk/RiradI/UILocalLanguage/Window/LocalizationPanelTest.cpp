@@ -9,11 +9,15 @@
 #include <Foundation/NSUserDefaults.h>
 #include <UIParamMapping/NSUIDesignCodes.h>
 
+#include <UIParamMapping/ATOM_FEED.h>
+
 #include "../../RiradITestApplication.h"
+#include "sdk/RiradI/UIParamMapping/FeedTestServer.h"
 
 #include <gtest/gtest.h>
 
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
@@ -98,6 +102,74 @@ TEST_F(LocalizationPanelWindow, OpensFromItsNibWithEveryControlAndFollowsTheSele
 
     QTest::keyClick(panel, Qt::Key_Escape);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !panel->isVisible(); }));
+}
+
+// New, Add Missing Texts and the published languages' menu reach the panel's languages
+// controller, which the panel sets up for the languages blog at launch. Launch downloads nothing
+// here, because languages are saved already; the list is then fetched from a local server.
+TEST_F(LocalizationPanelWindow, ThePanelsControlsReachItsLanguagesController) {
+    UILocalizationPanelController *panelController = UILocalizationPanelController::sharedController();
+    ASSERT_NE(panelController, nullptr);
+    panelController->awakeFromNib();
+    UILocalizationPanel *panel = panelController->localizationPanelWindow();
+    ASSERT_NE(panel, nullptr);
+    UILocalizationNibbler *nibbler = panel->localizationNibbler();
+    auto *controller = qobject_cast<UILocalizationBookmarksController *>(nibbler->bookmarksController());
+    ASSERT_NE(controller, nullptr);
+    EXPECT_EQ(controller, nibbler->localizationBookmarksController());
+    EXPECT_EQ(controller->outletTarget(), UILocalLanguageController::language());
+    EXPECT_EQ(controller->outletLocalLanguageController(), UILocalLanguageController::language());
+    NSUIDNDArrayController *languages = nibbler->languagesArrayController();
+    EXPECT_EQ(controller->outletArrayController(), languages);
+    languages->setContent({});
+
+    ASSERT_TRUE(NSUIDesignFeed::setPrefsDesignsDictionary(
+        {{"Italiano", ATOM_FEED_ITEM::toVariant(ATOM_FEED_ITEM::atomFeedItemWithTitle("Italiano", "app.title=Titolo;"))}},
+        controller->designFeedUserSerializationKey()));
+    panel->applicationDidFinishLaunching(NSNotification());
+    EXPECT_EQ(controller->blogspotDomain(), kUILocalizationBlogspotDomain);
+    EXPECT_EQ(controller->blogspotLabelPrimary(), "uilumora2");
+    EXPECT_EQ(controller->blogspotLabelSecondary(), "uiglobal");
+    EXPECT_TRUE(controller->feedburnerSameLabel());
+    ASSERT_NE(controller->localizationsAtomFeed(), nullptr);
+    EXPECT_EQ(ATOM_FEED_HTTP_GET::runningBackgroundGets(), 0);
+
+    panelController->localizationPanel();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(panel));
+    QMenu *menu = nibbler->localizationMenu();
+    const auto item = [menu](const QString &title) -> QAction * {
+        for (QAction *action : menu->actions())
+            if (action->text() == title) return action;
+        return nullptr;
+    };
+    ASSERT_NE(item("Italiano"), nullptr);
+    item("Italiano")->trigger();
+    EXPECT_EQ(UILocalLanguageController::stringWithID("app.title"), "Titolo");
+
+    QTest::mouseClick(panel->findChild<QPushButton *>("outletNewLanguageButton"), Qt::LeftButton);
+    ASSERT_EQ(languages->content().size(), 1);
+    EXPECT_EQ(languages->content().at(0).toMap().value("presetNameString").toString(), "English (US)");
+    QTest::mouseClick(panel->findChild<QPushButton *>("outletCompleteLanguageButton"), Qt::LeftButton);
+    ASSERT_EQ(languages->content().size(), 2);
+    const QVariantMap completed = NSUIDesignCodes::codesWithCodeString(
+        languages->content().at(1).toMap().value("presetCodeString").toString())->codeDictionary();
+    EXPECT_EQ(completed.value("app.title").toString(), "Titolo");
+    EXPECT_EQ(completed.value("app.string.localization.usenglish").toString(), "English (US)");
+
+    // The menu's refresh item fetches the published languages (here from the local server).
+    feed_test::FeedTestServer server;
+    server.Set("/languages.xml", feed_test::Response{200, feed_test::AtomDocument({{"Svenska", "app.title=Titel;"}})});
+    controller->localizationsAtomFeed()->setFeedURL(server.URL("/languages.xml"));
+    nibbler->refreshRemoteLanguagesItem()->trigger();
+    EXPECT_TRUE(feed_test::WaitUntil([&] { return item("Svenska") != nullptr; }));
+    EXPECT_EQ(server.Hits("/languages.xml"), 1);
+
+    // Quitting saves the languages and the published ones.
+    panel->applicationWillTerminate(NSNotification());
+    EXPECT_EQ(NSUIDesignFeed::designsDictionaryFromPrefs(controller->designFeedUserSerializationKey())->keys(),
+              QStringList{"Svenska"});
+    languages->setContent({});
+    panel->close();
 }
 
 TEST_F(LocalizationPanelWindow, ALanguageChangeRelabelsBoundControls) {
