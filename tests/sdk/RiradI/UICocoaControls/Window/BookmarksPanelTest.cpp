@@ -17,8 +17,7 @@
 
 #include <cstdlib>
 
-// The AddressSanitizer suppressions of this program, read at start-up.
-extern "C" const char *__asan_default_options() { return "suppressions=" LUMORA_ASAN_SUPPRESSIONS; }
+// The program's AddressSanitizer suppressions are named once, in FineSliderWindowTest.cpp.
 
 namespace {
 
