@@ -1,0 +1,30 @@
+// NSUIContextMaskScreenTypeSlider: the screen type slider of the mask designer: one tick per screen type; reads as the type number, limited to the screen types.
+#pragma once
+
+#include <UICocoaControls/NSUIGraphiteSlider.h>
+
+class NSUIContextMaskScreenTypeSlider : public NSUIGraphiteSlider {
+    Q_OBJECT
+    Q_PROPERTY(int screenType READ screenType)
+    Q_PROPERTY(int numberOfTickMarks READ numberOfTickMarks)
+
+public:
+    static constexpr int kTickMarks = 20;
+    static constexpr int kMaximum = 19;
+
+    Q_INVOKABLE explicit NSUIContextMaskScreenTypeSlider(QWidget *parent = nullptr);
+    ~NSUIContextMaskScreenTypeSlider() override;
+
+    // 20 tick marks (shown below the groove), maximum 19.
+    Q_INVOKABLE void awakeFromNib();
+    void setNumberOfTickMarks(int count);
+    int numberOfTickMarks() const { return mTickMarks; }
+
+    // The integer value limited to 0 ... kMaximum.
+    int screenType() const;
+
+private:
+    int mTickMarks = 0;
+};
+
+bool import_NSUIContextMaskScreenTypeSlider();

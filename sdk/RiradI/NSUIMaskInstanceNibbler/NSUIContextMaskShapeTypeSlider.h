@@ -1,0 +1,30 @@
+// NSUIContextMaskShapeTypeSlider: the shape type slider of the mask designer: one tick per shape type; reads as the type number, limited to the shape types.
+#pragma once
+
+#include <UICocoaControls/NSUIGraphiteSlider.h>
+
+class NSUIContextMaskShapeTypeSlider : public NSUIGraphiteSlider {
+    Q_OBJECT
+    Q_PROPERTY(int shapeType READ shapeType)
+    Q_PROPERTY(int numberOfTickMarks READ numberOfTickMarks)
+
+public:
+    static constexpr int kTickMarks = 19;
+    static constexpr int kMaximum = 18;
+
+    Q_INVOKABLE explicit NSUIContextMaskShapeTypeSlider(QWidget *parent = nullptr);
+    ~NSUIContextMaskShapeTypeSlider() override;
+
+    // 19 tick marks (shown below the groove), maximum 18.
+    Q_INVOKABLE void awakeFromNib();
+    void setNumberOfTickMarks(int count);
+    int numberOfTickMarks() const { return mTickMarks; }
+
+    // The integer value limited to 0 ... kMaximum.
+    int shapeType() const;
+
+private:
+    int mTickMarks = 0;
+};
+
+bool import_NSUIContextMaskShapeTypeSlider();
