@@ -13,16 +13,6 @@ void NSUIContextMaskOperatorTypeSlider::awakeFromNib() {
     setMaxValue(kMaximum);
 }
 
-void NSUIContextMaskOperatorTypeSlider::setNumberOfTickMarks(int count) {
-    mTickMarks = count < 0 ? 0 : count;
-    if (mTickMarks < 2) {
-        setTickPosition(QSlider::NoTicks);
-        return;
-    }
-    setTickPosition(QSlider::TicksBelow);
-    setTickInterval(kKnobSteps / (mTickMarks - 1));
-}
-
 int NSUIContextMaskOperatorTypeSlider::operatorType() const {
     return intValue();
 }

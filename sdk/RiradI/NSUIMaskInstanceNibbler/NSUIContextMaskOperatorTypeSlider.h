@@ -6,7 +6,6 @@
 class NSUIContextMaskOperatorTypeSlider : public NSUIGraphiteSlider {
     Q_OBJECT
     Q_PROPERTY(int operatorType READ operatorType WRITE setOperatorType)
-    Q_PROPERTY(int numberOfTickMarks READ numberOfTickMarks)
 
 public:
     static constexpr int kTickMarks = 12;
@@ -17,15 +16,10 @@ public:
 
     // 12 tick marks (shown below the groove), maximum 11.
     Q_INVOKABLE void awakeFromNib();
-    void setNumberOfTickMarks(int count);
-    int numberOfTickMarks() const { return mTickMarks; }
 
     // The integer value as it is.
     int operatorType() const;
     void setOperatorType(int type);
-
-private:
-    int mTickMarks = 0;
 };
 
 bool import_NSUIContextMaskOperatorTypeSlider();

@@ -15,16 +15,6 @@ void NSUIContextMaskScreenTypeSlider::awakeFromNib() {
     setMaxValue(kMaximum);
 }
 
-void NSUIContextMaskScreenTypeSlider::setNumberOfTickMarks(int count) {
-    mTickMarks = count < 0 ? 0 : count;
-    if (mTickMarks < 2) {
-        setTickPosition(QSlider::NoTicks);
-        return;
-    }
-    setTickPosition(QSlider::TicksBelow);
-    setTickInterval(kKnobSteps / (mTickMarks - 1));
-}
-
 int NSUIContextMaskScreenTypeSlider::screenType() const {
     return std::clamp(intValue(), 0, kMaximum);
 }

@@ -6,7 +6,6 @@
 class NSUIContextMaskScreenTypeSlider : public NSUIGraphiteSlider {
     Q_OBJECT
     Q_PROPERTY(int screenType READ screenType)
-    Q_PROPERTY(int numberOfTickMarks READ numberOfTickMarks)
 
 public:
     static constexpr int kTickMarks = 20;
@@ -17,14 +16,9 @@ public:
 
     // 20 tick marks (shown below the groove), maximum 19.
     Q_INVOKABLE void awakeFromNib();
-    void setNumberOfTickMarks(int count);
-    int numberOfTickMarks() const { return mTickMarks; }
 
     // The integer value limited to 0 ... kMaximum.
     int screenType() const;
-
-private:
-    int mTickMarks = 0;
 };
 
 bool import_NSUIContextMaskScreenTypeSlider();

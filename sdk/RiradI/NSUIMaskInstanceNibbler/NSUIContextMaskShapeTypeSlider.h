@@ -6,7 +6,6 @@
 class NSUIContextMaskShapeTypeSlider : public NSUIGraphiteSlider {
     Q_OBJECT
     Q_PROPERTY(int shapeType READ shapeType)
-    Q_PROPERTY(int numberOfTickMarks READ numberOfTickMarks)
 
 public:
     static constexpr int kTickMarks = 19;
@@ -17,14 +16,9 @@ public:
 
     // 19 tick marks (shown below the groove), maximum 18.
     Q_INVOKABLE void awakeFromNib();
-    void setNumberOfTickMarks(int count);
-    int numberOfTickMarks() const { return mTickMarks; }
 
     // The integer value limited to 0 ... kMaximum.
     int shapeType() const;
-
-private:
-    int mTickMarks = 0;
 };
 
 bool import_NSUIContextMaskShapeTypeSlider();

@@ -6,6 +6,8 @@
 
 #include <CoreX/CoreMachDebugLog.h>
 #include <UICocoaControls/NSSlider.h>
+#include <UICocoaControls/NSUIBigControlsView.h>
+#include <UICocoaControls/NSUIBigLinearSliderPanel.h>
 #include <Foundation/NSObjCRuntime.h>
 #include <UIParamMapping/NSUIParamMapping.h>
 
@@ -17,6 +19,11 @@ NS_REGISTER_CLASS(NSUIMaskController);
 namespace {
 
 constexpr const char *kMaskContextChanged = "maskContextChanged:";
+
+// A nib marks a slider that turns (an angle) with the property sliderType = 1, the circular
+// slider type; it is lent the big dial rather than the big linear slider.
+constexpr const char *kSliderTypeProperty = "sliderType";
+constexpr int kCircularSlider = 1;
 
 constexpr CGFloat kPreviewBorderColor[4] = {0.25, 0.25, 0.25, 0.75};
 
@@ -208,7 +215,14 @@ void NSUIMaskController::maskCombinerChanged(QObject *sender) {
     updateMaskContext();
 }
 
-void NSUIMaskController::attachSliderControl(QObject *sender) { (void)sender; }
+void NSUIMaskController::attachSliderControl(QObject *sender) {
+    auto *slider = qobject_cast<NSSlider *>(sender);
+    if (slider == nullptr) return;
+    if (slider->property(kSliderTypeProperty).toInt() == kCircularSlider)
+        NSUIBigControlsView::attachRadial(slider);
+    else
+        NSUIBigLinearSliderPanel::attachSlider(slider);
+}
 
 void NSUIMaskController::maskControlsReset(QObject *) {
     if (combineOperatorSlider() != nullptr) combineOperatorSlider()->setOperatorType(0);

@@ -120,7 +120,9 @@ public:
     Q_INVOKABLE void maskShapeAngleChanged(QObject *sender);
     Q_INVOKABLE void maskScreenChanged(QObject *sender);
     Q_INVOKABLE void maskCombinerChanged(QObject *sender);
-    // Hands a slider to the big controls while the user moves it.
+    // Lends the slider the big controls while the user moves it: the big dial for a slider
+    // whose "sliderType" property is 1 (circular), the big linear slider panel otherwise.
+    // Nothing when the shared control is not loaded.
     Q_INVOKABLE void attachSliderControl(QObject *sender);
 
     // Operator 0, opacities 1, types 0, angles 0, shape parameters 0 and 1 and the three
