@@ -1,4 +1,6 @@
-// NSUIContextMaskOperatorTypeSlider: the merge operator slider of the mask designer: one tick per operator; reads as the operator number (not limited: the merge treats unknown numbers as the maximum operator).
+// NSUIContextMaskOperatorTypeSlider: the merge operator slider of the mask designer: one tick
+// per operator; reads as the operator number (not limited: the merge treats unknown numbers as
+// the maximum operator).
 #pragma once
 
 #include <UICocoaControls/NSUIGraphiteSlider.h>
@@ -14,7 +16,7 @@ public:
     Q_INVOKABLE explicit NSUIContextMaskOperatorTypeSlider(QWidget *parent = nullptr);
     ~NSUIContextMaskOperatorTypeSlider() override;
 
-    // 12 tick marks (shown below the groove), maximum 11.
+    // 12 tick marks, maximum 11.
     Q_INVOKABLE void awakeFromNib();
 
     // The integer value as it is.

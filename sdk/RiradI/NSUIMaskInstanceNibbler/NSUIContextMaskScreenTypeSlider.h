@@ -1,4 +1,5 @@
-// NSUIContextMaskScreenTypeSlider: the screen type slider of the mask designer: one tick per screen type; reads as the type number, limited to the screen types.
+// NSUIContextMaskScreenTypeSlider: the screen type slider of the mask designer: one tick per
+// screen type; reads as the type number, limited to the screen types.
 #pragma once
 
 #include <UICocoaControls/NSUIGraphiteSlider.h>
@@ -14,7 +15,7 @@ public:
     Q_INVOKABLE explicit NSUIContextMaskScreenTypeSlider(QWidget *parent = nullptr);
     ~NSUIContextMaskScreenTypeSlider() override;
 
-    // 20 tick marks (shown below the groove), maximum 19.
+    // 20 tick marks, maximum 19.
     Q_INVOKABLE void awakeFromNib();
 
     // The integer value limited to 0 ... kMaximum.

@@ -1,4 +1,5 @@
-// NSUIContextMaskShapeTypeSlider: the shape type slider of the mask designer: one tick per shape type; reads as the type number, limited to the shape types.
+// NSUIContextMaskShapeTypeSlider: the shape type slider of the mask designer: one tick per
+// shape type; reads as the type number, limited to the shape types.
 #pragma once
 
 #include <UICocoaControls/NSUIGraphiteSlider.h>
@@ -14,7 +15,7 @@ public:
     Q_INVOKABLE explicit NSUIContextMaskShapeTypeSlider(QWidget *parent = nullptr);
     ~NSUIContextMaskShapeTypeSlider() override;
 
-    // 19 tick marks (shown below the groove), maximum 18.
+    // 19 tick marks, maximum 18.
     Q_INVOKABLE void awakeFromNib();
 
     // The integer value limited to 0 ... kMaximum.

@@ -11,8 +11,7 @@
 #include <Foundation/NSObjCRuntime.h>
 
 #include <QComboBox>
-#include <QKeySequence>
-#include <QShortcut>
+#include <QKeyEvent>
 #include <QSignalBlocker>
 
 #include <algorithm>
@@ -30,11 +29,7 @@ constexpr const char *kPersistentSliders[] = {
 
 }  // namespace
 
-NSUIMaskInstanceNibbler::NSUIMaskInstanceNibbler(QWidget *parent) : NSUIViewNibbler(parent) {
-    auto *close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    close->setContext(Qt::WidgetWithChildrenShortcut);
-    connect(close, &QShortcut::activated, this, [this] { window()->close(); });
-}
+NSUIMaskInstanceNibbler::NSUIMaskInstanceNibbler(QWidget *parent) : NSUIViewNibbler(parent) {}
 
 NSUIMaskInstanceNibbler::~NSUIMaskInstanceNibbler() {
     if (mRegistered) UPersistentObjectsController::unregisterPersistentObjectShared(this);
@@ -79,6 +74,15 @@ void NSUIMaskInstanceNibbler::persistentObjectLoadData() {
     if (mPlaceholder != nullptr) mPlaceholder->showHideMaskViews();
     if (mMaskInstance != nullptr) mMaskInstance->updateMaskContext();
     refreshPopUps();
+}
+
+void NSUIMaskInstanceNibbler::keyPressEvent(QKeyEvent *event) {
+    // Escape that no control took closes the panel's window.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        window()->close();
+        return;
+    }
+    NSUIViewNibbler::keyPressEvent(event);
 }
 
 void NSUIMaskInstanceNibbler::observeValueForKeyPath(const QString &, QObject *, const QVariantMap &, void *) {

@@ -60,6 +60,9 @@ public:
     void observeValueForKeyPath(const QString &keyPath, QObject *object, const QVariantMap &change,
                                 void *context) override;
 
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
 private:
     void refreshPopUps();
 
