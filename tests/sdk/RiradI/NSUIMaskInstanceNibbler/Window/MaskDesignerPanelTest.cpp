@@ -16,9 +16,6 @@
 
 #include <memory>
 
-// The AddressSanitizer suppressions of this program, read at start-up.
-extern "C" const char *__asan_default_options() { return "suppressions=" LUMORA_ASAN_SUPPRESSIONS; }
-
 namespace {
 
 TEST(MaskDesignerPanelWindow, ShowsEveryControlNamedAndReachable) {

@@ -17,6 +17,7 @@
 
 #include <cstdlib>
 
+// The AddressSanitizer suppressions of this program (one definition for all its files).
 extern "C" const char *__asan_default_options() { return "suppressions=" LUMORA_ASAN_SUPPRESSIONS; }
 
 TEST(NSUIMaskImageViewWindow, ShowsThePictureThenTheInvertedMask) {
