@@ -1,0 +1,27 @@
+// NSUIGraphiteSegmentedControl: a segmented control (NSSegmentedControl) that takes the graphite
+// control tint when its nib has been loaded (awakeFromNib). The control is its own cell: the
+// tint is its "controlTint" property and is shown as the slider styles show theirs, through
+// the palette's highlight (NSUISliderBase::highlightForTint).
+#pragma once
+
+#include <AppKit/NSSegmentedControl.h>
+
+class NSUIGraphiteSegmentedControl : public NSSegmentedControl {
+    Q_OBJECT
+    Q_PROPERTY(int controlTint READ controlTint WRITE setControlTint)
+
+public:
+    Q_INVOKABLE explicit NSUIGraphiteSegmentedControl(QWidget *parent = nullptr);
+    ~NSUIGraphiteSegmentedControl() override;
+
+    // The graphite tint (6).
+    Q_INVOKABLE void awakeFromNib();
+
+    int controlTint() const { return mControlTint; }
+    void setControlTint(int tint);
+
+private:
+    int mControlTint = 0;
+};
+
+bool import_NSUIGraphiteSegmentedControl();
