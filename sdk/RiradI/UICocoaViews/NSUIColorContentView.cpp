@@ -135,7 +135,6 @@ void NSUIColorContentView::paintEvent(QPaintEvent *) {
     if (painting.context() == nullptr) return;
     drawRect(painting.context(), boundsRect());
     QPainter painter(this);
-    if (erasesBackground()) painter.setCompositionMode(QPainter::CompositionMode_Source);
     painter.drawImage(QPointF(0, 0), painting.image());
 }
 

@@ -67,15 +67,13 @@ public:
     // Draws the view into a context whose user space is the view's (y up). Here: fills the
     // rectangle with the colour and opacity.
     virtual void drawRect(CGContextRef context, CGRect rect) const;
-    // Whether the view's drawing replaces what is behind it (its clear pixels clear it) rather
-    // than lying over it.
-    virtual bool erasesBackground() const { return false; }
 
     // The shapes of the subclasses, over the bounds, in the colour and opacity, each in a saved
     // graphics state. Nothing without a context.
     // The ellipse inscribed in the bounds.
     void drawRect_EllipseRect(CGContextRef context) const;
-    // The bounds cleared, then the ellipse (the circle views).
+    // The bounds cleared, then the ellipse (the circle views): whatever the context held there
+    // is erased, so the view shows round over what is behind it.
     void drawCircle(CGContextRef context) const;
     // A filled rounded rectangle with the corner: all corners; the bottom ones (the shape is the
     // bounds doubled upwards, its top corners outside the view); the top ones (doubled
@@ -182,7 +180,7 @@ public:
 
 // The opaque greys as shapes: rounded rectangles with corner fraction 0.25, 10-point corners
 // all round, at the top only or at the bottom only; circles (the ellipse inscribed in the
-// bounds, drawn after clearing them, so what is behind the corners is erased).
+// bounds, drawn after clearing them).
 class NSUIBlackRoundRectView : public NSUIOpaqueBlackView {
     Q_OBJECT
 
@@ -341,7 +339,6 @@ class NSUIBlackCircleView : public NSUIOpaqueBlackView {
 public:
     explicit NSUIBlackCircleView(QWidget *parent = nullptr);
     void drawRect(CGContextRef context, CGRect rect) const override;
-    bool erasesBackground() const override { return true; }
 };
 
 class NSUIDarkGreyCircleView : public NSUIDarkGreyOpaqueView {
@@ -350,7 +347,6 @@ class NSUIDarkGreyCircleView : public NSUIDarkGreyOpaqueView {
 public:
     explicit NSUIDarkGreyCircleView(QWidget *parent = nullptr);
     void drawRect(CGContextRef context, CGRect rect) const override;
-    bool erasesBackground() const override { return true; }
 };
 
 class NSUIGreyCircleView : public NSUIGreyOpaqueView {
@@ -359,7 +355,6 @@ class NSUIGreyCircleView : public NSUIGreyOpaqueView {
 public:
     explicit NSUIGreyCircleView(QWidget *parent = nullptr);
     void drawRect(CGContextRef context, CGRect rect) const override;
-    bool erasesBackground() const override { return true; }
 };
 
 bool import_NSUIColorContentView();

@@ -124,8 +124,8 @@ TEST_F(ColourViews, ColorViewWithFillsItsColour) {
     ExpectRgba(Rendered(view.get()), 15, 10, 128, 128, 128, 128, 3);
 }
 
-// What is behind a transparent view shows through; a circle view erases it at its corners.
-TEST_F(ColourViews, TransparentShowsThroughAndCirclesErase) {
+// What is behind a transparent view shows through, and behind a circle's corners.
+TEST_F(ColourViews, TransparentAndCirclesShowWhatIsBehind) {
     auto back = NSUIColorContentView::colorViewWith(1, 0, 0);
     back->resize(100, 60);
     auto transparent = Sized<NSUITransparentView>(40, 40, back.get());
@@ -138,9 +138,22 @@ TEST_F(ColourViews, TransparentShowsThroughAndCirclesErase) {
     image = image.convertToFormat(QImage::Format_RGBA8888);
     ExpectRgba(image, 20, 20, 255, 0, 0, 255);      // through the transparent view
     ExpectRgba(image, 70, 20, 191, 191, 191, 255);  // the circle's middle
-    ExpectOutside(image, 51, 1);                    // its corners are cleared, not red
-    ExpectOutside(image, 88, 38);
-    ExpectRgba(image, 95, 20, 255, 0, 0, 255);  // beside it the backdrop stays
+    ExpectRgba(image, 51, 1, 255, 0, 0, 255);       // its corners
+    ExpectRgba(image, 88, 38, 255, 0, 0, 255);
+}
+
+// A circle view clears its bounds before drawing: what the context held at its corners is gone.
+TEST_F(ColourViews, CircleErasesItsBounds) {
+    auto circle = Sized<NSUIBlackCircleView>(40, 40);
+    NSViewQuartzPainting painting(circle.get());
+    ASSERT_NE(painting.context(), nullptr);
+    CGContextSetRGBFillColor(painting.context(), 1, 0, 0, 1);
+    CGContextFillRect(painting.context(), CGRectMake(0, 0, 40, 40));
+    circle->drawRect(painting.context(), CGRectMake(0, 0, 40, 40));
+    const QImage image = painting.image().convertToFormat(QImage::Format_RGBA8888);
+    ExpectOutside(image, 1, 1);
+    ExpectOutside(image, 38, 38);
+    ExpectRgba(image, 20, 20, 13, 13, 13, 255);
 }
 
 // Only a grey outline: the fill's alpha is 0; the 3-wide stroke is centred on the bounds.
