@@ -278,6 +278,16 @@ void WellSetColor4DParam(QObject *c, const QVariant &v) {
         Well(c)->setColor4D({fields[0], fields[1], fields[2], fields[3]});
 }
 
+// NSUIColorizer: the colour wheel's controller (UFColorWheelController), whose "colorScheme"
+// is the hue combination.
+QVariant ColorizerColorSchemeParam(QObject *c) {
+    return NSStringNumberValues::variantIntValue(ReadValue(c, {"colorScheme"}));
+}
+void ColorizerSetColorSchemeParam(QObject *c, const QVariant &v) {
+    if (colorParamsLocked()) return;
+    WriteValue(c, {"colorScheme"}, NSStringNumberValues::variantIntValue(v));
+}
+
 using MethodTable = QHash<QByteArray, Method>;
 
 // The vocabulary by class name, made on first use.
@@ -302,6 +312,9 @@ const QHash<QByteArray, MethodTable> &Vocabulary() {
           {"setColor3DParam", {nullptr, WellSetColor3DParam}},
           {"color4DParam", {WellColor4DParam, nullptr}},
           {"setColor4DParam", {nullptr, WellSetColor4DParam}}}},
+        {"UFColorWheelController",
+         {{"colorSchemeParam", {ColorizerColorSchemeParam, nullptr}},
+          {"setColorSchemeParam", {nullptr, ColorizerSetColorSchemeParam}}}},
     };
     return vocabulary;
 }

@@ -111,13 +111,16 @@ private:
 //                            setting fires the control's action.
 //   NSColorWell              color3DParam / setColor3DParam:, color4DParam / setColor4DParam:
 //                            as "rgb(%1.1f,%1.1f,%1.1f)" and "rgba(%1.1f,%1.1f,%1.1f,%1.1f)".
+//   colourizer               colorSchemeParam / setColorSchemeParam: the number of the colour
+//   (UFColorWheelController) wheel's "colorScheme" (its hue combination); setting is skipped
+//                            while colours are locked.
 //
 // A control's action: its "target" and "action" properties when it has them (the action is
 // sent to the target with the control), else the user-activation signal of a QComboBox
 // (activated).
 namespace NSParamMapping {
 
-// While locked, applying settings leaves colour wells' colours alone (only the alpha of a
+// While locked, applying settings leaves colour wells' colours and colour schemes alone (only the alpha of a
 // four-component colour is set). False at start.
 bool colorParamsLocked();
 void setColorParamsLocked(bool locked);

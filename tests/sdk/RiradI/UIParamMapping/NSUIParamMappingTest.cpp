@@ -2,6 +2,8 @@
 
 #include <Foundation/NSException.h>
 #include <UICocoaColor/NSColorWellWithAlpha.h>
+#include <UICocoaColor/UFColorWheelController.h>
+#include <dispatch/dispatch.h>
 
 #include <gtest/gtest.h>
 
@@ -353,6 +355,30 @@ TEST_F(ColorParamTest, LockedColoursOnlyTakeTheAlpha) {
     EXPECT_EQ(NSParamMapping::sendGetter(&well, "color4DParam"), QVariant("rgba(1.0,0.0,0.0,0.5)"));
     NSParamMapping::sendSetter(&well, "setColor3DParam:", "rgb(0,0,1)");
     EXPECT_EQ(NSParamMapping::sendGetter(&well, "color4DParam"), QVariant("rgba(1.0,0.0,0.0,0.5)"));
+}
+
+TEST_F(ColorParamTest, TheColorizerSchemeIsTheWheelsHueCombinationAndHonoursTheLock) {
+    static const ParamMappingRow table[] = {{kParamMappingReadWrite, 4, "color.scheme", "colorSchemeParam",
+                                             "setColorSchemeParam:", nullptr},
+                                            {0, 0, nullptr, nullptr, nullptr, nullptr}};
+    ParamMapping mapping(table);
+    UFColorWheelController wheel;
+    mapping.SetParamControl("color.scheme", &wheel);
+    EXPECT_EQ(mapping.GetParamValueByName("color.scheme"), QVariant(0));
+
+    mapping.SetParamsFromDictionary({{"color.scheme", "3"}});
+    EXPECT_EQ(wheel.hueCombination(), 3u);
+    const uint counted = wheel.colorChangedCount();
+    dispatch_main_queue_drain();  // setting the scheme recomputes the colours
+    EXPECT_GT(wheel.colorChangedCount(), counted);
+    QVariantMap read;
+    mapping.AddParamsToDictionary(read);
+    EXPECT_EQ(read.value("color.scheme"), QVariant(3));
+
+    NSParamMapping::setColorParamsLocked(true);
+    mapping.SetParamsFromDictionary({{"color.scheme", "1"}});
+    EXPECT_EQ(wheel.hueCombination(), 3u);
+    dispatch_main_queue_drain();
 }
 
 TEST(NSParamMappingVocabulary, ControlFamilies) {
