@@ -168,7 +168,9 @@ bool NSImageDrawInRect(const NSImage &image, CGRect rect, CGRect fromRect, NSCom
     }
     CGContextRef port = context->graphicsPort();
     CGContextSaveGState(port);
-    CGContextSetBlendMode(port, operation == NSCompositingOperationCopy ? kCGBlendModeCopy : kCGBlendModeNormal);
+    CGContextSetBlendMode(port, operation == NSCompositingOperationCopy       ? kCGBlendModeCopy
+                                : operation == NSCompositingOperationSourceIn ? kCGBlendModeSourceIn
+                                                                              : kCGBlendModeNormal);
     CGContextSetAlpha(port, std::isfinite(fraction) ? fraction : 1.0);
     CGContextDrawImage(port, rect, drawn);
     CGContextRestoreGState(port);

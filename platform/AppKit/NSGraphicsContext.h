@@ -24,10 +24,12 @@
 
 #include <memory>
 
-// The compositing operations drawing code passes (source over is the usual one).
+// The compositing operations drawing code passes (source over is the usual one; source-in
+// shows the source only where something is drawn already).
 enum NSCompositingOperation : unsigned {
     NSCompositingOperationCopy = 1,
     NSCompositingOperationSourceOver = 2,
+    NSCompositingOperationSourceIn = 3,
 };
 
 class NSGraphicsContext {

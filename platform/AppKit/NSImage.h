@@ -16,7 +16,11 @@
 #include <memory>
 #include <vector>
 
-class NSImage {
+// Named images: an image may carry a name; imageNamed answers the image registered under a
+// name (setName of a shared image registers it, process-wide, holding it), else a picture file
+// of the main bundle's resources (name.png, or the name as it stands when it has an extension),
+// loaded once and registered under its name. Main thread only.
+class NSImage : public std::enable_shared_from_this<NSImage> {
 public:
     NSImage() = default;
     explicit NSImage(NSSize size) : mSize(size), mSizeSet(true) {}
@@ -51,6 +55,13 @@ public:
 
     // The size given (constructor or setSize), else the first representation's, else (0, 0).
     NSSize size() const;
+
+    QString name() const { return mName; }
+    // Names the image; a shared image is registered under the name (replacing the one
+    // registered there) and the old name is let go. An empty name only lets the old one go.
+    void setName(const QString &name);
+    // See above; null for an empty name or when nothing has that name.
+    static std::shared_ptr<NSImage> imageNamed(const QString &name);
     void setSize(NSSize size) {
         mSize = size;
         mSizeSet = true;
@@ -60,6 +71,7 @@ private:
     std::vector<std::shared_ptr<NSBitmapImageRep>> mRepresentations;
     NSSize mSize{0, 0};
     bool mSizeSet = false;
+    QString mName;
 };
 
 Q_DECLARE_METATYPE(std::shared_ptr<NSImage>)

@@ -149,7 +149,9 @@ void CGContext::draw(const CGRect *deviceBounds, const std::function<void(cairo_
         cairo_clip(cr);
     }
     cairo_set_antialias(cr, antialias() ? CAIRO_ANTIALIAS_DEFAULT : CAIRO_ANTIALIAS_NONE);
-    cairo_set_operator(cr, mState.blendMode == kCGBlendModeCopy ? CAIRO_OPERATOR_SOURCE : CAIRO_OPERATOR_OVER);
+    cairo_set_operator(cr, mState.blendMode == kCGBlendModeCopy       ? CAIRO_OPERATOR_SOURCE
+                           : mState.blendMode == kCGBlendModeSourceIn ? CAIRO_OPERATOR_IN
+                                                                      : CAIRO_OPERATOR_OVER);
     paint(cr);
     cairo_destroy(cr);
 
@@ -246,7 +248,9 @@ CGInterpolationQuality CGContextGetInterpolationQuality(CGContextRef c) {
 }
 
 void CGContextSetBlendMode(CGContextRef c, CGBlendMode mode) {
-    if (c) c->mState.blendMode = mode == kCGBlendModeCopy ? kCGBlendModeCopy : kCGBlendModeNormal;
+    if (c)
+        c->mState.blendMode =
+            mode == kCGBlendModeCopy || mode == kCGBlendModeSourceIn ? mode : kCGBlendModeNormal;
 }
 
 void CGContextSetAlpha(CGContextRef c, CGFloat alpha) {

@@ -34,11 +34,14 @@ enum CGInterpolationQuality : int32_t {
     kCGInterpolationMedium = 4,
 };
 
-// The blend modes the drawing code uses: normal (source over) and copy (the source replaces
-// what is under the shape). Any other value is drawn as normal.
+// The blend modes the drawing code uses: normal (source over), copy (the source replaces
+// what is under the shape) and source-in (the source shows only where the destination is
+// opaque, in proportion to its alpha; the destination under the shape is replaced). Any other
+// value is drawn as normal.
 enum CGBlendMode : int32_t {
     kCGBlendModeNormal = 0,
     kCGBlendModeCopy = 17,
+    kCGBlendModeSourceIn = 18,
 };
 
 enum CGTextDrawingMode : int32_t {
