@@ -1,4 +1,4 @@
-// The Core Graphics layer: drawing contexts, images, paths, shadings, PDF pages and the window list.
+// The Core Graphics layer: drawing contexts, images, paths, shadings, gradients, PDF pages and the window list.
 #pragma once
 
 #include <CoreGraphics/CGAffineTransform.h>
@@ -10,6 +10,7 @@
 #include <CoreGraphics/CGDataProvider.h>
 #include <CoreGraphics/CGFunction.h>
 #include <CoreGraphics/CGGeometry.h>
+#include <CoreGraphics/CGGradient.h>
 #include <CoreGraphics/CGImage.h>
 #include <CoreGraphics/CGPDFDocument.h>
 #include <CoreGraphics/CGPDFPage.h>
