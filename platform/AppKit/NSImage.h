@@ -17,9 +17,8 @@
 #include <vector>
 
 // Named images: an image may carry a name; imageNamed answers the image registered under a
-// name (setName of a shared image registers it, process-wide, holding it), else a picture file
-// of the main bundle's resources (name.png, or the name as it stands when it has an extension),
-// loaded once and registered under its name. Main thread only.
+// name (either setName of a shared image registers it, process-wide, holding it), else a
+// picture file of the main bundle's resources, loaded once and kept under its name.
 class NSImage : public std::enable_shared_from_this<NSImage> {
 public:
     NSImage() = default;
@@ -60,8 +59,6 @@ public:
     // Names the image; a shared image is registered under the name (replacing the one
     // registered there) and the old name is let go. An empty name only lets the old one go.
     void setName(const QString &name);
-    // See above; null for an empty name or when nothing has that name.
-    static std::shared_ptr<NSImage> imageNamed(const QString &name);
     void setSize(NSSize size) {
         mSize = size;
         mSizeSet = true;

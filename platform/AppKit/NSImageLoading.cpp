@@ -144,3 +144,14 @@ bool NSImage::setName(const QString &name, std::shared_ptr<NSImage> image) {
         Named().images.remove(name);
     return true;
 }
+
+void NSImage::setName(const QString &name) {
+    std::shared_ptr<NSImage> self = weak_from_this().lock();
+    std::lock_guard<std::mutex> guard(Named().lock);
+    if (!mName.isEmpty()) {
+        const auto held = Named().images.constFind(mName);
+        if (held != Named().images.constEnd() && held->get() == this) Named().images.erase(held);
+    }
+    mName = name;
+    if (!name.isEmpty() && self) Named().images.insert(name, std::move(self));
+}
