@@ -187,7 +187,10 @@ TEST_F(DesignFeedTest, FailuresKeepTheSavedDesigns) {
         feed->setFeedDesignDictionary(saved);
         feed->refreshFeedDictionaryFromWebWithHTTP();
         SettleDownloads();
-        EXPECT_EQ(mServer.Hits(failure.path), 1);
+        // Asked for once; Qt's HTTP stack may send an idempotent GET again by itself when the
+        // connection drops before the answer is read (seen for the oversized body on a busy machine).
+        EXPECT_GE(mServer.Hits(failure.path), 1);
+        EXPECT_LE(mServer.Hits(failure.path), 2);
         EXPECT_EQ(Contents(feed->feedDesignDictionary()), Contents(saved));
         EXPECT_TRUE(mDelegate.mUpdates.isEmpty());
     }
