@@ -4,6 +4,8 @@
 #include <Foundation/NSObjCRuntime.h>
 #include <dispatch/dispatch.h>
 
+#include <atomic>
+
 #include <QAction>
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
@@ -21,9 +23,12 @@ NS_REGISTER_CLASS(NSUIImageViewParam);
 
 namespace {
 
+std::atomic<int> sRunningURLLoads{0};
+
 // The bytes at the URL, or empty: a local file read, an http(s) address fetched (the cache
-// allowed) within the time-out and the size cap. Runs off the main thread.
-QByteArray FetchURL(const QUrl &url) {
+// allowed) within the time-out and the size cap, given up as soon as *cancelled is set. Runs
+// off the main thread.
+QByteArray FetchURL(const QUrl &url, const std::atomic<bool> &cancelled) {
     if (url.isLocalFile()) {
         QFile file(url.toLocalFile());
         if (!file.open(QIODevice::ReadOnly) || file.size() > NSUIImageViewParam::kMaximumURLBytes) return {};
@@ -48,6 +53,11 @@ QByteArray FetchURL(const QUrl &url) {
         if (!reply->isFinished()) reply->abort();
     };
     QObject::connect(&deadline, &QTimer::timeout, &loop, fail);
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, &loop, [&] {
+        if (cancelled) fail();
+    });
+    watch.start(50);
     QObject::connect(reply.get(), &QNetworkReply::readyRead, &loop, [&] {
         if (failed) return;
         body += reply->readAll();
@@ -68,7 +78,16 @@ QByteArray FetchURL(const QUrl &url) {
 
 NSUIImageViewParam::NSUIImageViewParam(QWidget *parent) : NSImageView(parent) { setAcceptDrops(true); }
 
-NSUIImageViewParam::~NSUIImageViewParam() = default;
+NSUIImageViewParam::~NSUIImageViewParam() { cancelURLLoad(); }
+
+int NSUIImageViewParam::runningURLLoads() { return sRunningURLLoads; }
+
+void NSUIImageViewParam::cancelURLLoad() {
+    if (mLoadCancel) *mLoadCancel = true;
+    mLoadCancel.reset();
+    ++mLoadGeneration;
+    mLoadingURL = false;
+}
 
 void NSUIImageViewParam::awakeFromNib() { setAcceptDrops(true); }
 
@@ -112,8 +131,7 @@ void NSUIImageViewParam::setContents(const QVariant &contents, int type) {
 void NSUIImageViewParam::clearContents() {
     setContentsValue(QVariant());
     setContentsType(kNSUIDropViewContentsEmpty);
-    ++mLoadGeneration;
-    mLoadingURL = false;
+    cancelURLLoad();
     NSImageView::setImage(nullptr);
 }
 
@@ -123,8 +141,7 @@ void NSUIImageViewParam::setImage(std::shared_ptr<NSImage> image) {
 }
 
 void NSUIImageViewParam::loadPicture(const QString &text, int type) {
-    ++mLoadGeneration;
-    mLoadingURL = false;
+    cancelURLLoad();
     std::shared_ptr<NSImage> picture;
     switch (type) {
     case kNSUIDropViewContentsName: picture = NSImage::imageNamed(text); break;
@@ -142,11 +159,14 @@ void NSUIImageViewParam::loadURLPicture(const QString &text) {
     const QUrl url(text, QUrl::StrictMode);
     if (text.isEmpty() || !url.isValid() || url.isRelative()) return;
     mLoadingURL = true;
+    mLoadCancel = std::make_shared<std::atomic<bool>>(false);
     QPointer<NSUIImageViewParam> view(this);
     const quint64 generation = mLoadGeneration;
+    ++sRunningURLLoads;
     dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0),
-                   [view = std::move(view), url, generation]() mutable {
-                       std::shared_ptr<NSImage> picture = NSImage::imageWithData(FetchURL(url));
+                   [view = std::move(view), url, generation, cancelled = mLoadCancel]() mutable {
+                       std::shared_ptr<NSImage> picture = NSImage::imageWithData(FetchURL(url, *cancelled));
+                       --sRunningURLLoads;
                        dispatch_async(dispatch_get_main_queue(),
                                       [view = std::move(view), picture = std::move(picture), generation]() mutable {
                                           if (view.isNull() || view->mLoadGeneration != generation) return;

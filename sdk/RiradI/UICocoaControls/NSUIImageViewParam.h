@@ -25,6 +25,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 
@@ -83,8 +84,11 @@ public:
     // Clears the presets, then adds one entry per name.
     void setPresetsMenuResourceFileNames(const QStringList &names);
 
-    // True while a URL's picture is being fetched.
+    // True while a URL's picture is being fetched. New contents, or the view's end, give up
+    // the fetch (within 50 ms).
     bool isLoadingURL() const;
+    // Fetches of every view still running on their background threads.
+    static int runningURLLoads();
 
 protected:
     void dragEnterEvent(QDragEnterEvent *event) override;
@@ -94,6 +98,7 @@ protected:
 private:
     void loadPicture(const QString &text, int type);
     void loadURLPicture(const QString &text);
+    void cancelURLLoad();
     void selectPreset(const QString &text, int type);
     void presetActivated(int index);
 
@@ -108,6 +113,7 @@ private:
     int mContentsType = kNSUIDropViewContentsEmpty;
     quint64 mLoadGeneration = 0;  // a URL answer for an older generation is dropped
     bool mLoadingURL = false;
+    std::shared_ptr<std::atomic<bool>> mLoadCancel;  // set to give up the fetch under way
 };
 
 bool import_NSUIImageViewParam();

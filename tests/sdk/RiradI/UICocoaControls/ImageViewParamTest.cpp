@@ -144,4 +144,9 @@ TEST(NSUIImageViewParam, LinksAreFetchedOffTheMainThread) {
     EXPECT_FALSE(t.view.isLoadingURL());
     EXPECT_EQ(ShownColour(t.view), QColor(0, 0, 250));
     EXPECT_EQ(t.view.contentsType(), kNSUIDropViewContentsPath);
+    // The new contents gave up the fetch from the silent server long before its time-out.
+    QElapsedTimer ending;
+    ending.start();
+    while (NSUIImageViewParam::runningURLLoads() > 0 && ending.elapsed() < 5000) QThread::msleep(10);
+    EXPECT_EQ(NSUIImageViewParam::runningURLLoads(), 0);
 }
