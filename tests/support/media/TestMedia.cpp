@@ -274,4 +274,24 @@ FSRef RefOf(const std::string &path) {
     return ref;
 }
 
+bool OpenMovieInWorld(const std::string &path, Movie *movie, GWorldPtr *world) {
+    *movie = nullptr;
+    *world = nullptr;
+    const FSRef ref = RefOf(path);
+    Handle dataRef = nullptr;
+    OSType type = 0;
+    if (QTNewDataReferenceFromFSRef(&ref, 0, &dataRef, &type) != noErr) return false;
+    const OSErr opened = NewMovieFromDataRef(movie, newMovieActive, nullptr, dataRef, type);
+    DisposeHandle(dataRef);
+    if (opened != noErr) return false;
+    const Rect bounds{0, 0, kMovieHeight, kMovieWidth};
+    if (QTNewGWorld(world, k32ARGBPixelFormat, &bounds, nullptr, nullptr, 0) != noErr) {
+        DisposeMovie(*movie);
+        *movie = nullptr;
+        return false;
+    }
+    SetMovieGWorld(*movie, *world, nullptr);
+    return true;
+}
+
 }  // namespace lumora::test

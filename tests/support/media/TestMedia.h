@@ -8,6 +8,7 @@
 #include <vector>
 
 #include <Carbon/Files.h>
+#include <QuickTime/Movies.h>
 #include <QuickTime/QuickDraw.h>
 
 typedef struct _cairo cairo_t;
@@ -73,5 +74,9 @@ std::string Text(const Colour &c);
 
 // A reference to an existing path (a zero-filled record when there is nothing).
 FSRef RefOf(const std::string &path);
+
+// The movie of the file, active, drawing into a new kMovieWidth x kMovieHeight 32-bit ARGB
+// world. False (nothing left open) when either cannot be made; the caller disposes of both.
+bool OpenMovieInWorld(const std::string &path, Movie *movie, GWorldPtr *world);
 
 }  // namespace lumora::test

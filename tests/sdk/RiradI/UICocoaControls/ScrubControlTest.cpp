@@ -225,15 +225,7 @@ protected:
         EnterMovies();
         const std::string path = mFolder.file("colours.mov");
         ASSERT_TRUE(WriteMovie(path, "mpeg4", 10, {kRed, kGreen, kBlue, kWhite}));
-        const FSRef ref = RefOf(path);
-        Handle dataRef = nullptr;
-        OSType type = 0;
-        ASSERT_EQ(QTNewDataReferenceFromFSRef(&ref, 0, &dataRef, &type), noErr);
-        ASSERT_EQ(NewMovieFromDataRef(&mMovie, newMovieActive, nullptr, dataRef, type), noErr);
-        DisposeHandle(dataRef);
-        const Rect bounds{0, 0, kMovieHeight, kMovieWidth};
-        ASSERT_EQ(QTNewGWorld(&mWorld, k32ARGBPixelFormat, &bounds, nullptr, nullptr, 0), noErr);
-        SetMovieGWorld(mMovie, mWorld, nullptr);
+        ASSERT_TRUE(OpenMovieInWorld(path, &mMovie, &mWorld));
     }
     void TearDown() override {
         strip.slider.clearMovie();
