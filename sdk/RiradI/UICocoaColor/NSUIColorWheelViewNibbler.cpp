@@ -15,7 +15,12 @@ constexpr double kPreviewPixels = 128;
 
 }  // namespace
 
-NSUIColorWheelViewNibbler::NSUIColorWheelViewNibbler(QWidget *parent) : NSUIViewNibbler(parent) {}
+NSUIColorWheelViewNibbler::NSUIColorWheelViewNibbler(QWidget *parent) : NSUIViewNibbler(parent) {
+    connect(this, &NSUIViewNibbler::nibblerControllerChanged, this, [this] {
+        observeColorWheel();
+        emit colorWheelPreviewImageChanged();
+    });
+}
 
 NSUIColorWheelViewNibbler::~NSUIColorWheelViewNibbler() {
     if (mRegistered) UPersistentObjectsController::unregisterPersistentObjectShared(this);
@@ -23,6 +28,20 @@ NSUIColorWheelViewNibbler::~NSUIColorWheelViewNibbler() {
 
 UFColorWheelController *NSUIColorWheelViewNibbler::colorWheel() const {
     return qobject_cast<UFColorWheelController *>(nibblerController());
+}
+
+void NSUIColorWheelViewNibbler::observeColorWheel() {
+    disconnect(mColorChangedConnection);
+    disconnect(mSlicesConnection);
+    disconnect(mCombinationConnection);
+    UFColorWheelController *wheel = colorWheel();
+    if (wheel == nullptr) return;
+    mColorChangedConnection = connect(wheel, &UFColorWheelController::colorChangedCountChanged, this,
+                                      &NSUIColorWheelViewNibbler::colorWheelPreviewImageChanged);
+    mSlicesConnection = connect(wheel, &UFColorWheelController::hueSlicesChanged, this,
+                                &NSUIColorWheelViewNibbler::colorWheelPreviewImageChanged);
+    mCombinationConnection = connect(wheel, &UFColorWheelController::hueCombinationChanged, this,
+                                     &NSUIColorWheelViewNibbler::colorWheelPreviewImageChanged);
 }
 
 void NSUIColorWheelViewNibbler::awakeFromNibbler() {

@@ -32,6 +32,8 @@ class NSUIColorWheelViewNibbler : public NSUIViewNibbler, public UPersistentObje
     Q_PROPERTY(UFColorSchemeController *colorScheme READ colorScheme WRITE setColorScheme)
     Q_PROPERTY(NSUIKeyPathsPresetsController *favorites READ favorites WRITE setFavorites)
     Q_PROPERTY(UFColorWheelController *colorWheel READ colorWheel)
+    Q_PROPERTY(std::shared_ptr<NSImage> colorWheelPreviewImage READ colorWheelPreviewImage NOTIFY
+                   colorWheelPreviewImageChanged)
 
 public:
     Q_INVOKABLE explicit NSUIColorWheelViewNibbler(QWidget *parent = nullptr);
@@ -60,8 +62,10 @@ public:
     Q_INVOKABLE void colorWheelControllerDidChange(QObject *controller);
 
     // The wheel without selection chrome, 128 × 128 pixels on transparent; null when the
-    // offscreen context cannot be made or focused. Redrawn for every change of the colours
-    // (the controller's colorChangedCount).
+    // offscreen context cannot be made or focused. Drawn anew at every call.
+    // colorWheelPreviewImageChanged tells of every change of what it draws: the colours are
+    // recomputed (the controller's colorChangedCount), the slices or the hue combination
+    // (colour or grey wheel) change, or the nibbler gets another controller.
     std::shared_ptr<NSImage> colorWheelPreviewImage() const;
 
     // The favourites controller's delegate and source.
@@ -71,10 +75,19 @@ public:
     Q_INVOKABLE QSet<QString> favoritesKeyPathsForSerialization(QObject *preset) const;
     Q_INVOKABLE void favoritesDidChangeKeyPathValues(QObject *preset);
 
+signals:
+    void colorWheelPreviewImageChanged();
+
 private:
+    // Follows the changes of the nib's controller that change the preview.
+    void observeColorWheel();
+
     QPointer<UFColorSchemeController> mColorScheme;
     QPointer<NSUIKeyPathsPresetsController> mFavorites;
     bool mRegistered = false;
+    QMetaObject::Connection mColorChangedConnection;
+    QMetaObject::Connection mSlicesConnection;
+    QMetaObject::Connection mCombinationConnection;
 };
 
 bool import_NSUIColorWheelViewNibbler();
