@@ -78,6 +78,19 @@ void NSUIColorMenuViewController::awakeFromNib() {
     if (view == nullptr || item == nullptr) return;
     if (item->defaultWidget() == view) return;
     item->setDefaultWidget(view);
+    if (item->defaultWidget() != view) return;  // the present view is in use
+    // A menu asks an action for its widget when the action is added; a menu (or any widget)
+    // that holds the item already takes it again, at the same place, so that it shows the view.
+    for (QObject *holder : item->associatedObjects()) {
+        auto *widget = qobject_cast<QWidget *>(holder);
+        if (widget == nullptr) continue;
+        const QList<QAction *> actions = widget->actions();
+        const qsizetype index = actions.indexOf(item);
+        if (index < 0) continue;
+        QAction *before = index + 1 < actions.size() ? actions[index + 1] : nullptr;
+        widget->removeAction(item);
+        widget->insertAction(before, item);
+    }
 }
 
 bool NSUIColorMenuViewController::showPreviewThumbnailImage() const {

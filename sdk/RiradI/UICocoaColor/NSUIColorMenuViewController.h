@@ -51,7 +51,8 @@ public:
     void setOutletColorMenuViewNibbler(NSUIColorMenuViewNibbler *nibbler);
 
     // With both the view and the menu item set, the menu item shows the view: it becomes the
-    // item's default widget, and the view the item showed before is deleted (Qt's rule).
+    // item's default widget, and the view the item showed before is deleted (Qt's rule). Menus
+    // that hold the item already take it again at its place, so that they show the view.
     // Nothing happens while the menu item already shows the view, or while a menu shows the
     // item's present view (Qt keeps a view in use).
     Q_INVOKABLE void awakeFromNib();
