@@ -8,3 +8,12 @@
 #endif
 #include <GL/gl.h>
 #include <GL/glext.h>
+
+// The rectangle-texture names under the EXT spelling the graphics code uses (the same values
+// as the ARB extension and OpenGL 3.1).
+#ifndef GL_TEXTURE_RECTANGLE_EXT
+#define GL_TEXTURE_RECTANGLE_EXT 0x84F5
+#endif
+#ifndef GL_TEXTURE_BINDING_RECTANGLE_EXT
+#define GL_TEXTURE_BINDING_RECTANGLE_EXT 0x84F6
+#endif
