@@ -224,8 +224,9 @@ public:
     bool textureUpdateFrom_2vuy_data(const void *pixelData, std::size_t rowBytes, uint32_t pixelFormat);
     // The same from the pixel-unpack buffer bound in the current context, at `offset`; rows
     // tightly packed (width x 2 bytes). False without a current context, without a bound
-    // buffer or when the frame lies outside it; true without upload (dirty flag untouched) for
-    // another target or pixel format.
+    // buffer, for a pixel format other than '2vuy' or when the frame lies outside the buffer;
+    // true without upload (dirty flag untouched) for a target other than
+    // GL_TEXTURE_RECTANGLE_EXT.
     bool textureUpdateFrom_2vuy_data_PBO(std::intptr_t offset, uint32_t pixelFormat);
 
 protected:

@@ -291,8 +291,8 @@ bool NSOGLTextureBase::textureUpdateFrom_2vuy_data(const void *pixelData, std::s
 bool NSOGLTextureBase::textureUpdateFrom_2vuy_data_PBO(std::intptr_t offset, uint32_t pixelFormat) {
     OpenGL::CGLContextState scope;
     if (CGLGetCurrentContext() == nullptr) return false;
-    if (textureTarget() != GL_TEXTURE_RECTANGLE_EXT || pixelFormat != k2vuyPixelFormat) return true;
-    if (!IsRealName(textureName())) return false;
+    if (textureTarget() != GL_TEXTURE_RECTANGLE_EXT) return true;
+    if (pixelFormat != k2vuyPixelFormat || !IsRealName(textureName())) return false;
 
     // The frame is read from the bound buffer, rows of whole pairs tightly packed.
     const GLuint width = textureWidth(), height = textureHeight();
