@@ -196,7 +196,7 @@ float NSOGLTextureBase::textureCoordTMax() const {
     return mFlipVertical ? targetTextureCoordTMin() : targetTextureCoordTMax();
 }
 
-NSSize NSOGLTextureBase::textureSize() const { return NSMakeSize(double(float(mTextureWidth)), double(float(mTextureHeight))); }
+NSSize NSOGLTextureBase::textureSize() const { return NSMakeSize(double(mTextureWidth), double(mTextureHeight)); }
 
 // ---- Update chain ----------------------------------------------------------------------------------
 
