@@ -10,6 +10,7 @@
 #include <IOSurface/IOSurfaceRef.h>
 
 #include <IOSurface/IOSurfaceFormat.h>
+#include <IOSurface/IOSurfaceSync.h>
 
 #include <CoreFoundation/CFInternal.h>
 #include <CoreFoundation/CFNumber.h>
@@ -530,10 +531,23 @@ IOSurfaceID IOSurfaceGetID(IOSurfaceRef buffer) {
     return mapping ? mapping->id : 0;
 }
 
+namespace {
+
+std::atomic<iosurface::LockSyncHandler> gLockSyncHandler{nullptr};
+
+}  // namespace
+
+void iosurface::SetLockSyncHandler(LockSyncHandler handler) {
+    gLockSyncHandler.store(handler, std::memory_order_release);
+}
+
 IOReturn IOSurfaceLock(IOSurfaceRef buffer, IOSurfaceLockOptions options, uint32_t *seed) {
     Mapping *mapping = MappingOf(buffer);
     if (mapping == nullptr || (options & ~(kIOSurfaceLockReadOnly | kIOSurfaceLockAvoidSync)) != 0)
         return kIOReturnBadArgument;
+    if ((options & kIOSurfaceLockAvoidSync) == 0) {
+        if (const LockSyncHandler handler = gLockSyncHandler.load(std::memory_order_acquire)) handler(buffer);
+    }
     {
         std::lock_guard<std::mutex> lock(mapping->lockMutex);
         ++((options & kIOSurfaceLockReadOnly) ? mapping->readLocks : mapping->writeLocks);

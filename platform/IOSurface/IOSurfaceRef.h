@@ -57,7 +57,9 @@ IOSurfaceRef IOSurfaceLookup(IOSurfaceID csid);
 IOSurfaceID IOSurfaceGetID(IOSurfaceRef buffer);
 
 // Brackets CPU access. seed (optional) receives the seed at the lock. kIOReturnBadArgument
-// for a null surface or unknown options.
+// for a null surface or unknown options. Unless the options hold kIOSurfaceLockAvoidSync,
+// what this process has drawn into the surface with OpenGL and not yet written into its
+// memory is written first (see OpenGL/CGLIOSurface.h).
 IOReturn IOSurfaceLock(IOSurfaceRef buffer, IOSurfaceLockOptions options, uint32_t *seed);
 // Ends a lock taken with the same read-only option; after a lock that was not read-only the
 // seed advances. seed (optional) receives the seed after the unlock. kIOReturnBadArgument

@@ -19,6 +19,7 @@
 // while any of its EGL contexts is current somewhere.
 
 #include <OpenGL/CGLDisplayInternal.h>
+#include <OpenGL/CGLIOSurfaceInternal.h>
 #include <OpenGL/CGLPixelFormatInternal.h>
 #include <OpenGL/OpenGL.h>
 #include <OpenGL/glext.h>
@@ -77,6 +78,7 @@ struct _CGLContextObject {
     CGLPixelFormatObj mPixelFormat = nullptr;
     EGLContext mPrimary = EGL_NO_CONTEXT;
     RecursiveLock mLock;
+    std::shared_ptr<cgl::SurfaceTextures> mSurfaceTextures;  // the share group's, see CGLIOSurface.cpp
 
     // Guards the fields below. Held only for bookkeeping, never across a call to the X
     // server or EGL: every thread that makes the context current takes it.
@@ -230,9 +232,12 @@ CGLError CGLCreateContext(CGLPixelFormatObj pix, CGLContextObj share, CGLContext
     auto *context = new _CGLContextObject;
     context->mPixelFormat = CGLRetainPixelFormat(pix);
     context->mPrimary = primary;
+    context->mSurfaceTextures = share != nullptr ? share->mSurfaceTextures : cgl::NewSurfaceTextures();
     *ctx = context;
     return kCGLNoError;
 }
+
+cgl::SurfaceTextures &cgl::SurfaceTexturesOf(CGLContextObj context) { return *context->mSurfaceTextures; }
 
 CGLContextObj CGLRetainContext(CGLContextObj ctx) {
     if (ctx != nullptr) ctx->mRetainCount.fetch_add(1, std::memory_order_relaxed);
@@ -373,6 +378,7 @@ CGLError CGLFlushDrawable(CGLContextObj ctx) {
     if (ctx == nullptr) return kCGLBadContext;
     const Binding *here = ThisThread();
     if (here == nullptr || here->context != ctx) return kCGLBadContext;
+    cgl::SyncSurfaceTextures(ctx);
     if (here->surface != EGL_NO_SURFACE) {
         const cgl::Display *display = cgl::DisplayFor("CGLFlushDrawable");
         if (display == nullptr) return kCGLBadConnection;
@@ -385,9 +391,15 @@ CGLError CGLFlushDrawable(CGLContextObj ctx) {
     return ctx->mWindowSurface == EGL_NO_SURFACE ? kCGLNoError : kCGLBadDrawable;
 }
 
-void glFlushRenderAPPLE(void) { glFlush(); }
+void glFlushRenderAPPLE(void) {
+    if (CGLContextObj current = CGLGetCurrentContext()) cgl::SyncSurfaceTextures(current);
+    glFlush();
+}
 
-void glFinishRenderAPPLE(void) { glFinish(); }
+void glFinishRenderAPPLE(void) {
+    if (CGLContextObj current = CGLGetCurrentContext()) cgl::SyncSurfaceTextures(current);
+    glFinish();
+}
 
 void glSwapAPPLE(void) {
     if (CGLContextObj current = CGLGetCurrentContext()) CGLFlushDrawable(current);
