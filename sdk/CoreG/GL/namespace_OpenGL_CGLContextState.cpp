@@ -66,24 +66,24 @@ void CGLContextStateLock::Destruct() {
     CGLContextState::Destruct();
 }
 
-// ---- FramebufferViewportState ---------------------------------------------------------------
-
-void FramebufferViewportState::Save() {
-    mFramebuffer = 0;
-    glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &mFramebuffer);
-    DiscardGLErrors();
-    glGetIntegerv(GL_VIEWPORT, mViewport);
-    DiscardGLErrors();
-}
-
-void FramebufferViewportState::Restore() {
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, static_cast<GLuint>(mFramebuffer));
-    DiscardGLErrors();
-    glViewport(mViewport[0], mViewport[1], mViewport[2], mViewport[3]);
-    DiscardGLErrors();
-}
-
 }  // namespace OpenGL
+
+// ---- tagOpenGL_FBOState ---------------------------------------------------------------------
+
+void tagOpenGL_FBOState::Save() {
+    mSaveFrameBufferObject = 0;
+    glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &mSaveFrameBufferObject);
+    OpenGL::DiscardGLErrors();
+    glGetIntegerv(GL_VIEWPORT, mSaveViewPort);
+    OpenGL::DiscardGLErrors();
+}
+
+void tagOpenGL_FBOState::Restore() const {
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, static_cast<GLuint>(mSaveFrameBufferObject));
+    OpenGL::DiscardGLErrors();
+    glViewport(mSaveViewPort[0], mSaveViewPort[1], mSaveViewPort[2], mSaveViewPort[3]);
+    OpenGL::DiscardGLErrors();
+}
 
 namespace Apple_CGL {
 

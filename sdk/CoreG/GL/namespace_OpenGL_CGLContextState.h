@@ -56,17 +56,25 @@ protected:
     bool mLocked = false;  // true while this scope holds the context's lock
 };
 
-// The framebuffer binding and the viewport, saved before rendering into another framebuffer
-// and restored after.
-class FramebufferViewportState {
-public:
-    void Save();
-    void Restore();
+}  // namespace OpenGL
 
-private:
-    GLint mFramebuffer = 0;
-    GLint mViewport[4] = {0, 0, 0, 0};  // x, y, width, height
+// The framebuffer binding and the viewport, saved before rendering into another framebuffer
+// and restored after. A plain record, so that the framebuffer-object states of the OpenGL
+// kit carry it as a field.
+struct tagOpenGL_FBOState {
+    GLint mSaveFrameBufferObject = 0;
+    GLint mSaveViewPort[4] = {0, 0, 0, 0};  // x, y, width, height
+
+    // Reads GL_FRAMEBUFFER_BINDING_EXT and GL_VIEWPORT of the current context, discarding
+    // GL errors after each query.
+    void Save();
+    // Binds the saved framebuffer (GL_FRAMEBUFFER_EXT) and sets the saved viewport.
+    void Restore() const;
 };
+
+namespace OpenGL {
+
+using FramebufferViewportState = ::tagOpenGL_FBOState;
 
 }  // namespace OpenGL
 
