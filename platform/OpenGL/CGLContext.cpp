@@ -19,6 +19,7 @@
 // while any of its EGL contexts is current somewhere.
 
 #include <OpenGL/CGLDisplayInternal.h>
+#include <OpenGL/CGLDrawableInternal.h>
 #include <OpenGL/CGLIOSurfaceInternal.h>
 #include <OpenGL/CGLPixelFormatInternal.h>
 #include <OpenGL/OpenGL.h>
@@ -77,6 +78,7 @@ struct _CGLContextObject {
     std::atomic<GLuint> mRetainCount{1};
     CGLPixelFormatObj mPixelFormat = nullptr;
     EGLContext mPrimary = EGL_NO_CONTEXT;
+    uint64_t mShareGroup = 0;  // see cgl::ShareGroupOf
     RecursiveLock mLock;
     std::shared_ptr<cgl::SurfaceTextures> mSurfaceTextures;  // the share group's, see CGLIOSurface.cpp
 
@@ -207,6 +209,7 @@ void PrepareWindowBuffers(CGLContextObj context, EGLSurface surface) {
 }
 
 void Destroy(CGLContextObj context) {
+    cgl::ForgetAttachedDrawable(context);
     // While the process exits the EGL objects go with it; only the memory is freed here.
     if (const cgl::Display *display = cgl::DisplayFor("CGLReleaseContext")) {
         if (context->mWindowSurface != EGL_NO_SURFACE) eglDestroySurface(display->egl, context->mWindowSurface);
@@ -233,6 +236,8 @@ CGLError CGLCreateContext(CGLPixelFormatObj pix, CGLContextObj share, CGLContext
     context->mPixelFormat = CGLRetainPixelFormat(pix);
     context->mPrimary = primary;
     context->mSurfaceTextures = share != nullptr ? share->mSurfaceTextures : cgl::NewSurfaceTextures();
+    static std::atomic<uint64_t> shareGroups{0};
+    context->mShareGroup = share != nullptr ? share->mShareGroup : ++shareGroups;
     *ctx = context;
     return kCGLNoError;
 }
@@ -259,6 +264,8 @@ GLuint CGLGetContextRetainCount(CGLContextObj ctx) {
     return ctx != nullptr ? ctx->mRetainCount.load(std::memory_order_relaxed) : 0;
 }
 
+uint64_t cgl::ShareGroupOf(CGLContextObj context) { return context != nullptr ? context->mShareGroup : 0; }
+
 CGLPixelFormatObj CGLGetPixelFormat(CGLContextObj ctx) { return ctx != nullptr ? ctx->mPixelFormat : nullptr; }
 
 CGLContextObj CGLGetCurrentContext(void) {
@@ -282,6 +289,7 @@ CGLError CGLSetCurrentContext(CGLContextObj ctx) {
         return kCGLBadContext;
     }
     if (next.primary) PrepareWindowBuffers(ctx, next.surface);
+    if (ctx != nullptr) cgl::BindAttachedDrawable(ctx, next.egl);
     CGLRetainContext(ctx);
     Binding &binding = ThisThreadMaking();
     const Binding previous = binding;
@@ -386,6 +394,7 @@ CGLError CGLFlushDrawable(CGLContextObj ctx) {
         cgl::SyncX11(*display);
         return swapped ? kCGLNoError : kCGLBadDrawable;
     }
+    cgl::FlushAttachedDrawable(ctx);
     glFlush();
     std::lock_guard<std::mutex> guard(ctx->mBindLock);
     return ctx->mWindowSurface == EGL_NO_SURFACE ? kCGLNoError : kCGLBadDrawable;

@@ -17,8 +17,9 @@ CGLError Parse(const CGLPixelFormatAttribute *attribs, _CGLPixelFormatObject &fo
             break;
         // Nothing to choose between on Linux: one renderer (Mesa) that never falls back,
         // and window surfaces that keep their back buffer. Pixel buffers are framebuffer
-        // objects, which every context has.
+        // objects, which every context has, and so is offscreen memory.
         case kCGLPFANoRecovery:
+        case kCGLPFAOffScreen:
         case kCGLPFAAccelerated:
         case kCGLPFABackingStore:
         case kCGLPFAPBuffer:

@@ -46,6 +46,7 @@ enum CGLPixelFormatAttribute : int32_t {
     kCGLPFAColorSize = 8,    // value: preferred colour bits
     kCGLPFAAlphaSize = 11,   // value: preferred alpha bits
     kCGLPFADepthSize = 12,   // value: preferred depth bits
+    kCGLPFAOffScreen = 53,
     kCGLPFANoRecovery = 72,
     kCGLPFAAccelerated = 73,
     kCGLPFABackingStore = 76,
@@ -54,7 +55,8 @@ enum CGLPixelFormatAttribute : int32_t {
 };
 
 // Pixel formats. Every format is served by the one renderer (Mesa) on the one virtual
-// screen 0. Attributes without meaning here (NoRecovery, Accelerated, BackingStore, PBuffer)
+// screen 0. Attributes without meaning here (NoRecovery, Accelerated, BackingStore, PBuffer,
+// OffScreen)
 // are accepted; the sizes are preferences used when a window surface is made. Errors:
 // kCGLBadAttribute for an unknown attribute, kCGLBadValue for a negative size,
 // kCGLBadDisplay when the display mask leaves out the display, kCGLBadConnection when no
@@ -104,3 +106,5 @@ CGLError CGLSetNativeWindow(CGLContextObj ctx, unsigned long window);
 // held by another thread (this thread has a shadow of the context), kCGLBadContext when the
 // context is not current on this thread.
 CGLError CGLFlushDrawable(CGLContextObj ctx);
+
+#include <OpenGL/CGLPBuffer.h>
