@@ -4,6 +4,7 @@
 // layer includes this header rather than defining them again.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 typedef uint32_t CGDirectDisplayID;
@@ -13,3 +14,8 @@ typedef uint32_t CGOpenGLDisplayMask;
 CGDirectDisplayID CGMainDisplayID(void);
 // The OpenGL display mask of a display: 1 for the main display, 0 for any other id.
 CGOpenGLDisplayMask CGDisplayIDToOpenGLDisplayMask(CGDirectDisplayID display);
+
+// The size of a display in pixels: for the main display the X11 screen's, or 1280 x 800
+// when rendering without a display; 0 for any other id.
+size_t CGDisplayPixelsWide(CGDirectDisplayID display);
+size_t CGDisplayPixelsHigh(CGDirectDisplayID display);

@@ -56,7 +56,7 @@ Display *OpenX11(const char *clientExtensions) {
                      name);
         return nullptr;
     }
-    return new Display{egl, connection};
+    return new Display{egl, connection, screen};
 }
 
 Display *OpenSurfaceless(const char *clientExtensions) {

@@ -13,6 +13,7 @@ struct Display {
     EGLDisplay egl = EGL_NO_DISPLAY;
     // The X11 connection the display was opened on; null on the surfaceless platform.
     xcb_connection_t *x11 = nullptr;
+    int x11Screen = 0;  // the screen of the X11 display name
 };
 
 // The display, opened at the first call (thread-safe) and kept to the end of the process.
