@@ -27,13 +27,18 @@ void CGLContextState::Construct(CGLContextObj context) {
     mContext = nullptr;
     mPrevious = nullptr;
     if (context == nullptr) return;
-    mPrevious = CGLGetCurrentContext();
+    // Held: the thread's own reference goes when another context becomes current, and it may
+    // be the last one (an owner let the context go while it was current here).
+    mPrevious = CGLRetainContext(CGLGetCurrentContext());
     mContext = context;
     CGLSetCurrentContext(context);
 }
 
 void CGLContextState::Destruct() {
-    if (mPrevious != nullptr) CGLSetCurrentContext(mPrevious);
+    if (mPrevious != nullptr) {
+        CGLSetCurrentContext(mPrevious);
+        CGLReleaseContext(mPrevious);
+    }
     mContext = nullptr;
     mPrevious = nullptr;
 }

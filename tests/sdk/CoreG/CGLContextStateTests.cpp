@@ -49,6 +49,27 @@ TEST_F(CGLContextStateTest, NestedScopesRestoreInOrder) {
     }
 }
 
+// The context current before a scope may have no owner but this thread (its owner let it go
+// while it was current): the scope keeps it alive until it is current again.
+TEST_F(CGLContextStateTest, ScopeRestoresAContextWhoseOwnerLetItGo) {
+    for (const bool locking : {false, true}) {
+        SCOPED_TRACE(locking ? "locking scope" : "plain scope");
+        CGLContextObj orphan = NewContext();
+        ASSERT_EQ(CGLSetCurrentContext(orphan), kCGLNoError);
+        CGLReleaseContext(orphan);  // the thread's reference is the last
+        if (locking) {
+            CGLContextStateLock scope(mA);
+            EXPECT_EQ(CGLGetCurrentContext(), mA);
+        } else {
+            CGLContextState scope(mA);
+            EXPECT_EQ(CGLGetCurrentContext(), mA);
+        }
+        EXPECT_EQ(CGLGetCurrentContext(), orphan);
+        EXPECT_EQ(CGLGetContextRetainCount(orphan), 1u);
+        CGLSetCurrentContext(nullptr);
+    }
+}
+
 TEST_F(CGLContextStateTest, NullAndCurrentScopesChangeNothing) {
     CGLSetCurrentContext(mOther);
     {
