@@ -4,12 +4,6 @@
 
 #include <OpenGL/gl.h>
 
-// The rectangle-texture names of the EXT extension (the same values as the ARB names).
-#ifndef GL_TEXTURE_RECTANGLE_EXT
-#define GL_TEXTURE_RECTANGLE_EXT 0x84F5
-#define GL_TEXTURE_BINDING_RECTANGLE_EXT 0x84F6
-#endif
-
 #ifdef __cplusplus
 extern "C" {
 #endif
