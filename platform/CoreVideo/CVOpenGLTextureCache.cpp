@@ -5,6 +5,7 @@
 
 #include <CoreFoundation/CFRuntime.h>
 #include <OpenGL/CGLIOSurface.h>
+#include <OpenGL/CGLPixelStore.h>
 #include <OpenGL/gl.h>
 
 #include <algorithm>
@@ -127,18 +128,10 @@ bool UploadPixels(CVPixelBufferRef buffer) {
         pixels = converted.data();
         rowLength = GLint(width);
     }
-    GLint unpackBuffer = 0;
-    glGetIntegerv(GL_PIXEL_UNPACK_BUFFER_BINDING, &unpackBuffer);
-    if (unpackBuffer != 0) glBindBuffer(GL_PIXEL_UNPACK_BUFFER, 0);
-    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
-    for (const GLenum name : {GL_UNPACK_SWAP_BYTES, GL_UNPACK_LSB_FIRST, GL_UNPACK_SKIP_ROWS, GL_UNPACK_SKIP_PIXELS,
-                              GL_UNPACK_IMAGE_HEIGHT, GL_UNPACK_SKIP_IMAGES})
-        glPixelStorei(name, 0);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glPixelStorei(GL_UNPACK_ROW_LENGTH, rowLength);
-    glTexImage2D(GL_TEXTURE_RECTANGLE, 0, GL_RGBA8, GLsizei(width), GLsizei(height), 0, GL_BGRA, type, pixels);
-    glPopClientAttrib();
-    if (unpackBuffer != 0) glBindBuffer(GL_PIXEL_UNPACK_BUFFER, GLuint(unpackBuffer));
+    {
+        CGLPixelStoreScope pixelStore(CGLPixelStoreScope::kUnpack, rowLength, 1);
+        glTexImage2D(GL_TEXTURE_RECTANGLE, 0, GL_RGBA8, GLsizei(width), GLsizei(height), 0, GL_BGRA, type, pixels);
+    }
     return glGetError() == GL_NO_ERROR;
 }
 

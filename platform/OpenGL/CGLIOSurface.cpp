@@ -11,6 +11,7 @@
 
 #include <OpenGL/CGLIOSurface.h>
 #include <OpenGL/CGLIOSurfaceInternal.h>
+#include <OpenGL/CGLPixelStore.h>
 #include <OpenGL/gl.h>
 
 #include <IOSurface/IOSurfaceSync.h>
@@ -97,38 +98,25 @@ struct Binding {
 // object), restoring everything at the end.
 class TransferScope {
 public:
-    TransferScope(GLenum target, GLuint texture, GLint rowLength) : mTarget(target) {
-        glGetIntegerv(BindingQuery(target), &mBound);
-        if (GLuint(mBound) != texture) glBindTexture(target, texture);
-        glGetIntegerv(GL_PIXEL_PACK_BUFFER_BINDING, &mPackBuffer);
-        glGetIntegerv(GL_PIXEL_UNPACK_BUFFER_BINDING, &mUnpackBuffer);
-        if (mPackBuffer != 0) glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
-        if (mUnpackBuffer != 0) glBindBuffer(GL_PIXEL_UNPACK_BUFFER, 0);
-        glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
-        for (const GLenum name : {GL_PACK_SWAP_BYTES, GL_PACK_LSB_FIRST, GL_PACK_SKIP_ROWS, GL_PACK_SKIP_PIXELS,
-                                  GL_PACK_IMAGE_HEIGHT, GL_PACK_SKIP_IMAGES, GL_UNPACK_SWAP_BYTES,
-                                  GL_UNPACK_LSB_FIRST, GL_UNPACK_SKIP_ROWS, GL_UNPACK_SKIP_PIXELS,
-                                  GL_UNPACK_IMAGE_HEIGHT, GL_UNPACK_SKIP_IMAGES})
-            glPixelStorei(name, 0);
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-        glPixelStorei(GL_PACK_ROW_LENGTH, rowLength);
-        glPixelStorei(GL_UNPACK_ROW_LENGTH, rowLength);
-    }
-    ~TransferScope() {
-        glPopClientAttrib();
-        if (mPackBuffer != 0) glBindBuffer(GL_PIXEL_PACK_BUFFER, GLuint(mPackBuffer));
-        if (mUnpackBuffer != 0) glBindBuffer(GL_PIXEL_UNPACK_BUFFER, GLuint(mUnpackBuffer));
-        glBindTexture(mTarget, GLuint(mBound));
-    }
+    TransferScope(GLenum target, GLuint texture, GLint rowLength)
+        : mTarget(target), mBound(BoundTexture(target, texture)),
+          mPixelStore(CGLPixelStoreScope::kPackAndUnpack, rowLength, 1) {}
+    ~TransferScope() { glBindTexture(mTarget, GLuint(mBound)); }
     TransferScope(const TransferScope &) = delete;
     TransferScope &operator=(const TransferScope &) = delete;
 
 private:
+    // Binds `texture` and answers what was bound before.
+    static GLint BoundTexture(GLenum target, GLuint texture) {
+        GLint bound = 0;
+        glGetIntegerv(BindingQuery(target), &bound);
+        if (GLuint(bound) != texture) glBindTexture(target, texture);
+        return bound;
+    }
+
     GLenum mTarget;
-    GLint mBound = 0;
-    GLint mPackBuffer = 0;
-    GLint mUnpackBuffer = 0;
+    GLint mBound;
+    CGLPixelStoreScope mPixelStore;
 };
 
 void ClearErrors() {

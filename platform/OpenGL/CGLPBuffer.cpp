@@ -15,6 +15,7 @@
 
 #include <OpenGL/CGLDisplayInternal.h>
 #include <OpenGL/CGLDrawableInternal.h>
+#include <OpenGL/CGLPixelStore.h>
 #include <OpenGL/OpenGL.h>
 #include <OpenGL/glext.h>
 
@@ -283,26 +284,14 @@ void cgl::FlushAttachedDrawable(CGLContextObj context) {
             const GLsizei width = pbuffer->mWidth;
             const GLsizei height = pbuffer->mHeight;
             std::vector<unsigned char> pixels(static_cast<size_t>(width) * 4 * static_cast<size_t>(height));
-            GLint readBinding = 0, packBuffer = 0, alignment = 4, rowLength = 0, skipRows = 0, skipPixels = 0;
+            GLint readBinding = 0;
             glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &readBinding);
-            glGetIntegerv(GL_PIXEL_PACK_BUFFER_BINDING, &packBuffer);
-            glGetIntegerv(GL_PACK_ALIGNMENT, &alignment);
-            glGetIntegerv(GL_PACK_ROW_LENGTH, &rowLength);
-            glGetIntegerv(GL_PACK_SKIP_ROWS, &skipRows);
-            glGetIntegerv(GL_PACK_SKIP_PIXELS, &skipPixels);
-            glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
-            glPixelStorei(GL_PACK_ALIGNMENT, 4);
-            glPixelStorei(GL_PACK_ROW_LENGTH, 0);
-            glPixelStorei(GL_PACK_SKIP_ROWS, 0);
-            glPixelStorei(GL_PACK_SKIP_PIXELS, 0);
-            glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
-            glReadPixels(0, 0, width, height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, pixels.data());
-            glBindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GLuint>(readBinding));
-            glPixelStorei(GL_PACK_ALIGNMENT, alignment);
-            glPixelStorei(GL_PACK_ROW_LENGTH, rowLength);
-            glPixelStorei(GL_PACK_SKIP_ROWS, skipRows);
-            glPixelStorei(GL_PACK_SKIP_PIXELS, skipPixels);
-            glBindBuffer(GL_PIXEL_PACK_BUFFER, static_cast<GLuint>(packBuffer));
+            {
+                CGLPixelStoreScope pixelStore(CGLPixelStoreScope::kPack, 0, 4);
+                glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
+                glReadPixels(0, 0, width, height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, pixels.data());
+                glBindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GLuint>(readBinding));
+            }
             // OpenGL gives the bottom row first; the memory holds the top row first.
             const size_t row = static_cast<size_t>(width) * 4;
             for (GLsizei y = 0; y < height; ++y)

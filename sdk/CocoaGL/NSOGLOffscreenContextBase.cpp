@@ -9,6 +9,7 @@
 #include <CoreGraphics/CGColorSpace.h>
 #include <CoreGraphics/CGDataProvider.h>
 #include <ImageIO/ImageIO.h>
+#include <OpenGL/CGLPixelStore.h>
 #include <OpenGL/glext.h>
 
 #include <cstdlib>
@@ -140,26 +141,13 @@ CGImageRef NSOGLOffscreenContextBase::copyCGImageWithReadPixelsWithSizePixels(CG
         glFlush();
         DiscardGLErrors();
     }
-    // Tightly packed rows into client memory, whatever the caller left in the pack state.
-    GLint packBuffer = 0, alignment = 4, rowLength = 0, skipRows = 0, skipPixels = 0;
-    glGetIntegerv(GL_PIXEL_PACK_BUFFER_BINDING, &packBuffer);
-    glGetIntegerv(GL_PACK_ALIGNMENT, &alignment);
-    glGetIntegerv(GL_PACK_ROW_LENGTH, &rowLength);
-    glGetIntegerv(GL_PACK_SKIP_ROWS, &skipRows);
-    glGetIntegerv(GL_PACK_SKIP_PIXELS, &skipPixels);
-    glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
-    glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
-    glPixelStorei(GL_PACK_SKIP_ROWS, 0);
-    glPixelStorei(GL_PACK_SKIP_PIXELS, 0);
     std::memset(read, 0, bytes);  // what a failed read leaves
-    glReadPixels(0, 0, GLsizei(width), GLsizei(height), GL_BGRA, GL_UNSIGNED_BYTE, read);
-    DiscardGLErrors();
-    glPixelStorei(GL_PACK_ALIGNMENT, alignment);
-    glPixelStorei(GL_PACK_ROW_LENGTH, rowLength);
-    glPixelStorei(GL_PACK_SKIP_ROWS, skipRows);
-    glPixelStorei(GL_PACK_SKIP_PIXELS, skipPixels);
-    glBindBuffer(GL_PIXEL_PACK_BUFFER, GLuint(packBuffer));
+    {
+        // Tightly packed rows into client memory, whatever the caller left in the pack state.
+        CGLPixelStoreScope pixelStore(CGLPixelStoreScope::kPack, 0, 4);
+        glReadPixels(0, 0, GLsizei(width), GLsizei(height), GL_BGRA, GL_UNSIGNED_BYTE, read);
+        DiscardGLErrors();
+    }
     DiscardGLErrors();
 
     auto *upright = static_cast<uint8_t *>(std::malloc(bytes));

@@ -10,6 +10,7 @@
 #include <AppKit/NSGraphicsContext.h>
 #include <AppKit/NSImage.h>
 #include <Foundation/NSException.h>
+#include <OpenGL/CGLPixelStore.h>
 #include <OpenGL/glext.h>
 
 #include <QImage>
@@ -43,39 +44,10 @@ private:
     GLint mSaved = 0;
 };
 
-// The unpack state for an upload from client memory: no pixel-unpack buffer, no skipped
-// rows or pixels, the row length and alignment given. Everything is put back at the end of
-// the scope, so uploads leave the context's pixel-store state as they found it.
-class UnpackScope {
-public:
-    UnpackScope(GLint rowLength, GLint alignment) {
-        glGetIntegerv(GL_PIXEL_UNPACK_BUFFER_BINDING, &mBuffer);
-        glGetIntegerv(GL_UNPACK_ROW_LENGTH, &mRowLength);
-        glGetIntegerv(GL_UNPACK_ALIGNMENT, &mAlignment);
-        glGetIntegerv(GL_UNPACK_SKIP_ROWS, &mSkipRows);
-        glGetIntegerv(GL_UNPACK_SKIP_PIXELS, &mSkipPixels);
-        OpenGL::DiscardGLErrors();
-        if (mBuffer != 0) glBindBuffer(GL_PIXEL_UNPACK_BUFFER, 0);
-        glPixelStorei(GL_UNPACK_ROW_LENGTH, rowLength);
-        glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
-        glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
-        glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
-        OpenGL::DiscardGLErrors();
-    }
-    ~UnpackScope() {
-        glPixelStorei(GL_UNPACK_ROW_LENGTH, mRowLength);
-        glPixelStorei(GL_UNPACK_ALIGNMENT, mAlignment);
-        glPixelStorei(GL_UNPACK_SKIP_ROWS, mSkipRows);
-        glPixelStorei(GL_UNPACK_SKIP_PIXELS, mSkipPixels);
-        if (mBuffer != 0) glBindBuffer(GL_PIXEL_UNPACK_BUFFER, GLuint(mBuffer));
-        OpenGL::DiscardGLErrors();
-    }
-    UnpackScope(const UnpackScope &) = delete;
-    UnpackScope &operator=(const UnpackScope &) = delete;
-
-private:
-    GLint mBuffer = 0, mRowLength = 0, mAlignment = 4, mSkipRows = 0, mSkipPixels = 0;
-};
+// Uploads from client memory set the unpack state for their scope (no pixel-unpack buffer,
+// nothing skipped, the row length and alignment given) and leave the context's own as they
+// found it.
+using UnpackScope = CGLPixelStoreScope;
 
 // The unpack row length and alignment that make OpenGL step `rowBytes` from row to row of
 // pixels of `pixelBytes` bytes, at least `width` pixels a row. OpenGL steps
@@ -131,7 +103,7 @@ bool NSOGLTextureBase::textureUpdateFromPixelData(const void *pixelData, std::si
             GLint rowLength = 0, alignment = 1;
             const bool rowBytesFit = UnpackForRowBytes(rowBytes, pixelBytes, textureWidth(), rowLength, alignment);
             if (VERIFY(rowBytesFit)) {
-                UnpackScope unpack(rowLength, alignment);
+                UnpackScope unpack(UnpackScope::kUnpack, rowLength, alignment);
                 OpenGL::DiscardGLErrors();
                 glTexImage2D(textureTarget(), 0, GL_RGBA, GLsizei(textureWidth()), GLsizei(textureHeight()), 0, format,
                              GL_UNSIGNED_BYTE, pixelData);
@@ -241,7 +213,7 @@ bool NSOGLTextureBase::textureUpdateFromViewContents(QWidget *view, NSOpenGLCont
 
     OpenGL::CGLContextState scope(textureContext);
     BindingScope binding(*this);
-    UnpackScope unpack(GLint(picture.bytesPerLine() / 4), 4);
+    UnpackScope unpack(UnpackScope::kUnpack, GLint(picture.bytesPerLine() / 4), 4);
     glTexImage2D(textureTarget(), 0, GL_RGBA, picture.width(), picture.height(), 0, GL_RGBA, GL_UNSIGNED_BYTE,
                  picture.constBits());
     OpenGL::DiscardGLErrors();
@@ -254,7 +226,7 @@ namespace {
 
 // Uploads converted RGBA rows (tightly packed) into the bound texture as GL_RGB8.
 void Upload2vuyPixels(GLenum target, GLuint width, GLuint height, const uint8_t *rgba) {
-    UnpackScope unpack(0, 1);
+    UnpackScope unpack(UnpackScope::kUnpack, 0, 1);
     glTexParameteri(target, GL_TEXTURE_PRIORITY, 0);
     OpenGL::DiscardGLErrors();
     glTexImage2D(target, 0, GL_RGB8, GLsizei(width), GLsizei(height), 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
