@@ -10,36 +10,15 @@
 #include <cstdint>
 #include <vector>
 
+#include "sdk/CoreG/GLTestSupport.h"
+
 namespace fbo_test {
 
-// A new context (owned by the caller) whose objects are shared with `share` (may be null).
-inline CGLContextObj NewContext(CGLContextObj share = nullptr) {
-    const CGLPixelFormatAttribute attributes[] = {kCGLPFAColorSize, CGLPixelFormatAttribute(24),
-                                                  kCGLPFADepthSize, CGLPixelFormatAttribute(8),
-                                                  CGLPixelFormatAttribute(0)};
-    CGLPixelFormatObj format = nullptr;
-    GLint count = 0;
-    EXPECT_EQ(CGLChoosePixelFormat(attributes, &format, &count), kCGLNoError);
-    CGLContextObj context = nullptr;
-    EXPECT_EQ(CGLCreateContext(format, share, &context), kCGLNoError);
-    CGLReleasePixelFormat(format);
-    return context;
-}
-
-// A test with a context of its own current, and nothing current afterwards.
-class GLContextTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        mContext = NewContext();
-        ASSERT_NE(mContext, nullptr);
-        ASSERT_EQ(CGLSetCurrentContext(mContext), kCGLNoError);
-    }
-    void TearDown() override {
-        CGLSetCurrentContext(nullptr);
-        CGLReleaseContext(mContext);
-    }
-    CGLContextObj mContext = nullptr;
-};
+// Contexts of their own and the test with one current come from the graphics library's GL
+// tests.
+using coreg_test::GLContextTest;
+using coreg_test::NewContext;
+using coreg_test::PixelAt;
 
 // A framebuffer of the test's own with an RGBA texture of the size as colour attachment,
 // cleared to `rgba` (0xAABBGGRR); left unbound.
@@ -93,13 +72,6 @@ inline Viewport CurrentViewport() {
 
 inline void PrintTo(const Viewport &v, std::ostream *os) {
     *os << "(" << v.x << ", " << v.y << ", " << v.width << ", " << v.height << ")";
-}
-
-// The RGBA bytes of a pixel of the bound read framebuffer, as 0xAABBGGRR.
-inline uint32_t PixelAt(int x, int y) {
-    uint32_t pixel = 0;
-    glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, &pixel);
-    return pixel;
 }
 
 // Level 0 of a texture as 0xAARRGGBB words (B,G,R,A bytes), bottom row first.
