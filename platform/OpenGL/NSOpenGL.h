@@ -25,6 +25,11 @@ public:
     bool setPixelBuffer(std::shared_ptr<NSOpenGLPixelBuffer> pixelBuffer, GLenum face, GLint level, GLint screen);
     std::shared_ptr<NSOpenGLPixelBuffer> pixelBuffer() const;
     bool setTextureImageToPixelBuffer(const NSOpenGLPixelBuffer *pixelBuffer, GLenum source);
+    // Detaches the pixel buffer or offscreen memory (CGLClearDrawable) and lets the kept pixel
+    // buffer go.
+    void clearDrawable();
+    // The context's virtual screen (CGLGetVirtualScreen); 0 when it cannot be told.
+    GLint currentVirtualScreen() const;
 
 private:
     ::CGLContextObj mContext;

@@ -54,3 +54,18 @@ bool NSOpenGLContext::setTextureImageToPixelBuffer(const NSOpenGLPixelBuffer *pi
     return mContext != nullptr && pixelBuffer != nullptr &&
            CGLTexImagePBuffer(mContext, pixelBuffer->CGLPBufferObj(), source) == kCGLNoError;
 }
+
+void NSOpenGLContext::clearDrawable() {
+    if (mContext != nullptr) CGLClearDrawable(mContext);
+    std::shared_ptr<NSOpenGLPixelBuffer> released;
+    {
+        std::lock_guard<std::mutex> guard(mPixelBufferLock);
+        released = std::move(mPixelBuffer);
+    }
+}
+
+GLint NSOpenGLContext::currentVirtualScreen() const {
+    GLint screen = 0;
+    if (mContext == nullptr || CGLGetVirtualScreen(mContext, &screen) != kCGLNoError) return 0;
+    return screen;
+}
