@@ -197,6 +197,11 @@ TEST(PBufferRenderer, RenderedFrameIsTheRootContextsTexture) {
         EXPECT_EQ(renderer->textureWidth(), c.width);
         EXPECT_EQ(renderer->textureHeight(), c.height);
 
+        // Made with a frame waiting: the cleared pixel buffer gives the texture its image.
+        ASSERT_TRUE(renderer->updateTextureInTextureSharingContext());
+        EXPECT_FALSE(renderer->updateTextureInTextureSharingContext());
+        EXPECT_TRUE(TextureIs(*renderer, Pixel{0, 0, 0, 0}));
+
         CGLSetCurrentContext(nullptr);
         ASSERT_TRUE(renderer->textureUpdateWithTime(2.0));
         EXPECT_EQ(renderer->mContextDuringRender.load(), renderer->renderContext());
@@ -477,4 +482,21 @@ TEST(PBufferRenderer, ReleaseDeletesTheTexture) {
     renderer.reset();
     EXPECT_EQ(CGLGetCurrentContext(), root->CGLContextObj());
     EXPECT_FALSE(glIsTexture(name));
+}
+
+// Sizes a pixel buffer cannot have make a renderer without pixel buffer or texture.
+TEST(PBufferRenderer, SizeBeyondPixelBuffersGivesNoPixelBuffer) {
+    const GLuint sizes[][2] = {{16385, 16}, {16, 16385}, {0xFFFFFFFFu, 0xFFFFFFFFu}};
+    for (const auto &size : sizes) {
+        SCOPED_TRACE(::testing::Message() << size[0] << "x" << size[1]);
+        const auto renderer = MakeRenderer(GL_TEXTURE_RECTANGLE_ARB, size[0], size[1]);
+        ASSERT_NE(renderer, nullptr);
+        EXPECT_NE(renderer->renderContext(), nullptr);
+        EXPECT_EQ(renderer->pixelBuffer(), nullptr);
+        EXPECT_EQ(renderer->textureName(), 0u);
+        EXPECT_EQ(renderer->textureWidth(), 0u);
+        EXPECT_FALSE(renderer->textureUpdateWithTime(1.0));
+        EXPECT_TRUE(renderer->times().empty());
+        EXPECT_FALSE(renderer->createOrUpdatePixelBuffer(NSMakeSize(size[0], size[1])));
+    }
 }
