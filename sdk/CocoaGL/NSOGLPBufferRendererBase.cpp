@@ -125,7 +125,7 @@ void NSOGLPBufferRendererBase::clearDrawablePixels(bool force) {
     GLfloat saved[4] = {0, 0, 0, 0};
     glGetFloatv(GL_COLOR_CLEAR_VALUE, saved);
     glClearColor(0, 0, 0, 0);
-    glClear(GL_COLOR_BUFFER_BIT);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glClearColor(saved[0], saved[1], saved[2], saved[3]);
     OpenGL::DiscardGLErrors();
 }

@@ -98,7 +98,8 @@ public:
     // clearDrawablePixels(false).
     void clearDrawablePixels();
     // When rendererClearDrawable or `force` is set: with the render context current and
-    // locked and the render lock held, erases the pixel buffer to transparent black.
+    // locked and the render lock held, erases the pixel buffer (colour to transparent black,
+    // and depth).
     void clearDrawablePixels(bool force);
 
     // ---- Update chain ----------------------------------------------------------------------
