@@ -113,7 +113,8 @@ std::vector<Pixel> TexturePixels(NSOGLPBufferRendererBase &renderer) {
     EXPECT_EQ(GLuint(width), renderer.textureWidth());
     EXPECT_EQ(GLuint(height), renderer.textureHeight());
     std::vector<Pixel> pixels;
-    for (std::size_t i = 0; i + 3 < bytes.size(); i += 4) pixels.push_back({bytes[i], bytes[i + 1], bytes[i + 2], bytes[i + 3]});
+    for (std::size_t i = 0; i + 3 < bytes.size(); i += 4)
+        pixels.push_back({bytes[i], bytes[i + 1], bytes[i + 2], bytes[i + 3]});
     return pixels;
 }
 
@@ -420,8 +421,8 @@ TEST(PBufferRenderer, NewPixelBufferWhenTheVirtualScreensDiffer) {
     class MovingRenderer : public TimeColourRenderer {
     public:
         bool pixelBufferContextHasSameVirtualScreenAsSharingContext() const override {
-            return mMoved.exchange(false) ? false
-                                          : NSOGLPBufferRendererBase::pixelBufferContextHasSameVirtualScreenAsSharingContext();
+            if (mMoved.exchange(false)) return false;
+            return NSOGLPBufferRendererBase::pixelBufferContextHasSameVirtualScreenAsSharingContext();
         }
         mutable std::atomic<bool> mMoved{false};
     };
