@@ -614,7 +614,8 @@ TEST_F(DrawableTest, ReadingTheViewportBackAsARGBRows) {
             // Row 0 is the top of the viewport.
             const int y = kHeight - 1 - row;
             for (int x = 0; x < kWidth; ++x) {
-                std::vector<uint8_t> expected = ARGB(picture[std::size_t(y * kWidth + (c.flipHorizontal ? kWidth - 1 - x : x))]);
+                const int source = c.flipHorizontal ? kWidth - 1 - x : x;
+                std::vector<uint8_t> expected = ARGB(picture[std::size_t(y * kWidth + source)]);
                 if (c.flipHorizontal) expected[0] = 255;
                 const uint8_t *at = buffer.data() + std::size_t(row) * c.rowBytes + std::size_t(x) * 4;
                 EXPECT_EQ(std::vector<uint8_t>(at, at + 4), expected) << "row " << row << " x " << x;
