@@ -35,6 +35,7 @@
 
 #include <CocoaGL/protocol_NSOGLDynamicTexture.h>
 #include <CocoaGL/NSOGLTextureBase.h>
+#include <CocoaGL/protocol_NSOGLDrawable.h>
 
 #include <CoreGraphics/CGGeometry.h>
 #include <Foundation/NSGeometry.h>
@@ -48,7 +49,7 @@
 #include <memory>
 #include <mutex>
 
-class NSOGLPBufferRendererBase : public protocol_NSOGLDynamicTexture {
+class NSOGLPBufferRendererBase : public protocol_NSOGLDynamicTexture, public protocol_NSOGLDrawable {
 public:
     // Without pixel buffer, contexts or lock: call an initialiser.
     NSOGLPBufferRendererBase();
@@ -153,9 +154,9 @@ public:
 
     // The CGL context of the pixel-buffer context and of the sharing context (borrowed; null
     // when none), and (0, 0, width, height) of the pixel buffer.
-    CGLContextObj renderContext() const;
+    CGLContextObj renderContext() const override;
     CGLContextObj textureUpdateContextObj() const;
-    CGRect renderBounds() const;
+    CGRect renderBounds() const override;
 
     GLuint textureName() const override { return mTextureName; }
     void setTextureName(GLuint textureName) override { mTextureName = textureName; }
