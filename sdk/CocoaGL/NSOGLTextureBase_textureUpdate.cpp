@@ -2,6 +2,7 @@
 // the transparent fill.
 #include <CocoaGL/NSOGLTextureBase.h>
 #include <CocoaGL/NSOGL2vuyPixels.h>
+#include <CocoaGL/NSOGLTextureUploadScopes.h>
 
 #include <CocoaGraphics/NSBitmapImageRep_NSGraphicsContext.h>
 #include <CoreG/GL/namespace_OpenGL_CGLContextState.h>
@@ -21,52 +22,11 @@
 
 namespace {
 
+using NSOGLTextureUpload::BindingScope;
+using NSOGLTextureUpload::UnpackForRowBytes;
+using NSOGLTextureUpload::UnpackScope;
+
 bool IsRealName(GLuint name) { return name != 0 && name != NSOGLTextureBase::kNoTextureName; }
-
-// The binding of the texture's target, saved when made and put back at the end of the scope.
-class BindingScope {
-public:
-    explicit BindingScope(const NSOGLTextureBase &texture) : mTarget(texture.textureTarget()) {
-        glGetIntegerv(texture.textureBindingQuery(), &mSaved);
-        OpenGL::DiscardGLErrors();
-        glBindTexture(mTarget, texture.textureName());
-        OpenGL::DiscardGLErrors();
-    }
-    ~BindingScope() {
-        glBindTexture(mTarget, GLuint(mSaved));
-        OpenGL::DiscardGLErrors();
-    }
-    BindingScope(const BindingScope &) = delete;
-    BindingScope &operator=(const BindingScope &) = delete;
-
-private:
-    GLenum mTarget;
-    GLint mSaved = 0;
-};
-
-// Uploads from client memory set the unpack state for their scope (no pixel-unpack buffer,
-// nothing skipped, the row length and alignment given) and leave the context's own as they
-// found it.
-using UnpackScope = CGLPixelStoreScope;
-
-// The unpack row length and alignment that make OpenGL step `rowBytes` from row to row of
-// pixels of `pixelBytes` bytes, at least `width` pixels a row. OpenGL steps
-// alignment x ceil(rowLength x pixelBytes / alignment) bytes; false when no row length and
-// alignment (1, 2, 4 or 8) give exactly `rowBytes`.
-bool UnpackForRowBytes(std::size_t rowBytes, std::size_t pixelBytes, std::size_t width, GLint &rowLength,
-                       GLint &alignment) {
-    if (pixelBytes == 0 || rowBytes < width * pixelBytes || rowBytes > std::size_t(0x7FFFFFFF)) return false;
-    const std::size_t length = rowBytes / pixelBytes;
-    for (std::size_t align : {1u, 2u, 4u, 8u}) {
-        const std::size_t step = (length * pixelBytes + align - 1) / align * align;
-        if (step == rowBytes) {
-            rowLength = GLint(length);
-            alignment = GLint(align);
-            return true;
-        }
-    }
-    return false;
-}
 
 }  // namespace
 
@@ -103,7 +63,7 @@ bool NSOGLTextureBase::textureUpdateFromPixelData(const void *pixelData, std::si
             GLint rowLength = 0, alignment = 1;
             const bool rowBytesFit = UnpackForRowBytes(rowBytes, pixelBytes, textureWidth(), rowLength, alignment);
             if (VERIFY(rowBytesFit)) {
-                UnpackScope unpack(UnpackScope::kUnpack, rowLength, alignment);
+                UnpackScope unpack(rowLength, alignment);
                 OpenGL::DiscardGLErrors();
                 glTexImage2D(textureTarget(), 0, GL_RGBA, GLsizei(textureWidth()), GLsizei(textureHeight()), 0, format,
                              GL_UNSIGNED_BYTE, pixelData);
@@ -213,7 +173,7 @@ bool NSOGLTextureBase::textureUpdateFromViewContents(QWidget *view, NSOpenGLCont
 
     OpenGL::CGLContextState scope(textureContext);
     BindingScope binding(*this);
-    UnpackScope unpack(UnpackScope::kUnpack, GLint(picture.bytesPerLine() / 4), 4);
+    UnpackScope unpack(GLint(picture.bytesPerLine() / 4), 4);
     glTexImage2D(textureTarget(), 0, GL_RGBA, picture.width(), picture.height(), 0, GL_RGBA, GL_UNSIGNED_BYTE,
                  picture.constBits());
     OpenGL::DiscardGLErrors();
@@ -226,7 +186,7 @@ namespace {
 
 // Uploads converted RGBA rows (tightly packed) into the bound texture as GL_RGB8.
 void Upload2vuyPixels(GLenum target, GLuint width, GLuint height, const uint8_t *rgba) {
-    UnpackScope unpack(UnpackScope::kUnpack, 0, 1);
+    UnpackScope unpack(0, 1);
     glTexParameteri(target, GL_TEXTURE_PRIORITY, 0);
     OpenGL::DiscardGLErrors();
     glTexImage2D(target, 0, GL_RGB8, GLsizei(width), GLsizei(height), 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
