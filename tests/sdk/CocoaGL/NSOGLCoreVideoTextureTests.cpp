@@ -78,6 +78,7 @@ TEST(NSOGLCoreVideoTexture, PixelBufferBecomesAnUprightTextureOfItsSize) {
     glBindTexture(GL_TEXTURE_RECTANGLE_EXT, 0);
     EXPECT_EQ(pixels.front(), 0x80402010u);
     EXPECT_EQ(pixels.back(), 0x80402010u);
+    CGLSetCurrentContext(nullptr);
 }
 
 TEST(NSOGLCoreVideoTexture, FailedUpdatesKeepThePreviousTexture) {
@@ -119,6 +120,7 @@ TEST(NSOGLCoreVideoTexture, TextureMatrixNilLoadsTheIdentity) {
     glGetFloatv(GL_TEXTURE_MATRIX, m);
     EXPECT_EQ(m[0], 1.0f);
     glMatrixMode(GL_MODELVIEW);
+    CGLSetCurrentContext(nullptr);
 }
 
 }  // namespace
