@@ -11,7 +11,6 @@
 #include <AppKit/NSGraphicsContext.h>
 #include <AppKit/NSImage.h>
 #include <Foundation/NSException.h>
-#include <OpenGL/CGLPixelStore.h>
 #include <OpenGL/glext.h>
 
 #include <QImage>
