@@ -12,49 +12,8 @@
 
 namespace {
 
-// The drawing vocabulary of the render: the orthographic unit cube (-0.5 to 0.5 on every
-// axis), erasing and the quad through a program, on the current context.
-
-void Erase(float r, float g, float b, float a) {
-    glClearColor(r, g, b, a);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    OpenGL::DiscardGLErrors();
-}
-
-void EraseColor(const QColor &color) {
-    const QColor rgb = color.toRgb();
-    if (!rgb.isValid()) {
-        Erase(0, 0, 0, 1);
-        return;
-    }
-    Erase(float(rgb.redF()), float(rgb.greenF()), float(rgb.blueF()), float(rgb.alphaF()));
-}
-
-// Erases to opaque black when asked, then blending on, the current colour white, the
-// projection and model-view matrices pushed, the unit cube multiplied into the projection.
-void OrthoCubeViewBegin(bool erase) {
-    if (erase) Erase(0, 0, 0, 1);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    glColor4f(1, 1, 1, 1);
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glOrtho(-0.5, 0.5, -0.5, 0.5, -0.5, 0.5);
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    OpenGL::DiscardGLErrors();
-}
-
-void OrthoCubeViewEnd() {
-    glDisable(GL_BLEND);
-    glBlendFunc(GL_ONE, GL_ONE);
-    glMatrixMode(GL_MODELVIEW);
-    glPopMatrix();
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
-    OpenGL::DiscardGLErrors();
-}
+// The quad through a program, on the current context (the drawable categories draw kit
+// textures only; a source here may be any dynamic texture).
 
 // The target of a texture of the kit; textures of other kinds (renderers) are rectangles.
 GLenum TargetOf(const protocol_NSOGLDynamicTexture *texture) {
@@ -329,12 +288,12 @@ void NSOGLRenderTextureFBOWithShader::renderSceneBegin() {
         LogException(QString("%1::%2\n").arg(QString::fromLatin1(className()), exception.description()));
     }
     const bool clear = clearContextBeforeRendering();
-    OrthoCubeViewBegin(clear);
+    category_protocol_NSOGLDrawable::drawableOrthoCubeViewBegin(this, clear);
     if (!clear) {
         if (const std::optional<QColor> color = eraseColor()) {
-            EraseColor(*color);
+            category_protocol_NSOGLDrawable::drawableEraseColor(this, *color);
         } else {
-            Erase(0, 0, 0, 0);
+            category_protocol_NSOGLDrawable::drawableErase_R(this, 0, 0, 0, 0);
         }
     }
 }
@@ -367,7 +326,7 @@ bool NSOGLRenderTextureFBOWithShader::renderSceneEnd(bool flush) {
                               QStringLiteral("-[NSOGLRenderTextureFBOWithShader renderSceneEnd:]"),
                               exception.description()));
     }
-    OrthoCubeViewEnd();
+    category_protocol_NSOGLDrawable::drawableOrthoCubeViewEnd(this);
     // Without a flush of its own: the texture is marked as drawn, and a flushing render
     // finishes at a sync point of the OpenGL layer, so the surface holds the frame on return.
     const bool ended = endRenderToFrameBuffer(false);

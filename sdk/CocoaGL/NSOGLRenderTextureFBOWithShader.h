@@ -24,6 +24,7 @@
 // black without one). A texture without source or program renders an erased frame.
 #pragma once
 
+#include <CocoaGL/protocol_NSOGLDrawable.h>
 #include <CocoaGL/NSOGLSLShaderProgram.h>
 #include <CocoaGL/NSOGLTextureIOSurfaceFBO.h>
 
@@ -53,7 +54,7 @@ public:
     virtual bool renderEndScene(NSOGLRenderTextureFBOWithShader *texture, CGRect drawableRect);
 };
 
-class NSOGLRenderTextureFBOWithShader : public NSOGLTextureIOSurfaceFBO {
+class NSOGLRenderTextureFBOWithShader : public NSOGLTextureIOSurfaceFBO, public protocol_NSOGLDrawable {
 public:
     // A new surface (owned by the caller): 'BGRA', 4 bytes per element, not global.
     static IOSurfaceRef surfaceWithWidth(uint32_t width, uint32_t height);
@@ -92,7 +93,7 @@ public:
     // The default render context's CGL context, or the current one when there is none.
     CGLContextObj defaultRenderContextObj() const;
     // The context of the render in progress; null between renders.
-    CGLContextObj renderContext() const { return currentRenderContextObj(); }
+    CGLContextObj renderContext() const override { return currentRenderContextObj(); }
     CGLContextObj currentRenderContextObj() const;
     // Stores the context and a wrapper of it (dropped for null).
     void setCurrentRenderContextObj(CGLContextObj context);
@@ -103,7 +104,7 @@ public:
     static std::shared_ptr<NSOpenGLContext> glSharingContext();
 
     // (0, 0, width, height).
-    CGRect renderBounds() const;
+    CGRect renderBounds() const override;
     // Renders once.
     void renderSceneInit() { renderScene(); }
     void renderSceneReshape() {}
