@@ -9,6 +9,8 @@
 #include <Foundation/NSObjCRuntime.h>
 #include <UICocoaColor/NSColorWellWithAlpha.h>
 
+#include <AppKit/NSButton.h>
+
 #include <QComboBox>
 #include <QHash>
 #include <QMetaProperty>
@@ -288,6 +290,17 @@ void ColorizerSetColorSchemeParam(QObject *c, const QVariant &v) {
     WriteValue(c, {"colorScheme"}, NSStringNumberValues::variantIntValue(v));
 }
 
+// NSButton: the state as text; setting it fires the action of the button's cell.
+QVariant ButtonStateParam(QObject *c) { return QString::asprintf("%d", static_cast<NSButton *>(c)->state()); }
+void ButtonSetButtonStateParam(QObject *c, const QVariant &v) {
+    auto *button = static_cast<NSButton *>(c);
+    button->setState(NSStringNumberValues::variantIntValue(v));
+    QObject *target = button->cell()->target();
+    const QByteArray action = button->cell()->action();
+    if (target != nullptr && !action.isEmpty())
+        ::performSelectorOnMainThread(target, action, NSKeyValueCoding::variantFromObject(button), true);
+}
+
 using MethodTable = QHash<QByteArray, Method>;
 
 // The vocabulary by class name, made on first use.
@@ -312,6 +325,9 @@ const QHash<QByteArray, MethodTable> &Vocabulary() {
           {"setColor3DParam", {nullptr, WellSetColor3DParam}},
           {"color4DParam", {WellColor4DParam, nullptr}},
           {"setColor4DParam", {nullptr, WellSetColor4DParam}}}},
+        {"NSButton",
+         {{"buttonStateParam", {ButtonStateParam, nullptr}},
+          {"setButtonStateParam", {nullptr, ButtonSetButtonStateParam}}}},
         {"UFColorWheelController",
          {{"colorSchemeParam", {ColorizerColorSchemeParam, nullptr}},
           {"setColorSchemeParam", {nullptr, ColorizerSetColorSchemeParam}}}},

@@ -111,6 +111,10 @@ private:
 //                            setting fires the control's action.
 //   NSColorWell              color3DParam / setColor3DParam:, color4DParam / setColor4DParam:
 //                            as "rgb(%1.1f,%1.1f,%1.1f)" and "rgba(%1.1f,%1.1f,%1.1f,%1.1f)".
+//   NSButton                 buttonStateParam / setButtonStateParam: the state as "%d";
+//                            setting takes the text's integer value, then sends the action of
+//                            the button's cell to its target with the button, on the main
+//                            thread, waiting until it is done.
 //   colourizer               colorSchemeParam / setColorSchemeParam: the number of the colour
 //   (UFColorWheelController) wheel's "colorScheme" (its hue combination); setting is skipped
 //                            while colours are locked.

@@ -1,5 +1,6 @@
 #include <UIParamMapping/NSUIParamMapping.h>
 
+#include <AppKit/NSButton.h>
 #include <Foundation/NSException.h>
 #include <UICocoaColor/NSColorWellWithAlpha.h>
 #include <UICocoaColor/UFColorWheelController.h>
@@ -438,6 +439,38 @@ TEST(NSParamMappingVocabulary, ControlFamilies) {
     control.action.clear();
     NSParamMapping::paramTargetActionWithObject(&control, &control);
     EXPECT_EQ(target.senders.size(), 1u);
+}
+
+
+// A button takes part as its state in text; setting it fires the cell's action with the
+// button once, and a button without a target or action just changes state.
+TEST(NSParamMappingVocabulary, ButtonStateIsTextAndSettingItFiresTheAction) {
+    riradi_test::Application();
+    NSButton button;
+    ActionTarget target;
+    struct Case {
+        const char *text;
+        int state;
+    };
+    for (const Case &c : {Case{"1", 1}, Case{"0", 0}, Case{"-1", -1}, Case{"7x", 1}, Case{"", 0}}) {
+        SCOPED_TRACE(c.text);
+        EXPECT_TRUE(NSParamMapping::sendSetter(&button, "setButtonStateParam:", QString::fromLatin1(c.text)));
+        EXPECT_EQ(button.state(), c.state);
+        EXPECT_EQ(NSParamMapping::sendGetter(&button, "buttonStateParam"), QVariant(QString::number(c.state)));
+    }
+    EXPECT_TRUE(target.senders.empty());
+
+    button.cell()->setTarget(&target);
+    button.cell()->setAction("controlChanged:");
+    NSParamMapping::sendSetter(&button, "setButtonStateParam:", "1");
+    ASSERT_EQ(target.senders.size(), 1u);
+    EXPECT_EQ(target.senders[0], &button);
+    EXPECT_EQ(button.state(), 1);
+
+    button.cell()->setAction(QByteArray());
+    NSParamMapping::sendSetter(&button, "setButtonStateParam:", "0");
+    EXPECT_EQ(target.senders.size(), 1u);
+    EXPECT_EQ(button.state(), 0);
 }
 
 }  // namespace
