@@ -34,6 +34,12 @@ void Store(const char *inValueName, const QVariant &value) {
 
 }  // namespace
 
+void NSUserDefaultSaveObject(const char *inValueName, const QVariant &inObject) {
+    if (!VERIFY_TEXT(inValueName != nullptr, " code : inValueName")) return;
+    if (!VERIFY_TEXT(!NSKeyValueCoding::isNil(inObject), "inObject")) return;
+    Store(inValueName, inObject);
+}
+
 void NSUserDefaultSaveObject(const char *inValueName, int value) {
     if (!VERIFY_TEXT(inValueName != nullptr, " code : inValueName")) return;
     Store(inValueName, static_cast<qlonglong>(value));
@@ -49,7 +55,7 @@ void NSUserDefaultSaveObject(const char *inValueName, QObject *inObject) {
         NSLog(QStringLiteral("NSUserDefaultSaveObject exception:%1").arg(exception.description()));
         return;
     }
-    if (title.typeId() != QMetaType::QString) return;
+    if (!VERIFY_TEXT(title.typeId() == QMetaType::QString, "inObject")) return;
     Store(inValueName, title);
 }
 

@@ -5,7 +5,12 @@
 #include <Foundation/NSKeyValueCoding.h>
 #include <Foundation/NSUserDefaults.h>
 
+#include <functional>
+#include <vector>
+
 #include <gtest/gtest.h>
+
+#include "sdk/CoreX/CoreMachDebugLogTestSupport.h"
 
 namespace {
 
@@ -135,6 +140,33 @@ TEST(NSUIPersistentPrefs, SavesTheTitleOfTheMenusSelection) {
     // Saved for good: a fresh reader of the file sees it.
     NSUserDefaults reader(NSUserDefaults::standardUserDefaults().applicationIdentifier());
     EXPECT_EQ(reader.stringForKey("prefs.menu.title"), "Large");
+}
+
+
+// Any value is stored as it is; a nil value, a null menu and a menu without a selected title
+// are each reported as "inObject" and store nothing.
+class NSUIPersistentPrefsReports : public corex_test::DebugLogFileTest {};
+
+TEST_F(NSUIPersistentPrefsReports, StoresValuesAndReportsWhatHasNone) {
+    NSUserDefaultSaveObject("prefs.object", QVariant(QStringLiteral("plain")));
+    EXPECT_EQ(NSUserDefaultLoadKind("prefs.object", QString()), "plain");
+    NSUserDefaultSaveObject("prefs.object", QVariant(2.5));
+    EXPECT_DOUBLE_EQ(NSUserDefaultLoadKind("prefs.object", 0.0), 2.5);
+    EXPECT_EQ(LogText(), "");
+
+    ExclusiveMenu menu;
+    const std::vector<std::function<void()>> nothingToStore = {
+        [] { NSUserDefaultSaveObject("prefs.object", QVariant()); },
+        [] { NSUserDefaultSaveObject("prefs.object", static_cast<QObject *>(nullptr)); },
+        [&] { NSUserDefaultSaveObject("prefs.object", &menu); },
+    };
+    for (std::size_t index = 0; index < nothingToStore.size(); ++index) {
+        SCOPED_TRACE(index);
+        ClearLog();
+        nothingToStore[index]();
+        EXPECT_NE(LogText().find("VERIFY FAILED: inObject in "), std::string::npos) << LogText();
+        EXPECT_DOUBLE_EQ(NSUserDefaultLoadKind("prefs.object", 0.0), 2.5);
+    }
 }
 
 }  // namespace
