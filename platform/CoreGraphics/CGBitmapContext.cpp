@@ -96,6 +96,10 @@ void ShadowToSkipWords(const uint32_t *__restrict src, uint8_t *__restrict dst, 
 }  // namespace
 
 BitmapStore::~BitmapStore() {
+    if (mExternal) {
+        if (mSurface) cairo_surface_destroy(mSurface);
+        return;
+    }
     if (!mInPlace) {
         std::lock_guard<std::mutex> guard(RegistryLock());
         auto &stores = Registry();
@@ -121,6 +125,15 @@ bool BitmapStore::init(void *data, size_t width, size_t height, size_t bytesPerR
         Registry().push_back(this);
     }
     return true;
+}
+
+void BitmapStore::initWithSurface(cairo_surface_t *surface, size_t width, size_t height) {
+    mExternal = true;
+    mInPlace = true;
+    mSurface = surface;
+    mWidth = width;
+    mHeight = height;
+    mLayout = PixelLayout{PixelLayout::Kind::RGB, 4, 3, 2, 1, 0, -1, true};
 }
 
 size_t BitmapStore::memoryLength() const { return mBytesPerRow * (mHeight - 1) + mWidth * mLayout.bytesPerPixel; }
@@ -193,6 +206,7 @@ void BitmapStore::makeGrey(const PixelRect &r) {
 }
 
 void BitmapStore::beginDraw(const PixelRect &r) {
+    if (mExternal) return;
     std::lock_guard<std::mutex> guard(mLock);
     if (mInPlace) {
         // The caller may have written the bytes since the last call.
@@ -229,7 +243,7 @@ void BitmapStore::sync() {
 
 void BitmapStore::dataWritten() {
     std::lock_guard<std::mutex> guard(mLock);
-    if (!mSurface) return;
+    if (!mSurface || mExternal) return;
     if (mInPlace) {
         cairo_surface_mark_dirty(mSurface);
         return;
@@ -276,8 +290,9 @@ CGContextRef CGBitmapContextCreate(void *data, size_t width, size_t height, size
     return context;
 }
 
+// The bitmap calls answer nothing for a context without pixel memory (a PDF context, a layer's).
 void *CGBitmapContextGetData(CGContextRef c) {
-    if (!c) return nullptr;
+    if (!c || !c->mStore.hasMemory()) return nullptr;
     c->mStore.sync();
     c->mStore.dataWritten();  // the caller may write through the pointer
     return c->mStore.mData;
@@ -290,11 +305,11 @@ void CGBitmapContextWillAccessData(CGContextRef c) {
 void CGBitmapContextDidWriteData(CGContextRef c) {
     if (c) c->mStore.dataWritten();
 }
-size_t CGBitmapContextGetWidth(CGContextRef c) { return c ? c->mStore.mWidth : 0; }
-size_t CGBitmapContextGetHeight(CGContextRef c) { return c ? c->mStore.mHeight : 0; }
+size_t CGBitmapContextGetWidth(CGContextRef c) { return c && c->mStore.hasMemory() ? c->mStore.mWidth : 0; }
+size_t CGBitmapContextGetHeight(CGContextRef c) { return c && c->mStore.hasMemory() ? c->mStore.mHeight : 0; }
 size_t CGBitmapContextGetBitsPerComponent(CGContextRef c) { return c ? 8 : 0; }
 size_t CGBitmapContextGetBitsPerPixel(CGContextRef c) { return c ? c->mStore.mLayout.bytesPerPixel * 8u : 0; }
-size_t CGBitmapContextGetBytesPerRow(CGContextRef c) { return c ? c->mStore.mBytesPerRow : 0; }
+size_t CGBitmapContextGetBytesPerRow(CGContextRef c) { return c && c->mStore.hasMemory() ? c->mStore.mBytesPerRow : 0; }
 CGColorSpaceRef CGBitmapContextGetColorSpace(CGContextRef c) { return c ? c->mSpace : nullptr; }
 CGBitmapInfo CGBitmapContextGetBitmapInfo(CGContextRef c) { return c ? c->mBitmapInfo : 0; }
 CGImageAlphaInfo CGBitmapContextGetAlphaInfo(CGContextRef c) {
@@ -306,7 +321,7 @@ void FreeCopy(void *, const void *data, size_t) { std::free(const_cast<void *>(d
 }  // namespace
 
 CGImageRef CGBitmapContextCreateImage(CGContextRef c) {
-    if (!c) return nullptr;
+    if (!c || !c->mStore.hasMemory()) return nullptr;
     cgimpl::BitmapStore &s = c->mStore;
     s.sync();
     const size_t size = s.mBytesPerRow * (s.mHeight - 1) + s.mWidth * s.mLayout.bytesPerPixel;

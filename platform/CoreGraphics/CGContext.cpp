@@ -89,7 +89,10 @@ cairo_surface_t *CreateOwnedSurface(cairo_format_t format, int width, int height
 }
 
 // A copy of the region of the surface, as a surface of the region's size.
+// Null for a surface without pixels (a PDF page, a layer's recording): drawing under a mask
+// clip is then left out there.
 cairo_surface_t *CopyRegion(cairo_surface_t *surface, const PixelRect &r) {
+    if (cairo_surface_get_type(surface) != CAIRO_SURFACE_TYPE_IMAGE) return nullptr;
     const cairo_format_t format = cairo_image_surface_get_format(surface);
     cairo_surface_t *copy = CreateOwnedSurface(format, r.x1 - r.x0, r.y1 - r.y0, 0);
     if (!copy) return nullptr;
@@ -129,6 +132,7 @@ CGAffineTransform CGContext::deviceTransform() const {
 PixelRect CGContext::fullRect() const { return PixelRect{0, 0, int(mStore.mWidth), int(mStore.mHeight)}; }
 
 void CGContext::draw(const CGRect *deviceBounds, const std::function<void(cairo_t *cr)> &paint, bool neutral) {
+    if (mPDF && !mPageOpen) return;
     PixelRect region = mState.clipBox.intersect(fullRect());
     if (deviceBounds) region = region.intersect(PixelRect::Around(*deviceBounds));
     if (region.empty()) return;

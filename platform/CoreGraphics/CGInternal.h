@@ -229,6 +229,10 @@ class BitmapStore {
 public:
     ~BitmapStore();
     bool init(void *data, size_t width, size_t height, size_t bytesPerRow, const PixelLayout &layout);
+    // A store without pixel memory that draws straight into the surface (a PDF page, a
+    // recording): it takes over the reference; there is nothing to sync.
+    void initWithSurface(cairo_surface_t *surface, size_t width, size_t height);
+    bool hasMemory() const { return !mExternal; }
 
     cairo_surface_t *surface();  // null when it cannot be made
     // Around one drawing call that can change the pixels of r. neutral: the call draws only
@@ -254,6 +258,7 @@ private:
     size_t memoryLength() const;
 
     bool mInPlace = false;
+    bool mExternal = false;
     cairo_surface_t *mSurface = nullptr;
     std::mutex mLock;            // the two fields below, and the conversions
     bool mShadowCurrent = false;  // false: the memory is newer than the shadow
@@ -296,4 +301,10 @@ struct CGContext final : cf::Object {
     cgimpl::PathData mPath;  // device space
     CGAffineTransform mTextMatrix = CGAffineTransformIdentity;
     bool mAllowsAntialias = true;
+
+    // A PDF context draws only while a page is open, and nothing once closed.
+    bool mPDF = false;
+    bool mPageOpen = false;
+    bool mClosed = false;
+    CGAffineTransform mPageCTM = CGAffineTransformIdentity;  // each page's first CTM
 };

@@ -12,6 +12,8 @@
 #include <CoreGraphics/CGGeometry.h>
 #include <CoreGraphics/CGGradient.h>
 #include <CoreGraphics/CGImage.h>
+#include <CoreGraphics/CGLayer.h>
+#include <CoreGraphics/CGPDFContext.h>
 #include <CoreGraphics/CGPDFDocument.h>
 #include <CoreGraphics/CGPDFPage.h>
 #include <CoreGraphics/CGPath.h>
