@@ -94,6 +94,7 @@ TEST(PDFContext, DocumentInformationAndClosing) {
     EXPECT_EQ(CGPDFDocumentGetNumberOfPages(document), 1u);
     EXPECT_TRUE(CGRectEqualToRect(CGPDFPageGetBoxRect(CGPDFDocumentGetPage(document, 1), kCGPDFMediaBox),
                                   CGRectMake(0, 0, 612, 792)));
+    EXPECT_NE(lumora::test::ReadFile(path).find("/Title (Filter curve)"), std::string::npos);
 }
 
 TEST(PDFContext, RefusesWhatCannotBeWritten) {

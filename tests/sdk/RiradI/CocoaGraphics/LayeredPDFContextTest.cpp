@@ -139,6 +139,7 @@ TEST(UFLayeredPDFContext, TheSizeIsKeptInSinglePrecisionWithTheDocumentInformati
     EXPECT_EQ(CGPDFDocumentGetNumberOfPages(document), 1u);
     EXPECT_NEAR(CGPDFPageGetBoxRect(CGPDFDocumentGetPage(document, 1), kCGPDFMediaBox).size.width, 100.1, 1e-3);
     CGPDFDocumentRelease(document);
+    EXPECT_NE(lumora::test::ReadFile(path).find("/Title (Filter)"), std::string::npos);
 }
 
 }  // namespace
