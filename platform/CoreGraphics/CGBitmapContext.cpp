@@ -307,10 +307,12 @@ void CGBitmapContextDidWriteData(CGContextRef c) {
 }
 size_t CGBitmapContextGetWidth(CGContextRef c) { return c && c->mStore.hasMemory() ? c->mStore.mWidth : 0; }
 size_t CGBitmapContextGetHeight(CGContextRef c) { return c && c->mStore.hasMemory() ? c->mStore.mHeight : 0; }
-size_t CGBitmapContextGetBitsPerComponent(CGContextRef c) { return c ? 8 : 0; }
-size_t CGBitmapContextGetBitsPerPixel(CGContextRef c) { return c ? c->mStore.mLayout.bytesPerPixel * 8u : 0; }
+size_t CGBitmapContextGetBitsPerComponent(CGContextRef c) { return c && c->mStore.hasMemory() ? 8 : 0; }
+size_t CGBitmapContextGetBitsPerPixel(CGContextRef c) {
+    return c && c->mStore.hasMemory() ? c->mStore.mLayout.bytesPerPixel * 8u : 0;
+}
 size_t CGBitmapContextGetBytesPerRow(CGContextRef c) { return c && c->mStore.hasMemory() ? c->mStore.mBytesPerRow : 0; }
-CGColorSpaceRef CGBitmapContextGetColorSpace(CGContextRef c) { return c ? c->mSpace : nullptr; }
+CGColorSpaceRef CGBitmapContextGetColorSpace(CGContextRef c) { return c && c->mStore.hasMemory() ? c->mSpace : nullptr; }
 CGBitmapInfo CGBitmapContextGetBitmapInfo(CGContextRef c) { return c ? c->mBitmapInfo : 0; }
 CGImageAlphaInfo CGBitmapContextGetAlphaInfo(CGContextRef c) {
     return c ? CGImageAlphaInfo(c->mBitmapInfo & kCGBitmapAlphaInfoMask) : kCGImageAlphaNone;

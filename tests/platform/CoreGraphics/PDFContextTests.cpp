@@ -55,7 +55,12 @@ TEST(PDFContext, PagesAndLayersReadBack) {
         CGPDFContextBeginPage(pdf, nullptr);  // ends the one before
         CGPDFContextEndPage(pdf);
         EXPECT_EQ(CGBitmapContextGetData(pdf), nullptr);
+        // No bitmap behind it.
         EXPECT_EQ(CGBitmapContextGetWidth(pdf), 0u);
+        EXPECT_EQ(CGBitmapContextGetBytesPerRow(pdf), 0u);
+        EXPECT_EQ(CGBitmapContextGetBitsPerPixel(pdf), 0u);
+        EXPECT_EQ(CGBitmapContextGetColorSpace(pdf), nullptr);
+        EXPECT_EQ(CGBitmapContextCreateImage(pdf), nullptr);
     }  // the last release completes the file
 
     Holder<CGPDFDocumentRef> document(CGPDFDocumentCreateWithURL(URLFor(path)));
