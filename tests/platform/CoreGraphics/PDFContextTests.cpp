@@ -102,6 +102,16 @@ TEST(PDFContext, DocumentInformationAndClosing) {
     EXPECT_NE(lumora::test::ReadFile(path).find("/Title (Filter curve)"), std::string::npos);
 }
 
+TEST(PDFContext, AContextNeverGivenAPageWritesOneEmptyPage) {
+    lumora::test::ScopedFolder folder("pdfcontext");
+    const std::string path = folder.file("nopage.pdf");
+    const CGRect box = CGRectMake(0, 0, 30, 40);
+    CGContextRelease(CGPDFContextCreateWithURL(URLFor(path), &box, nullptr));
+    Holder<CGPDFDocumentRef> document(CGPDFDocumentCreateWithURL(URLFor(path)));
+    ASSERT_TRUE(document);
+    EXPECT_EQ(CGPDFDocumentGetNumberOfPages(document), 1u);
+}
+
 TEST(PDFContext, RefusesWhatCannotBeWritten) {
     lumora::test::ScopedFolder folder("pdfcontext");
     const CGRect box = CGRectMake(0, 0, 100, 100);
