@@ -220,7 +220,8 @@ void SegmentSetIntParam(QObject *c, const QVariant &v) {
 
 // NSColorWell
 // Reads "<prefix>%f,%f,..." the way sscanf would, locale-independent: the fields read
-// before the first mismatch.
+// before the first mismatch. A number may carry a C float suffix ("1.0f", as in the default
+// "rgba(0.0f,0.0f,0.0f,1.0f)"); sscanf stopped at it, so "rgba(1.0f,1.0f,1.0f,1.0f)" read red.
 int ScanColorFields(const QByteArray &text, const char *prefix, float *fields, int count) {
     const char *p = text.constData();
     const char *end = p + text.size();
@@ -240,6 +241,7 @@ int ScanColorFields(const QByteArray &text, const char *prefix, float *fields, i
         const auto result = std::from_chars(p, end, value, std::chars_format::general);
         if (result.ec != std::errc()) break;
         p = result.ptr;
+        if (p < end && (*p == 'f' || *p == 'F')) ++p;
         fields[scanned] = static_cast<float>(negative ? -value : value);
     }
     return scanned;

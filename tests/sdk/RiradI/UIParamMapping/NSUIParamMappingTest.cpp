@@ -328,11 +328,14 @@ TEST_F(ColorParamTest, ParsesWithDefaultsForMissingFields) {
         {"setColor4DParam:", "rgba(1,0,0)", {1, 0, 0, 1}},
         {"setColor4DParam:", "rgba(0.2,0.4,0.6,0.8)", {0.2f, 0.4f, 0.6f, 0.8f}},
         {"setColor4DParam:", "rgba( 0.5, 0.5,1,0.25)", {0.5f, 0.5f, 1, 0.25f}},
+        {"setColor4DParam:", "rgba(1.0f,1.0f,1.0f,1.0f)", {1, 1, 1, 1}},
+        {"setColor4DParam:", "rgba(0.0f,0.0f,0.0f,1.0f)", {0, 0, 0, 1}},
         {"setColor4DParam:", "rgba(0.2,x,1,0)", {0.2f, 0, 0, 1}},
         {"setColor4DParam:", "rgb(1,1,1,1)", {0, 0, 0, 1}},
         {"setColor4DParam:", "", {0, 0, 0, 1}},
         {"setColor4DParam:", QVariant(), {0, 0, 0, 1}},  // no text: reported, defaults
         {"setColor3DParam:", "rgb(0,1,0.5)", {0, 1, 0.5f, 1}},
+        {"setColor3DParam:", "rgb(0.5f,1.0F,0.25f)", {0.5f, 1, 0.25f, 1}},
         {"setColor3DParam:", "rgb(1", {1, 0, 0, 1}},
         {"setColor3DParam:", "rgba(1,1,1)", {0, 0, 0, 1}},
     };
