@@ -9,13 +9,7 @@ std::shared_ptr<CGImageRenderTexture> CGImageRenderTexture::textureWithShaderNam
 std::shared_ptr<CGImageRenderTexture> CGImageRenderTexture::textureWithShaderSourceClass(
     NSOGLShaderSourceCodeClassRef sourceClass, const std::string &shaderName, uint32_t textureWidth,
     uint32_t textureHeight) {
-    IOSurfaceRef surface = surfaceWithWidth(textureWidth, textureHeight);
-    if (surface == nullptr) return nullptr;
-    auto texture = std::make_shared<CGImageRenderTexture>();
-    texture->initWithIOSurface(surface, shaderName, sourceClass);
-    CFRelease(surface);
-    if (texture->textureName() == kNoTextureName) return nullptr;
-    return texture;
+    return makeWithShader<CGImageRenderTexture>(sourceClass, shaderName, textureWidth, textureHeight);
 }
 
 CGColorSpaceRef CGImageRenderTexture::defaultImageColorSpace() { return CGColorSpaceCreateWithName(kCGColorSpaceSRGB); }

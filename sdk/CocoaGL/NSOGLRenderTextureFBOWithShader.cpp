@@ -200,13 +200,7 @@ std::shared_ptr<NSOGLRenderTextureFBOWithShader> NSOGLRenderTextureFBOWithShader
 std::shared_ptr<NSOGLRenderTextureFBOWithShader> NSOGLRenderTextureFBOWithShader::textureWithShaderSourceClass(
     NSOGLShaderSourceCodeClassRef sourceClass, const std::string &shaderName, uint32_t textureWidth,
     uint32_t textureHeight) {
-    IOSurfaceRef surface = surfaceWithWidth(textureWidth, textureHeight);
-    if (surface == nullptr) return nullptr;
-    auto texture = std::make_shared<NSOGLRenderTextureFBOWithShader>();
-    texture->initWithIOSurface(surface, shaderName, sourceClass);
-    CFRelease(surface);
-    if (texture->textureName() == kNoTextureName) return nullptr;
-    return texture;
+    return makeWithShader<NSOGLRenderTextureFBOWithShader>(sourceClass, shaderName, textureWidth, textureHeight);
 }
 
 NSOGLRenderTextureFBOWithShader::NSOGLRenderTextureFBOWithShader() = default;

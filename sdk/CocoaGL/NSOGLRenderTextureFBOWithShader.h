@@ -142,6 +142,20 @@ protected:
     // The name used in logs.
     virtual const char *className() const { return "NSOGLRenderTextureFBOWithShader"; }
 
+    // A texture of class T on a new surface of the size with the named program; null when no
+    // surface or texture object could be made (the factories of this class and subclasses).
+    template <typename T>
+    static std::shared_ptr<T> makeWithShader(NSOGLShaderSourceCodeClassRef sourceClass, const std::string &shaderName,
+                                             uint32_t textureWidth, uint32_t textureHeight) {
+        IOSurfaceRef surface = surfaceWithWidth(textureWidth, textureHeight);
+        if (surface == nullptr) return nullptr;
+        auto texture = std::make_shared<T>();
+        texture->initWithIOSurface(surface, shaderName, sourceClass);
+        CFRelease(surface);
+        if (texture->textureName() == kNoTextureName) return nullptr;
+        return texture;
+    }
+
 private:
     mutable std::recursive_mutex mProperties;  // guards the fields below
     NSOGLRenderTextureFBOWithShaderDelegate *mDelegate = nullptr;
