@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <iterator>
+#include <set>
 
 namespace CoreImage {
 
@@ -11,6 +13,9 @@ bool operator==(const CIKernelParameter &a, const CIKernelParameter &b) {
 }
 
 namespace {
+
+// The most shader text one kernel text may give, all its kernels together.
+constexpr size_t kMaxShaderBytes = size_t(32) << 20;
 
 enum class TokenType { Identifier, Number, Punct };
 
@@ -164,6 +169,7 @@ CIKernelTranslation CITranslateKernels(std::string_view input) {
     if (auto error = Tokenize(text, tokens)) return fail(error->line, error->message);
 
     std::vector<KernelRange> ranges;
+    std::set<std::string> names;
     int depth = 0;
     std::vector<int> openLines;
     for (size_t i = 0; i < tokens.size(); ++i) {
@@ -205,6 +211,7 @@ CIKernelTranslation CITranslateKernels(std::string_view input) {
         ++j;
         if (at(j) != nullptr && at(j)->type == TokenType::Identifier && Text(text, *at(j)) == "void" && isPunct(j + 1, ')'))
             ++j;
+        std::set<std::string> parameterNames;
         while (!isPunct(j, ')')) {
             if (!range.kernel.parameters.empty()) {
                 if (!isPunct(j, ',')) return fail(lineAt(j), "',' or ')' expected in the parameter list");
@@ -233,9 +240,8 @@ CIKernelTranslation CITranslateKernels(std::string_view input) {
             parameter.name = Text(text, *at(j));
             if (parameter.name.compare(0, 3, "gl_") == 0 || parameter.name.compare(0, 3, "ci_") == 0)
                 return fail(at(j)->line, "reserved parameter name '" + parameter.name + "'");
-            for (const CIKernelParameter &other : range.kernel.parameters)
-                if (other.name == parameter.name)
-                    return fail(at(j)->line, "parameter '" + parameter.name + "' named twice");
+            if (!parameterNames.insert(parameter.name).second)
+                return fail(at(j)->line, "parameter '" + parameter.name + "' named twice");
             range.kernel.parameters.push_back(std::move(parameter));
             ++j;
         }
@@ -252,31 +258,46 @@ CIKernelTranslation CITranslateKernels(std::string_view input) {
         }
         if (k == tokens.size()) return fail(tokens[j].line, "the kernel's '{' is never closed");
         range.end = tokens[k].end;
-        for (const KernelRange &other : ranges)
-            if (other.kernel.name == range.kernel.name)
-                return fail(range.kernel.line, "kernel '" + range.kernel.name + "' defined twice");
+        if (!names.insert(range.kernel.name).second)
+            return fail(range.kernel.line, "kernel '" + range.kernel.name + "' defined twice");
         ranges.push_back(std::move(range));
         i = k;
     }
     if (depth != 0) return fail(openLines.back(), "unbalanced bracket opened here");
     if (ranges.empty()) return fail(tokens.empty() ? 1 : tokens.front().line, "no kernel in the text");
 
+    // The kernel whose whole range holds the offset, or ranges.size() (ranges are in order).
+    auto rangeOf = [&](size_t offset) {
+        auto after = std::upper_bound(ranges.begin(), ranges.end(), offset,
+                                      [](size_t o, const KernelRange &r) { return o < r.begin; });
+        if (after == ranges.begin() || offset >= std::prev(after)->end) return ranges.size();
+        return size_t(std::prev(after) - ranges.begin());
+    };
     // Words of the kernel language outside the kernel headers: `sampler` and `__table` in
     // helper functions stand for sampler numbers, `__color` for vec4.
-    std::vector<Edit> wordEdits;
+    struct WordEdit {
+        Edit edit;
+        size_t range;
+    };
+    std::vector<WordEdit> wordEdits;
     for (const Token &t : tokens) {
         if (t.type != TokenType::Identifier) continue;
-        const bool inHeader = std::any_of(ranges.begin(), ranges.end(), [&](const KernelRange &r) {
-            return t.begin >= r.begin && t.begin < r.headerEnd;
-        });
-        if (inHeader) continue;
+        const size_t range = rangeOf(t.begin);
+        if (range < ranges.size() && t.begin < ranges[range].headerEnd) continue;
         const std::string word = Text(text, t);
-        if (word == "sampler") wordEdits.push_back({t.begin, t.end, "int"});
-        else if (word == "__table") wordEdits.push_back({t.begin, t.end, ""});
-        else if (word == "__color") wordEdits.push_back({t.begin, t.end, "vec4"});
+        if (word == "sampler") wordEdits.push_back({{t.begin, t.end, "int"}, range});
+        else if (word == "__table") wordEdits.push_back({{t.begin, t.end, ""}, range});
+        else if (word == "__color") wordEdits.push_back({{t.begin, t.end, "vec4"}, range});
     }
 
-    for (const KernelRange &range : ranges) {
+    // Every kernel carries the text around it: many kernels in a large text would make
+    // shaders without end. The text outside the kernels bounds the total from below.
+    size_t outside = text.size();
+    for (const KernelRange &range : ranges) outside -= range.end - range.begin;
+    if (outside > kMaxShaderBytes / ranges.size()) return fail(1, "the kernel text is too large");
+    size_t total = 0;
+    for (size_t index = 0; index < ranges.size(); ++index) {
+        const KernelRange &range = ranges[index];
         std::vector<Edit> edits;
         for (const KernelRange &other : ranges) {
             if (&other == &range) {
@@ -286,12 +307,8 @@ CIKernelTranslation CITranslateKernels(std::string_view input) {
                 edits.push_back({other.begin, other.end, NewlinesOf(text, other.begin, other.end)});
             }
         }
-        for (const Edit &edit : wordEdits) {
-            const bool covered = std::any_of(edits.begin(), edits.end(), [&](const Edit &e) {
-                return edit.begin >= e.begin && edit.begin < e.end;
-            });
-            if (!covered) edits.push_back(edit);
-        }
+        for (const WordEdit &word : wordEdits)
+            if (word.range == ranges.size() || word.range == index) edits.push_back(word.edit);
         std::sort(edits.begin(), edits.end(), [](const Edit &a, const Edit &b) { return a.begin < b.begin; });
 
         std::string shader = "#version 120\n#extension GL_ARB_texture_rectangle : enable\n";
@@ -319,6 +336,8 @@ CIKernelTranslation CITranslateKernels(std::string_view input) {
         }
         shader.append(text, position, std::string::npos);
         shader += "\nvoid main() { gl_FragColor = " + range.kernel.name + "(); }\n";
+        total += shader.size();
+        if (total > kMaxShaderBytes) return fail(1, "the kernel text is too large");
         CIKernelSource kernel = range.kernel;
         kernel.fragmentShader = std::move(shader);
         result.kernels.push_back(std::move(kernel));

@@ -435,3 +435,18 @@ TEST(CIKernelTranslator, LogLinesOfTheCommonCompilerFormats) {
     EXPECT_EQ(lines[1].message, "error C0000: syntax error");
     EXPECT_EQ(lines[2].line, 3);
 }
+
+// Every kernel's shader carries the text around it: many kernels in a large text are refused
+// rather than answered with shaders without end.
+TEST(CIKernelTranslator, ManyKernelsInALargeTextAreRefused) {
+    std::string text;
+    for (int i = 0; i < 1000; ++i) text += "const float g" + std::to_string(i) + " = 1.0;\n";
+    std::string kernels;
+    for (int i = 0; i < 2000; ++i) kernels += "kernel vec4 k" + std::to_string(i) + "() { return vec4(0.0); }\n";
+    const CIKernelTranslation refused = CITranslateKernels(text + kernels);
+    ASSERT_TRUE(refused.error.has_value());
+    EXPECT_NE(refused.error->message.find("too large"), std::string::npos);
+    EXPECT_TRUE(refused.kernels.empty());
+    // The same text with fewer kernels translates.
+    EXPECT_EQ(CITranslateKernels(text + kernels.substr(0, kernels.find("kernel vec4 k100("))).kernels.size(), 100u);
+}
