@@ -153,6 +153,13 @@ std::string SamplerFunctions(const std::vector<const CIKernelParameter *> &sampl
     return out;
 }
 
+// Names the shader keeps for itself: GL's and ours, and the functions of the prelude.
+bool IsReservedName(const std::string &name) {
+    static const std::set<std::string> prelude = {"main", "sample", "samplerCoord", "samplerExtent", "samplerTransform",
+                                                  "destCoord", "premultiply", "unpremultiply", "compare"};
+    return name.compare(0, 3, "gl_") == 0 || name.compare(0, 3, "ci_") == 0 || prelude.count(name) != 0;
+}
+
 std::string Text(const std::string &text, const Token &t) { return text.substr(t.begin, t.end - t.begin); }
 
 } // namespace
@@ -203,8 +210,7 @@ CIKernelTranslation CITranslateKernels(std::string_view input) {
         ++j;
         if (at(j) == nullptr || at(j)->type != TokenType::Identifier) return fail(lineAt(j), "kernel name expected");
         range.kernel.name = Text(text, *at(j));
-        if (range.kernel.name == "main" || range.kernel.name.compare(0, 3, "gl_") == 0 ||
-            range.kernel.name.compare(0, 3, "ci_") == 0)
+        if (IsReservedName(range.kernel.name))
             return fail(at(j)->line, "reserved kernel name '" + range.kernel.name + "'");
         ++j;
         if (!isPunct(j, '(')) return fail(lineAt(j), "'(' expected after the kernel name");
@@ -238,7 +244,7 @@ CIKernelTranslation CITranslateKernels(std::string_view input) {
             else return fail(typeLine, "unknown parameter type '" + type + "'");
             if (at(j) == nullptr || at(j)->type != TokenType::Identifier) return fail(lineAt(j), "parameter name expected");
             parameter.name = Text(text, *at(j));
-            if (parameter.name.compare(0, 3, "gl_") == 0 || parameter.name.compare(0, 3, "ci_") == 0)
+            if (IsReservedName(parameter.name))
                 return fail(at(j)->line, "reserved parameter name '" + parameter.name + "'");
             if (!parameterNames.insert(parameter.name).second)
                 return fail(at(j)->line, "parameter '" + parameter.name + "' named twice");

@@ -412,6 +412,8 @@ TEST(CIKernelTranslator, ErrorsNameTheKernelTextsLine) {
         {"kernel vec4 k(float x) { return vec4(x); }\nkernel vec4 k(float y) { return vec4(y); }", 2, "defined twice"},
         {"void f() {\nkernel vec4 k(float x) { return vec4(x); }\n}", 2, "inside another definition"},
         {"kernel vec4 k(float gl_x) { return vec4(0.0); }", 1, "reserved parameter name"},
+        {"kernel vec4 k(sampler image,\n sampler sample) { return vec4(0.0); }", 2, "reserved parameter name 'sample'"},
+        {"kernel vec4 destCoord() { return vec4(0.0); }", 1, "reserved kernel name"},
     };
     for (const Case &c : cases) {
         const CIKernelTranslation translation = CITranslateKernels(c.text);
