@@ -40,23 +40,24 @@ bool CheckIsComplete(NSOGLTextureFBOState *state) {
     return false;
 }
 
-// Deletes one renderbuffer or framebuffer name; false when the deletion raised a GL error.
-bool DeleteRenderbuffer(uint32_t name) {
+// Deletes one name with `deleteNames` (glDeleteRenderbuffersEXT or glDeleteFramebuffersEXT);
+// false when the deletion raised a GL error.
+template <typename DeleteNames>
+bool DeleteName(uint32_t name, DeleteNames deleteNames) {
     if (!HoldsName(name)) return true;
     DiscardGLErrors();
-    glDeleteRenderbuffersEXT(1, &name);
+    deleteNames(1, &name);
     const bool fine = glGetError() == GL_NO_ERROR;
     DiscardGLErrors();
     return fine;
 }
 
+bool DeleteRenderbuffer(uint32_t name) {
+    return DeleteName(name, [](GLsizei n, const GLuint *names) { glDeleteRenderbuffersEXT(n, names); });
+}
+
 bool DeleteFramebuffer(uint32_t name) {
-    if (!HoldsName(name)) return true;
-    DiscardGLErrors();
-    glDeleteFramebuffersEXT(1, &name);
-    const bool fine = glGetError() == GL_NO_ERROR;
-    DiscardGLErrors();
-    return fine;
+    return DeleteName(name, [](GLsizei n, const GLuint *names) { glDeleteFramebuffersEXT(n, names); });
 }
 
 // A renderbuffer of the storage and size, left unbound; 0 when none could be made.
