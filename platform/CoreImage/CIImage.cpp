@@ -223,6 +223,16 @@ CIImageRef CIImage::emptyImage() {
     return CIImageRef(new CIImage(std::move(source), kIdentity, CGRectNull, CGRectNull, true));
 }
 
+CIImageRef CIImage::imageWithKernelApplication(std::shared_ptr<const CIKernelApplication> application, CGRect domain) {
+    if (!application) return nullptr;
+    const CGRect bounds = CGRectIsNull(domain) ? CGRectNull : rectFromBox(boxFromRect(domain));
+    auto source = std::make_shared<Source>();
+    source->kind = SourceKind::Kernel;
+    source->application = std::move(application);
+    source->domain = bounds;
+    return CIImageRef(new CIImage(std::move(source), kIdentity, bounds, bounds, true));
+}
+
 CIImageRef CIImage::imageByCroppingToRect(CGRect rect) const {
     const Box extent = intersect(boxFromRect(m_extent), boxFromRect(rect));
     if (CGRectIsNull(m_extent) || extent.empty()) {

@@ -32,6 +32,7 @@
 
 class CIImage;
 using CIImageRef = std::shared_ptr<const CIImage>;
+struct CIKernelApplication;
 
 // The extent of an image with no bounds (a colour): the widest rectangle whose edges and size
 // are finite doubles. Every extent is clamped to it, so no arithmetic on an extent overflows.
@@ -57,7 +58,7 @@ struct CIMatrix3 {
 
 class CIImage {
 public:
-    enum class SourceKind { GLTexture, CGImage, IOSurface, CVImageBuffer, Bitmap, Color };
+    enum class SourceKind { GLTexture, CGImage, IOSurface, CVImageBuffer, Bitmap, Color, Kernel };
     // What an image is made from (shared by every image made from it by crops and transforms).
     struct Source {
         SourceKind kind = SourceKind::Color;
@@ -72,6 +73,10 @@ public:
         CIFormat format = 0;
         CIColor color;
         CGColorSpaceRef colorSpace = nullptr;
+        // A kernel's output: the plane is the kernel's working space, bounded by `domain`
+        // (possibly infinite); a context renders it into a texture covering what is needed.
+        std::shared_ptr<const CIKernelApplication> application;
+        CGRect domain = CGRectNull;
         ~Source();
     };
 
@@ -89,6 +94,9 @@ public:
     // The colour everywhere: an infinite extent.
     static CIImageRef imageWithColor(const CIColor &color);
     static CIImageRef emptyImage();
+    // The output of a kernel apply, defined over `domain` (CIRectInfinite for no bounds).
+    static CIImageRef imageWithKernelApplication(std::shared_ptr<const CIKernelApplication> application,
+                                                 CGRect domain);
 
     ~CIImage();
     CIImage(const CIImage &) = delete;
@@ -120,6 +128,7 @@ public:
     size_t bitmapBytesPerRow() const { return m_source->bytesPerRow; }
     CIFormat bitmapFormat() const { return m_source->format; }
     CIColor color() const { return m_source->color; }
+    const std::shared_ptr<const CIKernelApplication> &kernelApplication() const { return m_source->application; }
     CGColorSpaceRef colorSpace() const { return m_source->colorSpace; }
     // The source's size in pixels (zero for a colour).
     CGSize sourceSize() const { return m_source->size; }

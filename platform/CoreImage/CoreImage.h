@@ -2,5 +2,9 @@
 #pragma once
 
 #include <CoreImage/CIColor.h>
+#include <CoreImage/CIContext.h>
+#include <CoreImage/CIFilter.h>
 #include <CoreImage/CIImage.h>
+#include <CoreImage/CIKernel.h>
 #include <CoreImage/CISampler.h>
+#include <CoreImage/CIVector.h>
