@@ -75,6 +75,29 @@ CGRect CGRectIntersection(CGRect a, CGRect b) {
     return CGRectMake(x0, y0, x1 - x0, y1 - y0);
 }
 
+CGRect CGRectUnion(CGRect a, CGRect b) {
+    if (CGRectIsNull(a)) return CGRectIsNull(b) ? CGRectNull : CGRectStandardize(b);
+    if (CGRectIsNull(b)) return CGRectStandardize(a);
+    const CGFloat x0 = std::min(CGRectGetMinX(a), CGRectGetMinX(b));
+    const CGFloat y0 = std::min(CGRectGetMinY(a), CGRectGetMinY(b));
+    const CGFloat x1 = std::max(CGRectGetMaxX(a), CGRectGetMaxX(b));
+    const CGFloat y1 = std::max(CGRectGetMaxY(a), CGRectGetMaxY(b));
+    return CGRectMake(x0, y0, x1 - x0, y1 - y0);
+}
+
+CGRect CGRectOffset(CGRect rect, CGFloat dx, CGFloat dy) {
+    if (CGRectIsNull(rect)) return rect;
+    rect.origin.x += dx;
+    rect.origin.y += dy;
+    return rect;
+}
+
+bool CGRectContainsRect(CGRect outer, CGRect inner) {
+    if (CGRectIsNull(outer) || CGRectIsNull(inner)) return false;
+    return CGRectGetMinX(inner) >= CGRectGetMinX(outer) && CGRectGetMinY(inner) >= CGRectGetMinY(outer) &&
+           CGRectGetMaxX(inner) <= CGRectGetMaxX(outer) && CGRectGetMaxY(inner) <= CGRectGetMaxY(outer);
+}
+
 bool CGRectContainsPoint(CGRect rect, CGPoint p) {
     if (CGRectIsNull(rect)) return false;
     return p.x >= CGRectGetMinX(rect) && p.x < CGRectGetMaxX(rect) && p.y >= CGRectGetMinY(rect) &&

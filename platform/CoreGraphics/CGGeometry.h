@@ -56,6 +56,13 @@ CGRect CGRectInset(CGRect rect, CGFloat dx, CGFloat dy);
 // The smallest rectangle with integer edges that contains the rectangle.
 CGRect CGRectIntegral(CGRect rect);
 CGRect CGRectIntersection(CGRect a, CGRect b);
+// The smallest rectangle containing both (a null one is ignored).
+CGRect CGRectUnion(CGRect a, CGRect b);
+// The rectangle moved by (dx, dy); null stays null.
+CGRect CGRectOffset(CGRect rect, CGFloat dx, CGFloat dy);
+// Whether every point of `inner` is in `outer` (a null rectangle contains nothing and is in
+// nothing).
+bool CGRectContainsRect(CGRect outer, CGRect inner);
 // A point on the minimum edges is inside, one on the maximum edges is not.
 bool CGRectContainsPoint(CGRect rect, CGPoint point);
 
