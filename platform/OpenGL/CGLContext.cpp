@@ -266,6 +266,10 @@ GLuint CGLGetContextRetainCount(CGLContextObj ctx) {
 
 uint64_t cgl::ShareGroupOf(CGLContextObj context) { return context != nullptr ? context->mShareGroup : 0; }
 
+CGLShareGroupObj CGLGetShareGroup(CGLContextObj ctx) {
+    return reinterpret_cast<CGLShareGroupObj>(static_cast<uintptr_t>(cgl::ShareGroupOf(ctx)));
+}
+
 CGLPixelFormatObj CGLGetPixelFormat(CGLContextObj ctx) { return ctx != nullptr ? ctx->mPixelFormat : nullptr; }
 
 CGLContextObj CGLGetCurrentContext(void) {

@@ -77,6 +77,10 @@ void CGLReleaseContext(CGLContextObj ctx);
 CGLError CGLDestroyContext(CGLContextObj ctx);
 GLuint CGLGetContextRetainCount(CGLContextObj ctx);
 CGLPixelFormatObj CGLGetPixelFormat(CGLContextObj ctx);
+// The share group of a context: the same value for every context made sharing with it, and
+// different for contexts that share nothing; null for a null context. A tag, not an object.
+typedef struct _CGLShareGroupObject *CGLShareGroupObj;
+CGLShareGroupObj CGLGetShareGroup(CGLContextObj ctx);
 
 // The calling thread's current context (borrowed), and the making current. Null makes no
 // context current. On failure the previous context stays current.
