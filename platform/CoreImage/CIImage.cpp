@@ -206,6 +206,7 @@ CIImageRef CIImage::imageWithBitmapData(CFDataRef data, size_t bytesPerRow, CGSi
     source->bytesPerRow = bytesPerRow;
     source->format = format;
     source->size = size;
+    source->flipped = true;
     if (colorSpace) source->colorSpace = static_cast<CGColorSpaceRef>(const_cast<void *>(CFRetain(colorSpace)));
     return makeSource(std::move(source));
 }

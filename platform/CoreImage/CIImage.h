@@ -87,7 +87,7 @@ public:
     static CIImageRef imageWithIOSurface(IOSurfaceRef surface);
     static CIImageRef imageWithCVImageBuffer(CVImageBufferRef imageBuffer);
     // `data` (retained) holds `size.height` rows of `bytesPerRow` bytes, the first row at the
-    // bottom of the picture; null when a row cannot hold `size.width` pixels of the format or
+    // top of the picture (as CIContext::render writes them and bitmap contexts hold them); null when a row cannot hold `size.width` pixels of the format or
     // the data is too short.
     static CIImageRef imageWithBitmapData(CFDataRef data, size_t bytesPerRow, CGSize size, CIFormat format,
                                           CGColorSpaceRef colorSpace = nullptr);
