@@ -160,6 +160,7 @@ OSErr FolderPath(short domain, OSType folderType, std::string &path) {
             return noErr;
         }
         break;
+    case kDomainLibraryFolderType:
     case kFrameworksFolderType:
     case kQuickTimeComponentsFolderType: break;
     default: return paramErr;
@@ -167,6 +168,7 @@ OSErr FolderPath(short domain, OSType folderType, std::string &path) {
     if (!LibraryFolder(domain, path)) return fnfErr;
     while (path.size() > 1 && path.back() == '/') path.pop_back();
     switch (folderType) {
+    case kDomainLibraryFolderType: break;
     case kLogsFolderType: path += "/Logs"; break;
     case kFrameworksFolderType: path += "/Frameworks"; break;
     case kDesktopPicturesFolderType: path += "/Desktop Pictures"; break;

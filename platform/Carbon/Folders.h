@@ -6,6 +6,7 @@
 //   kSystemDomain $LUMORA_SYSTEM_LIBRARY, else /usr/share/Lumora/Library
 //
 //   folder type                              user domain                    local, system
+//   kDomainLibraryFolderType ('dlib')        <Library>                      <Library>
 //   kLogsFolderType ('logs')                 $XDG_STATE_HOME/Logs           <Library>/Logs
 //                                            (default ~/.local/state)
 //   kFrameworksFolderType ('fram')           <Library>/Frameworks           <Library>/Frameworks
@@ -37,6 +38,7 @@ enum : short {
 };
 
 enum : OSType {
+    kDomainLibraryFolderType = MakeFourCharCode("dlib"),
     kLogsFolderType = MakeFourCharCode("logs"),
     kFrameworksFolderType = MakeFourCharCode("fram"),
     kQuickTimeComponentsFolderType = MakeFourCharCode("wcmp"),

@@ -52,12 +52,15 @@ TEST_F(FolderTest, EachDomainAndTypeMapsToItsFolderAndIsCreatedOnRequest) {
         const char *created;   // the first folder the creation adds
     } cases[] = {
         {kUserDomain, kLogsFolderType, "/state/Logs", "/state"},
+        {kUserDomain, kDomainLibraryFolderType, "/data/Lumora/Library", "/data"},
         {kUserDomain, kFrameworksFolderType, "/data/Lumora/Library/Frameworks", "/data"},
         {kUserDomain, kQuickTimeComponentsFolderType, "/data/Lumora/Library/QuickTime", "/data"},
         {kLocalDomain, kLogsFolderType, "/local/Library/Logs", "/local"},
+        {kLocalDomain, kDomainLibraryFolderType, "/local/Library", "/local"},
         {kLocalDomain, kFrameworksFolderType, "/local/Library/Frameworks", "/local"},
         {kLocalDomain, kQuickTimeComponentsFolderType, "/local/Library/QuickTime", "/local"},
         {kSystemDomain, kLogsFolderType, "/system/Library/Logs", "/system"},
+        {kSystemDomain, kDomainLibraryFolderType, "/system/Library", "/system"},
         {kSystemDomain, kFrameworksFolderType, "/system/Library/Frameworks", "/system"},
         {kSystemDomain, kQuickTimeComponentsFolderType, "/system/Library/QuickTime", "/system"},
     };
