@@ -6,5 +6,6 @@
 #include <CoreImage/CIFilter.h>
 #include <CoreImage/CIImage.h>
 #include <CoreImage/CIKernel.h>
+#include <CoreImage/CIPlugIn.h>
 #include <CoreImage/CISampler.h>
 #include <CoreImage/CIVector.h>
