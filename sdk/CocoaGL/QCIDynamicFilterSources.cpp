@@ -1,12 +1,19 @@
 #include "QCIDynamicFilterSources.h"
 
+// Borrow chroma: rgb_y/u/v are the studio-swing luma and chroma rows (without the offsets)
+// and yuv_r/g/b the rows of that matrix's exact inverse, to 4 decimals:
+//   rgb_y ( 0.257,  0.504,  0.098)      yuv_r (1.1641, -0.0018,  1.5958)
+//   rgb_u (-0.148, -0.291,  0.439)      yuv_g (1.1641, -0.3914, -0.8135)
+//   rgb_v ( 0.439, -0.368, -0.071)      yuv_b (1.1641,  2.0178, -0.0012)
+// so a pixel that borrows its own chroma comes back as it was. (A full-range inverse, rows
+// (1, 0, 1.4022), (1, -0.3457, -0.7145), (1, 1.7710, 0), would turn white into grey 0.859.)
 const char *QCIBorrowChromaFilter_dynamicFilterSourceCode() {
     return "const vec3 rgb_y = vec3(0.257,   0.504, 0.098);\r\n"
            "const vec3 rgb_u = vec3(-0.148, -0.291, 0.439);\r\n"
            "const vec3 rgb_v = vec3(0.439, -0.368, -0.071);\r\n"
-           "const vec3 yuv_r = vec3(1.0000, 0.0000, 1.4022 );\r\n"
-           "const vec3 yuv_g = vec3( 1.0000, -0.3457, -0.7145);\r\n"
-           "const vec3 yuv_b = vec3(1.0000,  1.7710,  0.0000);\r\n"
+           "const vec3 yuv_r = vec3(1.1641, -0.0018, 1.5958);\r\n"
+           "const vec3 yuv_g = vec3(1.1641, -0.3914, -0.8135);\r\n"
+           "const vec3 yuv_b = vec3(1.1641,  2.0178, -0.0012);\r\n"
            "kernel vec4 QCIBorrowChromaFilterKernel(sampler inputImage, sampler inputMaskImage, float inputAmountNormal)\r\n"
            "{\r\n"
            "float tintAmount = clamp(inputAmountNormal,0.0,1.0);\r\n"
