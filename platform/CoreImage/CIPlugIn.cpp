@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
@@ -109,15 +110,20 @@ void *FunctionNamed(CFBundleRef bundle, const std::string &name) {
 std::string RunUnit(CFBundleRef bundle, const std::string &principalClass) {
     using InitFunction = void (*)();
     using Factory = CIPlugInRegistration *(*)();
-    if (auto init = reinterpret_cast<InitFunction>(FunctionNamed(bundle, "CIPlugInLoaderInitFunc"))) init();
     const std::string factoryName = principalClass + "_create";
     auto factory = reinterpret_cast<Factory>(FunctionNamed(bundle, factoryName));
+    auto init = reinterpret_cast<InitFunction>(FunctionNamed(bundle, "CIPlugInLoaderInitFunc"));
     if (factory == nullptr) return "the executable does not export " + factoryName;
-    CIPlugInRegistration *registration = factory();
-    if (registration == nullptr) return factoryName + " made no registration";
-    const bool loaded = registration->load(nullptr);
-    delete registration;
-    return loaded ? std::string() : "its principal class " + principalClass + " declined to load in this host";
+    try {
+        if (init != nullptr) init();
+        std::unique_ptr<CIPlugInRegistration> registration(factory());
+        if (!registration) return factoryName + " made no registration";
+        if (!registration->load(nullptr))
+            return "its principal class " + principalClass + " declined to load in this host";
+    } catch (...) {
+        return "its code threw an exception while loading";
+    }
+    return {};
 }
 
 // Loads the bundle at `path` (the state's mutex is held).
@@ -153,7 +159,9 @@ bool LoadBundle(LoaderState &state, const std::string &givenPath) {
         CFRelease(executable);
         CFErrorRef loadError = nullptr;
         if (CFBundleLoadExecutableAndReturnError(bundle, &loadError)) {
-            // From here the unit's code is in the process: it never runs again.
+            // From here the unit's code is in the process: it never runs again (a load that
+            // the unit's own code asks for while it loads answers false).
+            state.results[path] = "it is loading already";
             const std::string why = RunUnit(bundle, principalClass);
             state.results[path] = why;
             loaded = why.empty();

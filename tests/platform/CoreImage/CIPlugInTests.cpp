@@ -121,6 +121,7 @@ TEST(CIPlugIn, BrokenBundlesAreNotLoaded) {
     const std::string noFactory = InfoPlist("LumoraTestMissingUnit");
     const std::string badClass = InfoPlist("not a name()");
     const std::string refusing = InfoPlist("LumoraTestRefusingUnit");
+    const std::string throwing = InfoPlist("LumoraTestThrowingUnit");
     const struct {
         const char *name;
         const char *info;
@@ -135,6 +136,7 @@ TEST(CIPlugIn, BrokenBundlesAreNotLoaded) {
         {"NoFactory", noFactory.c_str(), Executable::TestUnit, "does not export LumoraTestMissingUnit_create"},
         {"NotSharedObject", counting.c_str(), Executable::Text, "cannot be loaded"},
         {"Refusing", refusing.c_str(), Executable::TestUnit, "declined to load"},
+        {"Throwing", throwing.c_str(), Executable::TestUnit, "threw an exception"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -183,6 +185,16 @@ TEST(CIPlugIn, EachBundleLoadsAtMostOnce) {
     for (std::thread &t : threads) t.join();
     EXPECT_EQ(std::count(loaded.begin(), loaded.end(), 1), 8);
     EXPECT_EQ(RegisteredStartingWith("CountedThreads."), std::vector<std::string>{"CountedThreads.1"});
+
+    // A unit that asks for itself while it loads gets false (one log line), then loads.
+    const std::string reentrant =
+        MakeBundle(folder.path(), "Reentrant", InfoPlist("LumoraTestReentrantUnit").c_str(), Executable::TestUnit);
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(Load(reentrant));
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_NE(log.find("Reentrant.plugin not loaded: it is loading already"), std::string::npos) << log;
+    EXPECT_EQ(RegisteredStartingWith("Reentrant."), std::vector<std::string>{"Reentrant.inner-0"});
+    EXPECT_TRUE(Load(reentrant));
 }
 
 // loadAllPlugIns loads the "*.plugin" bundles of each domain's Graphics/Image Units folder,

@@ -10,10 +10,14 @@
 //                           counting the loads of this copy: a bundle's name, then how often
 //                           its code was asked to load
 //   LumoraTestRefusingUnit  registers nothing and answers false
+//   LumoraTestThrowingUnit  throws from its load
+//   LumoraTestReentrantUnit asks the loader for its own bundle while it loads and registers
+//                           "<executable's file name>.inner-<0 or 1>" (that answer)
 // Its Core Image symbols bind to the host program's at load time.
 
 // The host's classes keep their default visibility; only this unit's own code is hidden.
 #pragma GCC visibility push(default)
+#include <CoreFoundation/CFURL.h>
 #include <CoreImage/CIFilter.h>
 #include <CoreImage/CIKernel.h>
 #include <CoreImage/CIPlugIn.h>
@@ -21,6 +25,7 @@
 
 #include <atomic>
 #include <dlfcn.h>
+#include <stdexcept>
 #include <string>
 
 #define LUMORA_UNIT_EXPORT extern "C" __attribute__((visibility("default")))
@@ -28,6 +33,18 @@
 LUMORA_UNIT_EXPORT void CIPlugInLoaderInitFunc(void);
 
 namespace {
+
+// The path of this executable ("" when unknown).
+std::string OwnPath() {
+    Dl_info info{};
+    if (::dladdr(reinterpret_cast<void *>(&CIPlugInLoaderInitFunc), &info) == 0 || info.dli_fname == nullptr) return {};
+    return info.dli_fname;
+}
+
+std::string OwnFileName() {
+    std::string file = OwnPath();
+    return file.empty() ? file : file.erase(0, file.find_last_of('/') + 1);
+}
 
 std::atomic<bool> gInitialised{false};
 std::atomic<int> gCountedLoads{0};
@@ -84,11 +101,8 @@ public:
 class CountingUnit final : public CIPlugInRegistration {
 public:
     bool load(void *) override {
-        Dl_info info{};
-        if (::dladdr(reinterpret_cast<void *>(&CIPlugInLoaderInitFunc), &info) == 0 || info.dli_fname == nullptr)
-            return false;
-        std::string file = info.dli_fname;
-        file.erase(0, file.find_last_of('/') + 1);
+        const std::string file = OwnFileName();
+        if (file.empty()) return false;
         Register(file + "." + std::to_string(++gCountedLoads));
         return true;
     }
@@ -99,9 +113,31 @@ public:
     bool load(void *) override { return false; }
 };
 
+class ReentrantUnit final : public CIPlugInRegistration {
+public:
+    bool load(void *) override {
+        std::string bundle = OwnPath();   // <bundle>/Contents/Linux/<name>
+        for (int i = 0; i < 3 && !bundle.empty(); ++i) bundle.erase(bundle.find_last_of('/'));
+        if (bundle.empty()) return false;
+        CFURLRef url = CFURLCreateFromFileSystemRepresentation(
+            kCFAllocatorDefault, reinterpret_cast<const UInt8 *>(bundle.data()), CFIndex(bundle.size()), true);
+        const bool inner = CIPlugIn::loadPlugIn(url, true);
+        CFRelease(url);
+        Register(OwnFileName() + ".inner-" + (inner ? "1" : "0"));
+        return true;
+    }
+};
+
+class ThrowingUnit final : public CIPlugInRegistration {
+public:
+    bool load(void *) override { throw std::runtime_error("the test unit throws"); }
+};
+
 }  // namespace
 
 void CIPlugInLoaderInitFunc(void) { gInitialised = true; }
 LUMORA_UNIT_EXPORT CIPlugInRegistration *LumoraTestTintUnit_create(void) { return new TintUnit; }
 LUMORA_UNIT_EXPORT CIPlugInRegistration *LumoraTestCountingUnit_create(void) { return new CountingUnit; }
 LUMORA_UNIT_EXPORT CIPlugInRegistration *LumoraTestRefusingUnit_create(void) { return new RefusingUnit; }
+LUMORA_UNIT_EXPORT CIPlugInRegistration *LumoraTestThrowingUnit_create(void) { return new ThrowingUnit; }
+LUMORA_UNIT_EXPORT CIPlugInRegistration *LumoraTestReentrantUnit_create(void) { return new ReentrantUnit; }
