@@ -1,5 +1,6 @@
 #include <CoreVideo/CVPixelBuffer.h>
 
+#include <CoreFoundation/CFInternal.h>
 #include <CoreFoundation/CFRuntime.h>
 
 #include <cstdlib>
@@ -25,7 +26,19 @@ size_t MinimumRowBytes(OSType format, size_t width) {
 
 bool IsKnownFormat(OSType format) { return MinimumRowBytes(format, 1) != 0; }
 
+LUMORA_CF_CONSTANT_STRING(gKeyPixelFormatType, "PixelFormatType");
+LUMORA_CF_CONSTANT_STRING(gKeyIOSurfaceProperties, "IOSurfaceProperties");
+LUMORA_CF_CONSTANT_STRING(gKeyOpenGLCompatibility, "OpenGLCompatibility");
+LUMORA_CF_CONSTANT_STRING(gKeyIOSurfaceOpenGLTextureCompatibility, "IOSurfaceOpenGLTextureCompatibility");
+LUMORA_CF_CONSTANT_STRING(gKeyIOSurfaceOpenGLFBOCompatibility, "IOSurfaceOpenGLFBOCompatibility");
+
 }  // namespace
+
+const CFStringRef kCVPixelBufferPixelFormatTypeKey = &gKeyPixelFormatType.object;
+const CFStringRef kCVPixelBufferIOSurfacePropertiesKey = &gKeyIOSurfaceProperties.object;
+const CFStringRef kCVPixelBufferOpenGLCompatibilityKey = &gKeyOpenGLCompatibility.object;
+const CFStringRef kCVPixelBufferIOSurfaceOpenGLTextureCompatibilityKey = &gKeyIOSurfaceOpenGLTextureCompatibility.object;
+const CFStringRef kCVPixelBufferIOSurfaceOpenGLFBOCompatibilityKey = &gKeyIOSurfaceOpenGLFBOCompatibility.object;
 
 struct __CVBuffer final : cf::Object {
     __CVBuffer() : cf::Object(CVPixelBufferGetTypeID()) {}

@@ -10,6 +10,7 @@
 
 #include <CoreFoundation/CFBase.h>
 #include <CoreFoundation/CFDictionary.h>
+#include <CoreFoundation/CFString.h>
 #include <CoreVideo/CVReturn.h>
 #include <IOSurface/IOSurfaceRef.h>
 
@@ -41,6 +42,14 @@ void CVPixelBufferRelease(CVPixelBufferRef pixelBuffer);
 
 // The attributes dictionaries are accepted and no attribute changes a buffer: every buffer
 // is in plain memory that the OpenGL layer uploads from.
+
+// Attribute keys, for callers that describe the buffers they want (their values are what
+// those callers put in the dictionaries; the functions here read none of them).
+extern const CFStringRef kCVPixelBufferPixelFormatTypeKey;                      // a number
+extern const CFStringRef kCVPixelBufferIOSurfacePropertiesKey;                  // a dictionary
+extern const CFStringRef kCVPixelBufferOpenGLCompatibilityKey;                  // a boolean
+extern const CFStringRef kCVPixelBufferIOSurfaceOpenGLTextureCompatibilityKey;  // a boolean
+extern const CFStringRef kCVPixelBufferIOSurfaceOpenGLFBOCompatibilityKey;      // a boolean
 
 // A buffer with memory of its own (rows aligned to 64 bytes, zero filled).
 // kCVReturnInvalidArgument for a null result pointer, kCVReturnInvalidPixelFormat for a format
