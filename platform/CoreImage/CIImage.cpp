@@ -168,13 +168,14 @@ CIImageRef CIImage::imageWithCGImage(CGImageRef image) {
     return makeSource(std::move(source));
 }
 
-CIImageRef CIImage::imageWithIOSurface(IOSurfaceRef surface) {
+CIImageRef CIImage::imageWithIOSurface(IOSurfaceRef surface, CGColorSpaceRef colorSpace) {
     if (!surface) return nullptr;
     const CGSize size = CGSizeMake(double(IOSurfaceGetWidth(surface)), double(IOSurfaceGetHeight(surface)));
     if (!validSize(size)) return nullptr;
     auto source = std::make_shared<Source>();
     source->kind = SourceKind::IOSurface;
     source->surface = static_cast<IOSurfaceRef>(const_cast<void *>(CFRetain(surface)));
+    if (colorSpace) source->colorSpace = static_cast<CGColorSpaceRef>(const_cast<void *>(CFRetain(colorSpace)));
     source->size = size;
     source->flipped = true;
     return makeSource(std::move(source));

@@ -84,7 +84,8 @@ public:
     // `flipped`, the texture's first row is the top of the picture.
     static CIImageRef imageWithTexture(GLuint name, CGSize size, bool flipped, CGColorSpaceRef colorSpace = nullptr);
     static CIImageRef imageWithCGImage(CGImageRef image);
-    static CIImageRef imageWithIOSurface(IOSurfaceRef surface);
+    // The surface's pixels, tagged with `colorSpace` when given (retained).
+    static CIImageRef imageWithIOSurface(IOSurfaceRef surface, CGColorSpaceRef colorSpace = nullptr);
     static CIImageRef imageWithCVImageBuffer(CVImageBufferRef imageBuffer);
     // `data` (retained) holds `size.height` rows of `bytesPerRow` bytes, the first row at the
     // top of the picture (as CIContext::render writes them and bitmap contexts hold them); null when a row cannot hold `size.width` pixels of the format or
