@@ -235,11 +235,15 @@ bool CIContextFBORenderer::renderToSurfaceCIContext(const CIContextRef &) { retu
 bool CIContextFBORenderer::renderFrame(const RenderBlock &step) {
     ::CGLContextObj root = CGLContextObj();
     if (root == nullptr || surface() == nullptr) return false;
+    // The root is current and locked for the frame, then the texture's own lock is taken: the
+    // kit's order (a CGL lock before an object's lock). The Core Image context locks the root
+    // for each draw in the step, so taking the texture's lock first would invert that order
+    // against a reader holding the root's lock.
+    CurrentContextScope current(root, true);
     TextureLockScope textureLock(*this);
     // A render inside a render of this renderer (from its step, on this thread) would end
     // the outer render's framebuffer: refused, nothing touched.
     if (isRenderingToFrameBuffer()) return false;
-    CurrentContextScope current(root, false);
     BlendFunctionScope blend;
 
     const CIContextRef context = renderToSurfaceBegin();

@@ -11,7 +11,8 @@
 //
 // A render (renderToSurface, renderToSurfaceWithBlock) holds the texture's own lock for its
 // whole length, so a reader taking that lock never sees half a frame. It makes the root sharing
-// context current (without its CGL lock), sets premultiplied-alpha blending, binds the
+// context current and holds its CGL lock (taken before the texture's lock: the Core Image
+// context takes it for every draw), sets premultiplied-alpha blending, binds the
 // framebuffer, clears it to transparent black and sets an orthographic projection of the
 // surface's pixels (renderToSurfaceBegin); runs the render step with the Core Image context;
 // then ends (renderToSurfaceEnd) and puts the blend factors and the caller's context back.

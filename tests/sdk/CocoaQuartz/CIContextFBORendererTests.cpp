@@ -1,18 +1,22 @@
 // The Core Image framebuffer renderer: its surface and geometry, the pixel-buffer attributes it
-// prefers, the flip of an image, the images of the surface and their colour space, and every
-// way a render can fail: each answers false, and a render that got as far as the framebuffer
-// leaves the surface cleared to transparent black.
+// prefers, the images of the surface and their colour space, the bytes a render leaves in the
+// surface (read under a CPU lock), the flips, and every way a render can fail: each answers
+// false, and a render that got as far as the framebuffer leaves the surface cleared to
+// transparent black.
 #include <CocoaQuartz/CIContextFBORenderer.h>
 
 #include <CocoaGL/NSOGLSharingContext.h>
 
 #include <CoreFoundation/CFNumber.h>
+#include <CoreImage/CIKernel.h>
+#include <CoreImage/CISampler.h>
 #include <CoreVideo/CVPixelBuffer.h>
 #include <IOSurface/IOSurface.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <functional>
 #include <memory>
 #include <string>
@@ -99,19 +103,6 @@ TEST(CIContextFBORenderer, PrefersSurfaceBackedGLCompatibleBGRAPixelBuffers) {
     CFRelease(attributes);
 }
 
-TEST(CIContextFBORenderer, FlipsAnImageTopToBottomWithinItsExtent) {
-    const CIImageRef image = renderer_test::BitmapImage(4, 2, std::vector<uint8_t>(4 * 4 * 2, 0xFF));
-    ASSERT_NE(image, nullptr);
-    const CIImageRef flipped = CIContextFBORenderer::imageFlippedUpsideDown(image);
-    ASSERT_NE(flipped, nullptr);
-    EXPECT_TRUE(CGRectEqualToRect(flipped->extent(), CGRectMake(0, 0, 4, 2)));
-    // The bottom-left pixel of the flipped image is the top-left pixel of the source.
-    const CGPoint source = CGPointApplyAffineTransform(CGPointMake(0.5, 0.5), flipped->samplerTransform());
-    EXPECT_DOUBLE_EQ(source.x, 0.5);
-    EXPECT_DOUBLE_EQ(source.y, 1.5);
-    EXPECT_EQ(CIContextFBORenderer::imageFlippedUpsideDown(nullptr), nullptr);
-}
-
 TEST(CIContextFBORenderer, MakesImagesOfTheSurfaceOnlyWithAColourSpace) {
     const auto renderer = CIContextFBORenderer::rendererWithWidthPixels(16, 8);
     ASSERT_NE(renderer, nullptr);
@@ -125,9 +116,7 @@ TEST(CIContextFBORenderer, MakesImagesOfTheSurfaceOnlyWithAColourSpace) {
     const CIImageRef upright = renderer->surfaceCIImage();
     ASSERT_NE(upright, nullptr);
     EXPECT_TRUE(CGRectEqualToRect(upright->extent(), CGRectMake(0, 0, 16, 8)));
-    const CGPoint source = CGPointApplyAffineTransform(CGPointMake(0.5, 0.5), upright->samplerTransform());
-    const CGPoint storedSource = CGPointApplyAffineTransform(CGPointMake(0.5, 7.5), stored->samplerTransform());
-    EXPECT_DOUBLE_EQ(source.y, storedSource.y);
+    EXPECT_EQ(upright->colorSpace(), renderer->contextColorSpace());
     for (CGImageRef image : {renderer->createSurfaceCGImageByCopyingPixels(), renderer->createSurfaceCGImageByLockingSurface()}) {
         ASSERT_NE(image, nullptr);
         EXPECT_EQ(CGImageGetWidth(image), 16u);
@@ -154,25 +143,194 @@ TEST(CIContextFBORenderer, MakesImagesOfTheSurfaceOnlyWithAColourSpace) {
     EXPECT_EQ(renderer->createSurfaceCGImageByLockingSurface(), nullptr);
 }
 
-TEST(CIContextFBORenderer, WithoutACoreImageContextAnswersNoAndLeavesTheSurfaceCleared) {
-    const auto renderer = NewRenderer<NoContextRenderer>(8, 4);
-    ASSERT_NE(renderer, nullptr);
-    ASSERT_TRUE(renderer->setSurfacePixelsValue(0x7F, false));
-    ASSERT_TRUE(AllBytes(SurfaceBytes(renderer->surface()), 0x7F));
+// ---- rendering ----------------------------------------------------------------------------
 
-    EXPECT_FALSE(renderer->renderToSurface());
-    EXPECT_EQ(renderer->steps, 0);
-    bool blockCalled = false;
-    EXPECT_FALSE(renderer->renderToSurfaceWithBlock([&](const CIContextRef &) { return blockCalled = true; }));
-    EXPECT_FALSE(blockCalled);
-    // The framebuffer was bound, cleared and ended: the surface holds the cleared frame, and
-    // the renderer can begin again.
-    EXPECT_EQ(CGLGetCurrentContext(), nullptr);
-    EXPECT_TRUE(AllBytes(SurfaceBytes(renderer->surface()), 0x00));
-    EXPECT_FALSE(renderer->isRenderingToFrameBuffer());
+// Counts its render steps and answers what it is told; can lose its Core Image context.
+class ScriptedRenderer : public CIContextFBORenderer {
+public:
+    CIContextRef coreImageContextWithGLContext() override {
+        return noContext ? nullptr : CIContextFBORenderer::coreImageContextWithGLContext();
+    }
+    bool renderToSurfaceCIContext(const CIContextRef &) override {
+        ++steps;
+        return stepAnswer;
+    }
+    bool noContext = false;
+    bool stepAnswer = true;
+    int steps = 0;
+};
+
+CIKernelRef BrokenKernel() {
+    // Translates, but GLSL has no .rgbx: the program does not compile and the draw fails.
+    const auto kernels = CIKernel::kernelsWithString("kernel vec4 k(sampler s)\n{\n  vec4 p = sample(s, samplerCoord(s));\n"
+                                                     "  return p.rgbx;\n}\n");
+    return kernels.empty() ? nullptr : kernels[0];
 }
 
-TEST(CIContextFBORenderer, ARendererWithoutSurfaceOrBlockRendersNothing) {
+// A block drawing `image` over the whole surface.
+CIContextFBORenderer::RenderBlock DrawWhole(const CIContextFBORenderer &renderer, const CIImageRef &image) {
+    const CGRect bounds = renderer.rendererBounds();
+    return [image, bounds](const CIContextRef &context) { return context->drawImage(image, bounds, bounds); };
+}
+
+// The surface's pixels that differ from the B, G, R, A bytes `bgra`.
+size_t PixelsOtherThan(const std::vector<uint8_t> &bytes, const std::array<uint8_t, 4> &bgra) {
+    size_t count = 0;
+    for (size_t i = 0; i + 4 <= bytes.size(); i += 4)
+        if (!std::equal(bgra.begin(), bgra.end(), bytes.begin() + long(i))) ++count;
+    return count;
+}
+
+// A colour image renders premultiplied, and is blended over the cleared frame with one and one
+// minus source alpha: the premultiplied bytes land unchanged (a source-alpha blend would
+// multiply by alpha twice). The surface holds them when the render returns, read with no
+// context current (so the read syncs nothing itself).
+TEST(CIContextFBORenderer, RendersAColourImageIntoTheSurfacePremultiplied) {
+    const auto renderer = CIContextFBORenderer::rendererWithWidthPixels(640, 480);
+    ASSERT_NE(renderer, nullptr);
+    const CIImageRef colour = CIImage::imageWithColor(CIColor::colorWithRed(0.4, 0.2, 1.0, 0.6));
+    ASSERT_TRUE(renderer->renderToSurfaceWithBlock(DrawWhole(*renderer, colour)));
+    ASSERT_EQ(CGLGetCurrentContext(), nullptr);
+    const std::vector<uint8_t> bytes = SurfaceBytes(renderer->surface());
+    ASSERT_EQ(bytes.size(), 640u * 480u * 4u);
+    EXPECT_EQ(PixelsOtherThan(bytes, {153, 31, 61, 153}), 0u);
+
+    // The next frame starts cleared: the base render step draws nothing and answers true.
+    EXPECT_TRUE(renderer->renderToSurface());
+    EXPECT_EQ(PixelsOtherThan(SurfaceBytes(renderer->surface()), {0, 0, 0, 0}), 0u);
+}
+
+// What is drawn at the bottom of the frame is the surface's first memory row (OpenGL's order).
+TEST(CIContextFBORenderer, RendersABitmapImageBottomRowFirstIntoTheSurface) {
+    const auto renderer = CIContextFBORenderer::rendererWithWidthPixels(4, 3);
+    ASSERT_NE(renderer, nullptr);
+    // A, R, G, B, top row first: P0 P1 over P2 P3.
+    const std::vector<uint8_t> argb = {255, 10, 20,  30,   255, 40, 50, 60,   //
+                                       128, 112, 16, 32,   255, 200, 100, 0};
+    const CIImageRef image = renderer_test::BitmapImage(2, 2, argb);
+    ASSERT_NE(image, nullptr);
+    ASSERT_TRUE(renderer->renderToSurfaceWithBlock([&](const CIContextRef &context) {
+        return context->drawImage(image, CGRectMake(1, 1, 2, 2), image->extent());
+    }));
+    const auto bgra = [&](int pixel) {
+        const uint8_t *p = &argb[size_t(pixel) * 4];
+        return std::vector<uint8_t>{p[3], p[2], p[1], p[0]};
+    };
+    const std::vector<uint8_t> none(4, 0);
+    std::vector<uint8_t> want;
+    const std::vector<std::vector<uint8_t>> rows[3] = {{none, none, none, none},
+                                                       {none, bgra(2), bgra(3), none},
+                                                       {none, bgra(0), bgra(1), none}};
+    for (const auto &row : rows)
+        for (const auto &pixel : row) want.insert(want.end(), pixel.begin(), pixel.end());
+    EXPECT_EQ(SurfaceBytes(renderer->surface()), want);
+}
+
+TEST(CIContextFBORenderer, SurfaceCIImageIsUprightAndUnflippedIsTheSurfaceAsStored) {
+    const auto renderer = CIContextFBORenderer::rendererWithWidthPixels(3, 2);
+    ASSERT_NE(renderer, nullptr);
+    const std::vector<uint8_t> argb = {255, 1, 2, 3,    255, 4, 5, 6,    255, 7, 8, 9,  //
+                                       255, 11, 12, 13, 255, 14, 15, 16, 255, 17, 18, 19};
+    const CIImageRef image = renderer_test::BitmapImage(3, 2, argb);
+    ASSERT_TRUE(renderer->renderToSurfaceWithBlock(DrawWhole(*renderer, image)));
+
+    const CIContextRef reader = CIContext::offscreenContext();
+    ASSERT_NE(reader, nullptr);
+    const CGRect bounds = CGRectMake(0, 0, 3, 2);
+    EXPECT_EQ(renderer_test::RenderARGB(*reader, renderer->surfaceCIImage(), bounds), argb);
+    EXPECT_EQ(renderer_test::RenderARGB(*reader, renderer->surfaceCIImageFlippedUpsideDown(false), bounds),
+              renderer_test::RowsReversed(argb, 3 * 4));
+    // The class's flip of any image is the same mirror.
+    EXPECT_EQ(renderer_test::RenderARGB(*reader, CIContextFBORenderer::imageFlippedUpsideDown(image), bounds),
+              renderer_test::RowsReversed(argb, 3 * 4));
+    EXPECT_EQ(CIContextFBORenderer::imageFlippedUpsideDown(nullptr), nullptr);
+}
+
+TEST(CIContextFBORenderer, WithoutAColourSpaceMakesNoImagesButStillRenders) {
+    const auto renderer = CIContextFBORenderer::rendererWithWidthPixels(8, 4);
+    ASSERT_NE(renderer, nullptr);
+    renderer->setContextColorSpace(nullptr);
+    const CIImageRef colour = CIImage::imageWithColor(CIColor::colorWithRed(0, 1, 0, 1));
+    EXPECT_TRUE(renderer->renderToSurfaceWithBlock(DrawWhole(*renderer, colour)));
+    EXPECT_EQ(PixelsOtherThan(SurfaceBytes(renderer->surface()), {0, 255, 0, 255}), 0u);
+    EXPECT_EQ(renderer->surfaceCIImage(), nullptr);
+    EXPECT_EQ(renderer->createSurfaceCGImageByCopyingPixels(), nullptr);
+}
+
+// A render inside a render of the same renderer is refused without ending the outer one, which
+// goes on drawing into its framebuffer.
+TEST(CIContextFBORenderer, RefusesARenderInsideARender) {
+    const auto renderer = CIContextFBORenderer::rendererWithWidthPixels(8, 4);
+    ASSERT_NE(renderer, nullptr);
+    const CIImageRef colour = CIImage::imageWithColor(CIColor::colorWithRed(1, 0, 0, 1));
+    bool inner = true;
+    EXPECT_TRUE(renderer->renderToSurfaceWithBlock([&](const CIContextRef &context) {
+        inner = renderer->renderToSurface();
+        return context->drawImage(colour, renderer->rendererBounds(), renderer->rendererBounds());
+    }));
+    EXPECT_FALSE(inner);
+    EXPECT_EQ(PixelsOtherThan(SurfaceBytes(renderer->surface()), {0, 0, 255, 255}), 0u);
+}
+
+// Every render that cannot be done answers NO. One that got as far as binding the framebuffer
+// leaves the cleared frame in the surface; one refused at once leaves the surface as it was.
+// Either way the renderer is not left rendering, no context stays current, and it renders
+// again afterwards.
+TEST(CIContextFBORenderer, RendersThatCannotBeDoneAnswerNo) {
+    const CIKernelRef broken = BrokenKernel();
+    ASSERT_NE(broken, nullptr);
+    const CIImageRef colour = CIImage::imageWithColor(CIColor::colorWithRed(0, 0, 1, 1));
+    enum class Surface { Cleared, Untouched };
+    const struct {
+        const char *name;
+        std::function<bool(ScriptedRenderer &)> render;
+        Surface surface;
+        int steps;
+    } cases[] = {
+        {"no Core Image context",
+         [](ScriptedRenderer &r) {
+             r.noContext = true;
+             const bool hook = r.renderToSurface();
+             const bool block = r.renderToSurfaceWithBlock([](const CIContextRef &) { return true; });
+             r.noContext = false;
+             return hook || block;
+         },
+         Surface::Cleared, 0},
+        {"the render hook answers NO",
+         [](ScriptedRenderer &r) {
+             r.stepAnswer = false;
+             return r.renderToSurface();
+         },
+         Surface::Cleared, 1},
+        {"the block answers NO",
+         [](ScriptedRenderer &r) { return r.renderToSurfaceWithBlock([](const CIContextRef &) { return false; }); },
+         Surface::Cleared, 0},
+        {"a draw that fails",
+         [&](ScriptedRenderer &r) {
+             const CIImageRef image = broken->apply({CISampler(colour)}, {r.rendererBounds(), {}, nullptr});
+             return image != nullptr && r.renderToSurfaceWithBlock(DrawWhole(r, image));
+         },
+         Surface::Cleared, 0},
+        {"a draw of nothing", [](ScriptedRenderer &r) { return r.renderToSurfaceWithBlock(DrawWhole(r, nullptr)); },
+         Surface::Cleared, 0},
+        {"a null block", [](ScriptedRenderer &r) { return r.renderToSurfaceWithBlock(nullptr); }, Surface::Untouched,
+         0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto renderer = NewRenderer<ScriptedRenderer>(8, 4);
+        ASSERT_NE(renderer, nullptr);
+        ASSERT_TRUE(renderer->setSurfacePixelsValue(0x7F, false));
+        EXPECT_FALSE(c.render(*renderer));
+        EXPECT_EQ(renderer->steps, c.steps);
+        EXPECT_EQ(CGLGetCurrentContext(), nullptr);
+        EXPECT_FALSE(renderer->isRenderingToFrameBuffer());
+        EXPECT_TRUE(AllBytes(SurfaceBytes(renderer->surface()), c.surface == Surface::Cleared ? 0x00 : 0x7F));
+        EXPECT_TRUE(renderer->renderToSurfaceWithBlock(DrawWhole(*renderer, colour)));
+        EXPECT_EQ(PixelsOtherThan(SurfaceBytes(renderer->surface()), {255, 0, 0, 255}), 0u);
+    }
+
+    // Without a surface there is nothing to render into.
     auto empty = std::make_shared<CIContextFBORenderer>();
     empty->initWithIOSurface(nullptr);
     EXPECT_EQ(empty->surface(), nullptr);
@@ -181,13 +339,5 @@ TEST(CIContextFBORenderer, ARendererWithoutSurfaceOrBlockRendersNothing) {
     EXPECT_EQ(empty->surfaceCIImage(), nullptr);
     EXPECT_EQ(empty->createSurfaceCGImageByCopyingPixels(), nullptr);
     EXPECT_EQ(empty->createSurfaceCGImageByLockingSurface(), nullptr);
-
-    const auto renderer = CIContextFBORenderer::rendererWithWidthPixels(8, 4);
-    ASSERT_NE(renderer, nullptr);
-    ASSERT_TRUE(renderer->setSurfacePixelsValue(0x7F, false));
-    EXPECT_FALSE(renderer->renderToSurfaceWithBlock(nullptr));
-    // Refused before anything: the surface is as it was.
-    EXPECT_TRUE(AllBytes(SurfaceBytes(renderer->surface()), 0x7F));
 }
-
 }  // namespace

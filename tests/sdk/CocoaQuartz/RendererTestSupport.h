@@ -17,7 +17,7 @@
 namespace renderer_test {
 
 // An image of `width` x `height` A, R, G, B premultiplied pixels, the first row of `argb` at
-// the bottom of the picture (bitmap data's row order).
+// the top of the picture (bitmap data's row order).
 inline CIImageRef BitmapImage(int width, int height, const std::vector<uint8_t> &argb) {
     CFDataRef data = CFDataCreate(nullptr, argb.data(), CFIndex(argb.size()));
     CIImageRef image =
