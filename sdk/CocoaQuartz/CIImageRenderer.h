@@ -20,6 +20,7 @@
 #include <CoreG/Drawing/namespace_CoreGraphics_BitmapContext.h>
 
 #include <CoreGraphics/CGColorSpace.h>
+#include <CoreGraphics/CGGeometry.h>
 #include <CoreImage/CIContext.h>
 #include <CoreImage/CIImage.h>
 
@@ -73,6 +74,10 @@ public:
     bool renderImageIntoBitmapContext(const CIImageRef &image, CoreGraphics::BitmapContext *bitmapContext) {
         return renderImageIntoBitmapContextGpuContext(image, bitmapContext, nullptr);
     }
+
+protected:
+    // The size as given to the initialiser (not truncated), for subclasses.
+    CGSize sizePixels() const { return CGSizeMake(mSizePixels[0], mSizePixels[1]); }
 
 private:
     float mSizePixels[2] = {0, 0};                // width, height
