@@ -19,7 +19,9 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "RendererTestSupport.h"
@@ -270,6 +272,25 @@ TEST(CIContextFBORenderer, RefusesARenderInsideARender) {
     }));
     EXPECT_FALSE(inner);
     EXPECT_EQ(PixelsOtherThan(SurfaceBytes(renderer->surface()), {0, 0, 255, 255}), 0u);
+}
+
+// A render step that throws: the exception reaches the caller with the frame ended, the lock
+// given back and the caller's context (none) current again.
+TEST(CIContextFBORenderer, AThrowingRenderStepLeavesTheRendererUsable) {
+    const auto renderer = CIContextFBORenderer::rendererWithWidthPixels(8, 4);
+    ASSERT_NE(renderer, nullptr);
+    EXPECT_THROW(renderer->renderToSurfaceWithBlock([](const CIContextRef &) -> bool { throw std::runtime_error("x"); }),
+                 std::runtime_error);
+    EXPECT_FALSE(renderer->isRenderingToFrameBuffer());
+    EXPECT_EQ(CGLGetCurrentContext(), nullptr);
+    bool lockedElsewhere = false;
+    std::thread([&] {
+        lockedElsewhere = renderer->tryLock();
+        if (lockedElsewhere) renderer->unlock();
+    }).join();
+    EXPECT_TRUE(lockedElsewhere);
+    const CIImageRef colour = CIImage::imageWithColor(CIColor::colorWithRed(0, 0, 1, 1));
+    EXPECT_TRUE(renderer->renderToSurfaceWithBlock(DrawWhole(*renderer, colour)));
 }
 
 // Every render that cannot be done answers NO. One that got as far as binding the framebuffer
