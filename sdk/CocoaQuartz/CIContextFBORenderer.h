@@ -19,10 +19,11 @@
 // When it returns, the surface's memory holds the frame: the end is followed by a sync of the
 // share group's surface textures (the OpenGL layer's glFinish is not a sync point).
 //
-// A render answers true only when its step answered true and the frame reached the surface. It
-// answers false, drawing nothing, without a surface or framebuffer, without a Core Image
-// context, for a null block, and inside another render of the same renderer; a step answering
-// false still leaves the cleared frame in the surface.
+// A render answers true only when its step answered true and the frame reached the surface.
+// It answers false, leaving the surface as it was, without a surface or framebuffer, for a null
+// block, and inside another render of the same renderer (from its step). It answers false with
+// the cleared frame in the surface when there is no Core Image context and when the step
+// answers false. A step that throws has its frame ended before the exception goes on.
 //
 // The surface keeps its first memory row at the bottom of what was drawn (OpenGL's row order),
 // while a CIImage or CGImage of a surface takes its first row as the top: surfaceCIImage flips
