@@ -1,9 +1,9 @@
 // The three mask kernels rendered, pixel by pixel, against a C++ reference of what they
 // compute (within 1/255).
-#include <CocoaQuartz/QCIBorrowChromaFilter.h>
-#include <CocoaQuartz/QCIDynamicImageFilter.h>
-#include <CocoaQuartz/QCIInvertGreyAlphaMask.h>
-#include <CocoaQuartz/QCIMakeGreyAlphaMask.h>
+#include <CocoaQZ/CoreImage/QCIBorrowChromaFilter.h>
+#include <CocoaQZ/CoreImage/QCIDynamicImageFilter.h>
+#include <CocoaQZ/CoreImage/QCIInvertGreyAlphaMask.h>
+#include <CocoaQZ/CoreImage/QCIMakeGreyAlphaMask.h>
 
 #include <CoreFoundation/CFData.h>
 #include <CoreImage/CIContext.h>

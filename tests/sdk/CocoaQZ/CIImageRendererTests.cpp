@@ -1,7 +1,7 @@
 // The Core Image bitmap renderer: the bitmap's geometry from a size in floats, sizes it
 // refuses, the bytes a render writes (A, R, G, B, top row first) into its own bitmap and into a
 // caller's bitmap context, and every way a render answers false, the bitmap left untouched.
-#include <CocoaQuartz/CIImageRenderer.h>
+#include <CocoaQZ/CoreImage/CIImageRenderer.h>
 
 #include <CocoaGL/NSOGLSharingContext.h>
 

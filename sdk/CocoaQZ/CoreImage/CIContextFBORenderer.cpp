@@ -1,4 +1,4 @@
-#include <CocoaQuartz/CIContextFBORenderer.h>
+#include <CocoaQZ/CoreImage/CIContextFBORenderer.h>
 
 #include <CocoaGL/NSOGLSharingContext.h>
 

@@ -3,7 +3,7 @@
 // surface (read under a CPU lock), the flips, and every way a render can fail: each answers
 // false, and a render that got as far as the framebuffer leaves the surface cleared to
 // transparent black.
-#include <CocoaQuartz/CIContextFBORenderer.h>
+#include <CocoaQZ/CoreImage/CIContextFBORenderer.h>
 
 #include <CocoaGL/NSOGLSharingContext.h>
 

@@ -1,10 +1,10 @@
 // The in-house filters as classes: their class operations, registration, attributes and the
 // image recipes they answer (no rendering here; QCIMaskKernelTests.cpp renders).
-#include <CocoaQuartz/QCIBorrowChromaFilter.h>
-#include <CocoaQuartz/QCIDynamicImageFilter.h>
-#include <CocoaQuartz/QCIDynamicMaskFilter.h>
-#include <CocoaQuartz/QCIInvertGreyAlphaMask.h>
-#include <CocoaQuartz/QCIMakeGreyAlphaMask.h>
+#include <CocoaQZ/CoreImage/QCIBorrowChromaFilter.h>
+#include <CocoaQZ/CoreImage/QCIDynamicImageFilter.h>
+#include <CocoaQZ/CoreImage/QCIDynamicMaskFilter.h>
+#include <CocoaQZ/CoreImage/QCIInvertGreyAlphaMask.h>
+#include <CocoaQZ/CoreImage/QCIMakeGreyAlphaMask.h>
 
 #include <gtest/gtest.h>
 

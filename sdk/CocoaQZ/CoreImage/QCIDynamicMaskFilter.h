@@ -7,7 +7,7 @@
 // definition; null when any of the three is missing or the class has no kernel.
 #pragma once
 
-#include <CocoaQuartz/QCIDynamicImageFilter.h>
+#include <CocoaQZ/CoreImage/QCIDynamicImageFilter.h>
 
 #include <optional>
 

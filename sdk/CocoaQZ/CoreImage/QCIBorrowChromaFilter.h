@@ -4,7 +4,7 @@
 // Its kernel (sdk/CocoaGL QCIDynamicFilterSources) is compiled once per process.
 #pragma once
 
-#include <CocoaQuartz/QCIDynamicMaskFilter.h>
+#include <CocoaQZ/CoreImage/QCIDynamicMaskFilter.h>
 
 class QCIBorrowChromaFilter : public QCIDynamicMaskFilter {
 public:

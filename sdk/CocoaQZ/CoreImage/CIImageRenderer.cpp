@@ -1,4 +1,4 @@
-#include <CocoaQuartz/CIImageRenderer.h>
+#include <CocoaQZ/CoreImage/CIImageRenderer.h>
 
 #include <CocoaGL/NSOGLSharingContext.h>
 
