@@ -1,5 +1,7 @@
 #include <CoreImage/CIFilter.h>
 
+#include <CoreImage/CIBuiltInFilters.h>
+
 #include <algorithm>
 #include <shared_mutex>
 
@@ -45,8 +47,14 @@ struct Registry {
     std::map<std::string, Registration> filters;
 };
 
+// The registry lives to the end of the process; it starts with the built-in filters.
 Registry &TheRegistry() {
-    static Registry *registry = new Registry;  // lives to the end of the process
+    static Registry *registry = [] {
+        auto *r = new Registry;
+        for (CIBuiltInFilterRegistration &b : CIBuiltInFilterRegistrations())
+            r->filters[b.name] = Registration{std::move(b.constructor), std::move(b.classAttributes)};
+        return r;
+    }();
     return *registry;
 }
 
