@@ -36,6 +36,10 @@ CIImageRef Output(const char *name, const Inputs &inputs) {
     return filter->outputImage();
 }
 
+// The engine keeps pixels in 8-bit textures: the pictures are made of values it holds exactly,
+// and the references round where it does, between passes.
+using ci_test::Quantize;
+
 // 16 x 12 pixels of varied colours; some half, quarter and wholly transparent.
 Picture Foreground() {
     Picture p(16, 12);
@@ -45,7 +49,7 @@ Picture Foreground() {
             if ((x + y) % 5 == 0) a = 0.5;
             if ((x * y) % 7 == 3) a = 0.25;
             if (x < 2 && y < 2) a = 0;
-            p(x, y) = ci_test::Premultiply({x / 15.0, y / 11.0, ((x * 7 + y * 3) % 11) / 10.0, a});
+            p(x, y) = Quantize(ci_test::Premultiply({x / 15.0, y / 11.0, ((x * 7 + y * 3) % 11) / 10.0, a}));
         }
     }
     return p;
@@ -56,8 +60,8 @@ Picture Background() {
     Picture p(16, 12);
     for (int y = 0; y < p.height; ++y)
         for (int x = 0; x < p.width; ++x)
-            p(x, y) = ci_test::Premultiply({1 - x / 15.0, 0.5 + 0.4 * std::sin(x + y), (y % 4) / 3.0,
-                                            (x + 2 * y) % 3 == 0 ? 0.75 : 1.0});
+            p(x, y) = Quantize(ci_test::Premultiply({1 - x / 15.0, 0.5 + 0.4 * std::sin(x + y), (y % 4) / 3.0,
+                                                     (x + 2 * y) % 3 == 0 ? 0.75 : 1.0}));
     return p;
 }
 
@@ -75,7 +79,7 @@ RGBA ColorControlsReference(RGBA p, double saturation, double brightness, double
 }
 
 // The blur's separable Gaussian of standard deviation sigma, cut at ceil(3 sigma), with
-// transparent black around the picture.
+// transparent black around the picture; the horizontal pass is kept in 8 bits.
 RGBA BlurReference(const Picture &src, double sigma, int x, int y) {
     const int reach = int(std::ceil(3 * sigma));
     std::vector<double> w;
@@ -83,16 +87,19 @@ RGBA BlurReference(const Picture &src, double sigma, int x, int y) {
     for (int i = -reach; i <= reach; ++i) total += w.emplace_back(std::exp(-0.5 * i * i / (sigma * sigma)));
     RGBA out{};
     for (int j = -reach; j <= reach; ++j) {
+        RGBA row{};
         for (int i = -reach; i <= reach; ++i) {
             const RGBA p = src.at(x + i, y + j);
-            for (int k = 0; k < 4; ++k) out[k] += w[size_t(i + reach)] * w[size_t(j + reach)] * p[k] / (total * total);
+            for (int k = 0; k < 4; ++k) row[k] += w[size_t(i + reach)] * p[k] / total;
         }
+        row = Quantize(row);
+        for (int k = 0; k < 4; ++k) out[k] += w[size_t(j + reach)] * row[k] / total;
     }
     return out;
 }
 
 RGBA BloomReference(const Picture &src, double sigma, double intensity, int x, int y) {
-    const RGBA c = src.at(x, y), b = BlurReference(src, sigma, x, y);
+    const RGBA c = src.at(x, y), b = Quantize(BlurReference(src, sigma, x, y));
     RGBA o;
     for (int k = 0; k < 4; ++k) o[k] = std::clamp(c[k] + intensity * b[k] * (1 - c[k]), 0.0, 1.0);
     for (int k = 0; k < 3; ++k) o[k] = std::min(o[k], o[3]);
@@ -470,8 +477,8 @@ TEST_F(CIBuiltInFilterRenderTest, PremultipliedAlphaThroughAChain) {
     const std::optional<Picture> rendered = ci_test::Render(*mContext, image, bounds);
     ASSERT_TRUE(rendered.has_value());
     auto reference = [&](int x, int y) {
-        RGBA p = ColorControlsReference(fg.at(x, y), 1.5, 0.1, 1.3);
-        p = ByColor(p, [](double v, int) { return 1 - v; });
+        RGBA p = Quantize(ColorControlsReference(fg.at(x, y), 1.5, 0.1, 1.3));
+        p = Quantize(ByColor(p, [](double v, int) { return 1 - v; }));
         return ByColor(p, [](double v, int) { return v * std::exp2(0.5); });
     };
     EXPECT_EQ(ci_test::Differences(*rendered, bounds, reference, kTolerance), "");

@@ -24,6 +24,12 @@ using RGBA = std::array<double, 4>; // premultiplied red, green, blue, alpha
 inline RGBA Premultiply(RGBA c) { return {c[0] * c[3], c[1] * c[3], c[2] * c[3], c[3]}; }
 inline RGBA Unpremultiply(RGBA c) { return c[3] > 0 ? RGBA{c[0] / c[3], c[1] / c[3], c[2] / c[3], c[3]} : c; }
 
+// The colour as an 8-bit texture keeps it: each component rounded to a multiple of 1/255.
+inline RGBA Quantize(RGBA c) {
+    for (double &v : c) v = std::round(std::clamp(v, 0.0, 1.0) * 255) / 255;
+    return c;
+}
+
 // A picture of width x height premultiplied pixels; (x, y) is the pixel whose centre is
 // (x + 0.5, y + 0.5) of the plane, y up.
 struct Picture {
@@ -39,13 +45,14 @@ struct Picture {
         return pixels[size_t(y) * size_t(width) + size_t(x)];
     }
     // What sample() answers at the point (x, y) of the picture's pixels: linear filtering
-    // between pixel centres, the edge pixels repeated within the picture, transparent black
-    // outside it.
+    // between pixel centres with the texture unit's 8 bits of sub-texel precision (weights
+    // rounded to 1/256, as llvmpipe filters), the edge pixels repeated within the picture,
+    // transparent black outside it.
     RGBA sample(double x, double y) const {
         if (!(x >= 0 && y >= 0 && x < width && y < height)) return {0, 0, 0, 0};
         const double u = x - 0.5, v = y - 0.5;
         const double fx = std::floor(u), fy = std::floor(v);
-        const double ax = u - fx, ay = v - fy;
+        const double ax = std::round((u - fx) * 256) / 256, ay = std::round((v - fy) * 256) / 256;
         auto edge = [&](double i, int n) { return std::clamp(int(i), 0, n - 1); };
         const int x0 = edge(fx, width), x1 = edge(fx + 1, width), y0 = edge(fy, height), y1 = edge(fy + 1, height);
         RGBA out{};
@@ -57,12 +64,14 @@ struct Picture {
         return out;
     }
 
-    // The picture as an RGBAf bitmap-data image covering (0, 0, width, height).
+    // The picture as an RGBAf bitmap-data image covering (0, 0, width, height) (the data's
+    // first row is the top).
     CIImageRef image() const {
         std::vector<float> floats;
         floats.reserve(pixels.size() * 4);
-        for (const RGBA &p : pixels)
-            for (double v : p) floats.push_back(float(v));
+        for (int y = height - 1; y >= 0; --y)
+            for (int x = 0; x < width; ++x)
+                for (double v : at(x, y)) floats.push_back(float(v));
         CFDataRef data = CFDataCreate(nullptr, reinterpret_cast<const UInt8 *>(floats.data()),
                                       CFIndex(floats.size() * sizeof(float)));
         CIImageRef out = CIImage::imageWithBitmapData(data, size_t(width) * 16, CGSizeMake(width, height), kCIFormatRGBAf);
