@@ -40,16 +40,16 @@ CIImageRef Output(const char *name, const Inputs &inputs) {
 // and the references round where it does, between passes.
 using ci_test::Quantize;
 
-// 16 x 12 pixels of varied colours; some half, quarter and wholly transparent.
-Picture Foreground() {
-    Picture p(16, 12);
+// 16 x 12 pixels (or as asked) of varied colours; some half, quarter and wholly transparent.
+Picture Foreground(int width = 16, int height = 12) {
+    Picture p(width, height);
     for (int y = 0; y < p.height; ++y) {
         for (int x = 0; x < p.width; ++x) {
             double a = 1;
             if ((x + y) % 5 == 0) a = 0.5;
             if ((x * y) % 7 == 3) a = 0.25;
             if (x < 2 && y < 2) a = 0;
-            p(x, y) = Quantize(ci_test::Premultiply({x / 15.0, y / 11.0, ((x * 7 + y * 3) % 11) / 10.0, a}));
+            p(x, y) = Quantize(ci_test::Premultiply({x / (width - 1.0), y / (height - 1.0), ((x * 7 + y * 3) % 11) / 10.0, a}));
         }
     }
     return p;
@@ -382,7 +382,7 @@ struct RenderCase {
 };
 
 TEST_F(CIBuiltInFilterRenderTest, EachFilterAgainstItsReference) {
-    const Picture fg = Foreground(), bg = Background();
+    const Picture fg = Foreground(), bg = Background(), large = Foreground(40, 40);
     const CIImageRef image = fg.image(), background = bg.image();
     const CIImageRef movedBackground = background->imageByApplyingTransform(CGAffineTransformMakeTranslation(4, 3));
     const CGRect own = CGRectMake(0, 0, 16, 12);
@@ -412,12 +412,26 @@ TEST_F(CIBuiltInFilterRenderTest, EachFilterAgainstItsReference) {
          [&fg](int x, int y) { return BlurReference(fg, 1.5, x, y); }},
         {"gaussian blur 0.6", with("CIGaussianBlur", {{"inputRadius", 0.6}}), CGRectMake(-2, -2, 20, 16),
          [&fg](int x, int y) { return BlurReference(fg, 0.6, x, y); }},
+        {"gaussian blur 1.5, a part inside", with("CIGaussianBlur", {{"inputRadius", 1.5}}), CGRectMake(5, 4, 6, 3),
+         [&fg](int x, int y) { return BlurReference(fg, 1.5, x, y); }},
+        {"gaussian blur of a colour without bounds",
+         [] { return Output("CIGaussianBlur", {{kCIInputImageKey, CIImage::imageWithColor(Color(0.2, 0.6, 1, 0.6))}}); },
+         own, [](int, int) { return Quantize(RGBA{0.12, 0.36, 0.6, 0.6}); }},
         {"bloom", with("CIBloom", {{"inputRadius", 1.5}, {"inputIntensity", 0.8}}), CGRectMake(-6, -6, 28, 24),
          [&fg](int x, int y) { return BloomReference(fg, 1.5, 0.8, x, y); }},
         {"bump, bulge", with("CIBumpDistortion", {{"inputCenter", CIVector{8, 6}}, {"inputRadius", 5.0}, {"inputScale", 0.5}}),
          own, [&fg](int x, int y) { return BumpReference(fg, 8, 6, 5, 0.5, x, y); }},
         {"bump, dent", with("CIBumpDistortion", {{"inputCenter", CIVector{7.5, 5.5}}, {"inputRadius", 4.5}, {"inputScale", -0.7}}),
          own, [&fg](int x, int y) { return BumpReference(fg, 7.5, 5.5, 4.5, -0.7, x, y); }},
+        // Over a kernel's output (exposure 0 leaves the picture as it is), so that the bump's
+        // region of interest decides what of its input is drawn: the part drawn shows pixels
+        // nearer the centre, several pixels away.
+        {"bump, a part, over a kernel's output",
+         [&] {
+             return Output("CIBumpDistortion", {{kCIInputImageKey, Output("CIExposureAdjust", {{kCIInputImageKey, large.image()}})},
+                                                {"inputCenter", CIVector{20, 20}}, {"inputRadius", 18.0}, {"inputScale", 0.9}});
+         },
+         CGRectMake(28, 18, 6, 4), [&large](int x, int y) { return BumpReference(large, 20, 20, 18, 0.9, x, y); }},
         {"crop", with("CICrop", {{"inputRectangle", CIVector{3, 2, 7, 5}}}), own,
          [&fg](int x, int y) { return x >= 3 && x < 10 && y >= 2 && y < 7 ? fg.at(x, y) : RGBA{0, 0, 0, 0}; }},
         {"translation", with("CIAffineTransform", {{"inputTransform", CGAffineTransformMakeTranslation(3, -2)}}),
