@@ -107,7 +107,8 @@ CIImageRef GaussianBlur(const CIImageRef &image, double sigma) {
 void AddBlurFilters(std::vector<CIBuiltInFilterRegistration> &out) {
     out.push_back(Registration<GaussianBlurFilter>("CIGaussianBlur", "Gaussian Blur",
                                                    {kCICategoryBlur, kCICategoryVideo, kCICategoryStillImage}));
-    out.push_back(Registration<Bloom>("CIBloom", "Bloom", {kCICategoryStylize, kCICategoryVideo, kCICategoryStillImage}));
+    out.push_back(
+        Registration<Bloom>("CIBloom", "Bloom", {kCICategoryStylize, kCICategoryVideo, kCICategoryStillImage}));
 }
 
 } // namespace CoreImage::BuiltIn

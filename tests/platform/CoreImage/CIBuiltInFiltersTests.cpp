@@ -49,7 +49,8 @@ Picture Foreground(int width = 16, int height = 12) {
             if ((x + y) % 5 == 0) a = 0.5;
             if ((x * y) % 7 == 3) a = 0.25;
             if (x < 2 && y < 2) a = 0;
-            p(x, y) = Quantize(ci_test::Premultiply({x / (width - 1.0), y / (height - 1.0), ((x * 7 + y * 3) % 11) / 10.0, a}));
+            p(x, y) = Quantize(
+                ci_test::Premultiply({x / (width - 1.0), y / (height - 1.0), ((x * 7 + y * 3) % 11) / 10.0, a}));
         }
     }
     return p;
@@ -60,8 +61,8 @@ Picture Background() {
     Picture p(16, 12);
     for (int y = 0; y < p.height; ++y)
         for (int x = 0; x < p.width; ++x)
-            p(x, y) = Quantize(ci_test::Premultiply({1 - x / 15.0, 0.5 + 0.4 * std::sin(x + y), (y % 4) / 3.0,
-                                                     (x + 2 * y) % 3 == 0 ? 0.75 : 1.0}));
+            p(x, y) = Quantize(ci_test::Premultiply(
+                {1 - x / 15.0, 0.5 + 0.4 * std::sin(x + y), (y % 4) / 3.0, (x + 2 * y) % 3 == 0 ? 0.75 : 1.0}));
     return p;
 }
 
@@ -75,7 +76,8 @@ RGBA ByColor(RGBA p, const std::function<double(double, int)> &channel) {
 RGBA ColorControlsReference(RGBA p, double saturation, double brightness, double contrast) {
     const RGBA c = ci_test::Unpremultiply(p);
     const double luma = 0.2125 * c[0] + 0.7154 * c[1] + 0.0721 * c[2];
-    return ByColor(p, [&](double v, int) { return ((luma + (v - luma) * saturation + brightness) - 0.5) * contrast + 0.5; });
+    return ByColor(
+        p, [&](double v, int) { return ((luma + (v - luma) * saturation + brightness) - 0.5) * contrast + 0.5; });
 }
 
 // The blur's separable Gaussian of standard deviation sigma, cut at ceil(3 sigma), with
@@ -137,18 +139,18 @@ RGBA Premultiplied(CIColor c) { return ci_test::Premultiply({c.red(), c.green(),
 
 bool SameValue(const CIFilterValue &a, const CIFilterValue &b) {
     if (a.index() != b.index()) return false;
-    if (auto t = std::get_if<CGAffineTransform>(&a)) return CGAffineTransformEqualToTransform(*t, std::get<CGAffineTransform>(b));
+    if (auto t = std::get_if<CGAffineTransform>(&a))
+        return CGAffineTransformEqualToTransform(*t, std::get<CGAffineTransform>(b));
     if (auto v = std::get_if<CIVector>(&a)) return *v == std::get<CIVector>(b);
     if (auto c = std::get_if<CIColor>(&a)) return *c == std::get<CIColor>(b);
     if (auto n = std::get_if<double>(&a)) return *n == std::get<double>(b);
     return std::holds_alternative<std::monostate>(a);
 }
 
-const char *const kBuiltInNames[] = {"CIAffineTransform",       "CIBloom",          "CIBumpDistortion",
-                                     "CIColorControls",         "CIColorInvert",    "CIConstantColorGenerator",
-                                     "CICrop",                  "CIExposureAdjust", "CIGaussianBlur",
-                                     "CILinearGradient",        "CIMultiplyBlendMode", "CIRadialGradient",
-                                     "CISourceOverCompositing", "CIWhitePointAdjust"};
+const char *const kBuiltInNames[] = {
+    "CIAffineTransform",        "CIBloom",          "CIBumpDistortion",        "CIColorControls",   "CIColorInvert",
+    "CIConstantColorGenerator", "CICrop",           "CIExposureAdjust",        "CIGaussianBlur",    "CILinearGradient",
+    "CIMultiplyBlendMode",      "CIRadialGradient", "CISourceOverCompositing", "CIWhitePointAdjust"};
 
 // ---------------------------------------------------------------------------------------------
 // The registry and the attributes
@@ -237,7 +239,8 @@ TEST(CIBuiltInFilters, NamesAndCategories) {
         {{kCICategoryBuiltIn, kCICategoryBlur}, {"CIGaussianBlur"}},
         {{kCICategoryBuiltIn, kCICategoryCompositeOperation}, {"CIMultiplyBlendMode", "CISourceOverCompositing"}},
         {{kCICategoryBuiltIn, kCICategoryGeometryAdjustment}, {"CIAffineTransform", "CICrop"}},
-        {{kCICategoryBuiltIn, kCICategoryColorAdjustment}, {"CIColorControls", "CIExposureAdjust", "CIWhitePointAdjust"}},
+        {{kCICategoryBuiltIn, kCICategoryColorAdjustment},
+         {"CIColorControls", "CIExposureAdjust", "CIWhitePointAdjust"}},
         {{kCICategoryBuiltIn, kCICategoryColorEffect}, {"CIColorInvert"}},
         {{kCICategoryBuiltIn, kCICategoryDistortionEffect}, {"CIBumpDistortion"}},
         {{kCICategoryBuiltIn, kCICategoryStylize}, {"CIBloom"}},
@@ -308,7 +311,8 @@ TEST(CIBuiltInFilters, UnusableInputsGiveNoImage) {
     for (const BadInput &c : cases) {
         CIFilterRef filter = withImages(c.filter);
         filter->setValue(c.value, c.key);
-        EXPECT_EQ(filter->outputImage(), nullptr) << c.filter << " " << c.key << " (case " << (&c - cases.data()) << ")";
+        EXPECT_EQ(filter->outputImage(), nullptr)
+            << c.filter << " " << c.key << " (case " << (&c - cases.data()) << ")";
     }
 }
 
@@ -334,11 +338,12 @@ TEST(CIBuiltInFilters, Extents) {
         {"crop", Output("CICrop", {{kCIInputImageKey, image}, {"inputRectangle", CIVector{3, 2, 20, 5}}}),
          CGRectMake(3, 2, 13, 5)},
         {"crop by default", Output("CICrop", {{kCIInputImageKey, image}}), own},
-        {"transform", Output("CIAffineTransform", {{kCIInputImageKey, image},
-                                                   {"inputTransform", CGAffineTransformMakeTranslation(3, -2)}}),
+        {"transform",
+         Output("CIAffineTransform",
+                {{kCIInputImageKey, image}, {"inputTransform", CGAffineTransformMakeTranslation(3, -2)}}),
          CGRectMake(3, -2, 16, 12)},
-        {"singular transform", Output("CIAffineTransform", {{kCIInputImageKey, image},
-                                                            {"inputTransform", CGAffineTransformMakeScale(0, 1)}}),
+        {"singular transform",
+         Output("CIAffineTransform", {{kCIInputImageKey, image}, {"inputTransform", CGAffineTransformMakeScale(0, 1)}}),
          CGRectNull},
         {"source over", Output("CISourceOverCompositing", {{kCIInputImageKey, image}, {"inputBackgroundImage", moved}}),
          CGRectMake(0, 0, 20, 15)},
@@ -355,8 +360,8 @@ TEST(CIBuiltInFilters, Extents) {
             EXPECT_TRUE(CGRectIsNull(e)) << c.what;
             continue;
         }
-        EXPECT_TRUE(CGRectEqualToRect(e, c.extent)) << c.what << ": " << e.origin.x << "," << e.origin.y << " "
-                                                    << e.size.width << "x" << e.size.height;
+        EXPECT_TRUE(CGRectEqualToRect(e, c.extent))
+            << c.what << ": " << e.origin.x << "," << e.origin.y << " " << e.size.width << "x" << e.size.height;
     }
     // A radius below the range is 0: the blur of the image is the image.
     EXPECT_EQ(Output("CIGaussianBlur", {{kCIInputImageKey, image}, {"inputRadius", -4.0}}), image);
@@ -394,60 +399,85 @@ TEST_F(CIBuiltInFilterRenderTest, EachFilterAgainstItsReference) {
     const CIColor c0 = Color(1, 0.5, 0, 1), c1 = Color(0, 0.2, 1, 0.4);
 
     const std::vector<RenderCase> cases = {
-        {"colour controls", with("CIColorControls", {{"inputSaturation", 1.6}, {"inputBrightness", -0.1}, {"inputContrast", 1.4}}),
-         own, perPixel([](RGBA p) { return ColorControlsReference(p, 1.6, -0.1, 1.4); })},
-        {"colour controls, grey, brighter, flat", with("CIColorControls", {{"inputSaturation", 0.0}, {"inputBrightness", 0.3}, {"inputContrast", 0.5}}),
-         own, perPixel([](RGBA p) { return ColorControlsReference(p, 0, 0.3, 0.5); })},
-        {"colour controls, saturation past the range is 2", with("CIColorControls", {{"inputSaturation", 50.0}}),
-         own, perPixel([](RGBA p) { return ColorControlsReference(p, 2, 0, 1); })},
+        {"colour controls",
+         with("CIColorControls", {{"inputSaturation", 1.6}, {"inputBrightness", -0.1}, {"inputContrast", 1.4}}), own,
+         perPixel([](RGBA p) { return ColorControlsReference(p, 1.6, -0.1, 1.4); })},
+        {"colour controls, grey, brighter, flat",
+         with("CIColorControls", {{"inputSaturation", 0.0}, {"inputBrightness", 0.3}, {"inputContrast", 0.5}}), own,
+         perPixel([](RGBA p) { return ColorControlsReference(p, 0, 0.3, 0.5); })},
+        {"colour controls, saturation past the range is 2", with("CIColorControls", {{"inputSaturation", 50.0}}), own,
+         perPixel([](RGBA p) { return ColorControlsReference(p, 2, 0, 1); })},
         {"exposure +0.7", with("CIExposureAdjust", {{"inputEV", 0.7}}), own,
          perPixel([](RGBA p) { return ByColor(p, [](double v, int) { return v * std::exp2(0.7); }); })},
         {"exposure -1.5", with("CIExposureAdjust", {{"inputEV", -1.5}}), own,
          perPixel([](RGBA p) { return ByColor(p, [](double v, int) { return v * std::exp2(-1.5); }); })},
-        {"white point", with("CIWhitePointAdjust", {{"inputColor", Color(1, 0.8, 0.6, 1)}}), own,
-         perPixel([](RGBA p) { return ByColor(p, [](double v, int k) { return v * (k == 0 ? 1 : k == 1 ? 0.8 : 0.6); }); })},
+        {"white point", with("CIWhitePointAdjust", {{"inputColor", Color(1, 0.8, 0.6, 1)}}), own, perPixel([](RGBA p) {
+             return ByColor(p, [](double v, int k) { return v * (k == 0 ? 1 : k == 1 ? 0.8 : 0.6); });
+         })},
         {"invert", with("CIColorInvert", {}), own,
          perPixel([](RGBA p) { return ByColor(p, [](double v, int) { return 1 - v; }); })},
-        {"gaussian blur 1.5, edges included", with("CIGaussianBlur", {{"inputRadius", 1.5}}), CGRectMake(-6, -6, 28, 24),
-         [&fg](int x, int y) { return BlurReference(fg, 1.5, x, y); }},
+        {"gaussian blur 1.5, edges included", with("CIGaussianBlur", {{"inputRadius", 1.5}}),
+         CGRectMake(-6, -6, 28, 24), [&fg](int x, int y) { return BlurReference(fg, 1.5, x, y); }},
         {"gaussian blur 0.6", with("CIGaussianBlur", {{"inputRadius", 0.6}}), CGRectMake(-2, -2, 20, 16),
          [&fg](int x, int y) { return BlurReference(fg, 0.6, x, y); }},
         {"gaussian blur 1.5, a part inside", with("CIGaussianBlur", {{"inputRadius", 1.5}}), CGRectMake(5, 4, 6, 3),
          [&fg](int x, int y) { return BlurReference(fg, 1.5, x, y); }},
         {"gaussian blur of a colour without bounds",
-         [] { return Output("CIGaussianBlur", {{kCIInputImageKey, CIImage::imageWithColor(Color(0.2, 0.6, 1, 0.6))}}); },
-         own, [](int, int) { return Quantize(RGBA{0.12, 0.36, 0.6, 0.6}); }},
+         [] {
+             return Output("CIGaussianBlur", {{kCIInputImageKey, CIImage::imageWithColor(Color(0.2, 0.6, 1, 0.6))}});
+         },
+         own,
+         [](int, int) {
+             return Quantize(RGBA{0.12, 0.36, 0.6, 0.6});
+         }},
         {"bloom", with("CIBloom", {{"inputRadius", 1.5}, {"inputIntensity", 0.8}}), CGRectMake(-6, -6, 28, 24),
          [&fg](int x, int y) { return BloomReference(fg, 1.5, 0.8, x, y); }},
-        {"bump, bulge", with("CIBumpDistortion", {{"inputCenter", CIVector{8, 6}}, {"inputRadius", 5.0}, {"inputScale", 0.5}}),
-         own, [&fg](int x, int y) { return BumpReference(fg, 8, 6, 5, 0.5, x, y); }},
-        {"bump, dent", with("CIBumpDistortion", {{"inputCenter", CIVector{7.5, 5.5}}, {"inputRadius", 4.5}, {"inputScale", -0.7}}),
+        {"bump, bulge",
+         with("CIBumpDistortion", {{"inputCenter", CIVector{8, 6}}, {"inputRadius", 5.0}, {"inputScale", 0.5}}), own,
+         [&fg](int x, int y) { return BumpReference(fg, 8, 6, 5, 0.5, x, y); }},
+        {"bump, dent",
+         with("CIBumpDistortion", {{"inputCenter", CIVector{7.5, 5.5}}, {"inputRadius", 4.5}, {"inputScale", -0.7}}),
          own, [&fg](int x, int y) { return BumpReference(fg, 7.5, 5.5, 4.5, -0.7, x, y); }},
         // Over a kernel's output (exposure 0 leaves the picture as it is), so that the bump's
         // region of interest decides what of its input is drawn: the part drawn shows pixels
         // nearer the centre, several pixels away.
         {"bump, a part, over a kernel's output",
          [&] {
-             return Output("CIBumpDistortion", {{kCIInputImageKey, Output("CIExposureAdjust", {{kCIInputImageKey, large.image()}})},
-                                                {"inputCenter", CIVector{20, 20}}, {"inputRadius", 18.0}, {"inputScale", 0.9}});
+             return Output("CIBumpDistortion",
+                           {{kCIInputImageKey, Output("CIExposureAdjust", {{kCIInputImageKey, large.image()}})},
+                            {"inputCenter", CIVector{20, 20}},
+                            {"inputRadius", 18.0},
+                            {"inputScale", 0.9}});
          },
          CGRectMake(28, 18, 6, 4), [&large](int x, int y) { return BumpReference(large, 20, 20, 18, 0.9, x, y); }},
         {"crop", with("CICrop", {{"inputRectangle", CIVector{3, 2, 7, 5}}}), own,
-         [&fg](int x, int y) { return x >= 3 && x < 10 && y >= 2 && y < 7 ? fg.at(x, y) : RGBA{0, 0, 0, 0}; }},
+         [&fg](int x, int y) {
+             return x >= 3 && x < 10 && y >= 2 && y < 7 ? fg.at(x, y) : RGBA{0, 0, 0, 0};
+         }},
         {"translation", with("CIAffineTransform", {{"inputTransform", CGAffineTransformMakeTranslation(3, -2)}}),
          CGRectMake(0, -4, 20, 16), [&fg](int x, int y) { return fg.at(x - 3, y + 2); }},
         // (x, y) -> (12 - y, x): the pixel (X, Y) shows (Y, 11 - X).
         {"quarter turn", with("CIAffineTransform", {{"inputTransform", CGAffineTransformMake(0, 1, -1, 0, 12, 0)}}),
          CGRectMake(0, 0, 12, 16), [&fg](int x, int y) { return fg.at(y, 11 - x); }},
-        {"source over", with("CISourceOverCompositing", {{"inputBackgroundImage", movedBackground}}), CGRectMake(0, 0, 20, 15),
-         [&](int x, int y) { return SourceOver(fg.at(x, y), bg.at(x - 4, y - 3)); }},
+        {"source over", with("CISourceOverCompositing", {{"inputBackgroundImage", movedBackground}}),
+         CGRectMake(0, 0, 20, 15), [&](int x, int y) { return SourceOver(fg.at(x, y), bg.at(x - 4, y - 3)); }},
         {"multiply", with("CIMultiplyBlendMode", {{"inputBackgroundImage", movedBackground}}), CGRectMake(0, 0, 20, 15),
          [&](int x, int y) { return Multiply(fg.at(x, y), bg.at(x - 4, y - 3)); }},
-        {"constant colour", [] { return Output("CIConstantColorGenerator", {{"inputColor", Color(0.2, 0.4, 0.6, 0.5)}}); },
-         own, [](int, int) { return RGBA{0.1, 0.2, 0.3, 0.5}; }},
+        {"constant colour",
+         [] {
+             return Output("CIConstantColorGenerator", {{"inputColor", Color(0.2, 0.4, 0.6, 0.5)}});
+         },
+         own,
+         [](int, int) {
+             return RGBA{0.1, 0.2, 0.3, 0.5};
+         }},
         {"linear gradient",
-         [&] { return Output("CILinearGradient", {{"inputPoint0", CIVector{2, 3}}, {"inputPoint1", CIVector{13, 9}},
-                                                  {"inputColor0", c0}, {"inputColor1", c1}}); },
+         [&] {
+             return Output("CILinearGradient", {{"inputPoint0", CIVector{2, 3}},
+                                                {"inputPoint1", CIVector{13, 9}},
+                                                {"inputColor0", c0},
+                                                {"inputColor1", c1}});
+         },
          own,
          [&](int x, int y) {
              const double dx = 11, dy = 6;
@@ -455,18 +485,30 @@ TEST_F(CIBuiltInFilterRenderTest, EachFilterAgainstItsReference) {
              return Mix(Premultiplied(c0), Premultiplied(c1), t);
          }},
         {"radial gradient",
-         [&] { return Output("CIRadialGradient", {{"inputCenter", CIVector{8, 6}}, {"inputRadius0", 2.0}, {"inputRadius1", 7.0},
-                                                  {"inputColor0", c0}, {"inputColor1", c1}}); },
+         [&] {
+             return Output("CIRadialGradient", {{"inputCenter", CIVector{8, 6}},
+                                                {"inputRadius0", 2.0},
+                                                {"inputRadius1", 7.0},
+                                                {"inputColor0", c0},
+                                                {"inputColor1", c1}});
+         },
          own,
          [&](int x, int y) {
              const double r = std::hypot(x + 0.5 - 8, y + 0.5 - 6);
              return Mix(Premultiplied(c0), Premultiplied(c1), std::clamp((r - 2) / 5, 0.0, 1.0));
          }},
         {"radial gradient, equal radii: a sharp circle",
-         [&] { return Output("CIRadialGradient", {{"inputCenter", CIVector{8, 6}}, {"inputRadius0", 4.2}, {"inputRadius1", 4.2},
-                                                  {"inputColor0", c0}, {"inputColor1", c1}}); },
+         [&] {
+             return Output("CIRadialGradient", {{"inputCenter", CIVector{8, 6}},
+                                                {"inputRadius0", 4.2},
+                                                {"inputRadius1", 4.2},
+                                                {"inputColor0", c0},
+                                                {"inputColor1", c1}});
+         },
          own,
-         [&](int x, int y) { return std::hypot(x + 0.5 - 8, y + 0.5 - 6) < 4.2 ? Premultiplied(c0) : Premultiplied(c1); }},
+         [&](int x, int y) {
+             return std::hypot(x + 0.5 - 8, y + 0.5 - 6) < 4.2 ? Premultiplied(c0) : Premultiplied(c1);
+         }},
     };
     for (const RenderCase &c : cases) {
         SCOPED_TRACE(c.what);
@@ -482,8 +524,9 @@ TEST_F(CIBuiltInFilterRenderTest, EachFilterAgainstItsReference) {
 // and agree with their references in a row; transparent pixels stay transparent.
 TEST_F(CIBuiltInFilterRenderTest, PremultipliedAlphaThroughAChain) {
     const Picture fg = Foreground();
-    CIImageRef image = Output("CIColorControls", {{kCIInputImageKey, fg.image()}, {"inputSaturation", 1.5},
-                                                  {"inputBrightness", 0.1}, {"inputContrast", 1.3}});
+    CIImageRef image = Output(
+        "CIColorControls",
+        {{kCIInputImageKey, fg.image()}, {"inputSaturation", 1.5}, {"inputBrightness", 0.1}, {"inputContrast", 1.3}});
     image = Output("CIColorInvert", {{kCIInputImageKey, image}});
     image = Output("CIExposureAdjust", {{kCIInputImageKey, image}, {"inputEV", 0.5}});
     ASSERT_NE(image, nullptr);
@@ -516,8 +559,8 @@ TEST_F(CIBuiltInFilterRenderTest, PassCounts) {
     EXPECT_EQ(passes(blurred, CGRectMake(0, 0, 16, 12)), 2u) << "horizontal, then vertical";
 
     CIImageRef folded = Output("CICrop", {{kCIInputImageKey, image}, {"inputRectangle", CIVector{2, 2, 10, 8}}});
-    folded = Output("CIAffineTransform", {{kCIInputImageKey, folded},
-                                          {"inputTransform", CGAffineTransformMake(0, 1, -1, 0, 12, 0)}});
+    folded = Output("CIAffineTransform",
+                    {{kCIInputImageKey, folded}, {"inputTransform", CGAffineTransformMake(0, 1, -1, 0, 12, 0)}});
     folded = Output("CIColorControls", {{kCIInputImageKey, folded}, {"inputSaturation", 0.5}});
     EXPECT_EQ(passes(folded, CGRectMake(0, 0, 12, 16)), 1u) << "the crop and the transform ride in the sampler";
 }

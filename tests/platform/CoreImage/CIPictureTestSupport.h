@@ -74,7 +74,8 @@ struct Picture {
                 for (double v : at(x, y)) floats.push_back(float(v));
         CFDataRef data = CFDataCreate(nullptr, reinterpret_cast<const UInt8 *>(floats.data()),
                                       CFIndex(floats.size() * sizeof(float)));
-        CIImageRef out = CIImage::imageWithBitmapData(data, size_t(width) * 16, CGSizeMake(width, height), kCIFormatRGBAf);
+        CIImageRef out =
+            CIImage::imageWithBitmapData(data, size_t(width) * 16, CGSizeMake(width, height), kCIFormatRGBAf);
         CFRelease(data);
         return out;
     }
