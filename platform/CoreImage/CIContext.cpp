@@ -16,7 +16,6 @@
 #include <map>
 #include <mutex>
 #include <optional>
-#include <regex>
 #include <vector>
 
 using CoreImage::CIProgram;
@@ -97,31 +96,6 @@ bool WholePixelMove(const CIMatrix3 &m) {
     return m.m[0] == 1 && m.m[1] == 0 && m.m[3] == 0 && m.m[4] == 1 && m.m[6] == 0 && m.m[7] == 0 && m.m[8] == 1 &&
            m.m[2] == std::floor(m.m[2]) && m.m[5] == std::floor(m.m[5]) && std::fabs(m.m[2]) < 1e7 &&
            std::fabs(m.m[5]) < 1e7;
-}
-
-// Whether every read in the kernel's text is sample(s, samplerCoord(s)): the point of the
-// sampler under the destination pixel, a texel centre when the sampler moves by whole pixels.
-// A kernel that computes where it reads (a distortion, a helper taking a sampler) reads
-// between texels and needs the linear filtering its sampler asks for. Answered once a kernel.
-bool ReadsOnlyUnderItsPixels(const CIKernel &kernel) {
-    static std::mutex mutex;
-    static std::map<uint64_t, bool> known;
-    std::lock_guard lock(mutex);
-    auto found = known.find(kernel.identity());
-    if (found != known.end()) return found->second;
-    const std::string &shader = kernel.fragmentShader();
-    const size_t text = shader.find("#line 0\n");  // the kernel text follows the prelude
-    bool answer = false;
-    if (text != std::string::npos) {
-        static const std::regex anyRead(R"(\bsample\s*\()");
-        static const std::regex ownRead(R"(\bsample\s*\(\s*([A-Za-z_]\w*)\s*,\s*samplerCoord\s*\(\s*\1\s*\)\s*\))");
-        const auto begin = shader.begin() + long(text);
-        const auto reads = std::distance(std::sregex_iterator(begin, shader.end(), anyRead), std::sregex_iterator());
-        const auto own = std::distance(std::sregex_iterator(begin, shader.end(), ownRead), std::sregex_iterator());
-        answer = reads == own;
-    }
-    known.emplace(kernel.identity(), answer);
-    return answer;
 }
 
 CIMatrix3 MatrixOf(CGAffineTransform t) { return CIMatrix3{{t.a, t.c, t.tx, t.b, t.d, t.ty, 0, 0, 1}}; }
@@ -519,7 +493,7 @@ bool CIContext::Engine::runPass(const CIKernel &kernel, const std::vector<CIKern
             // texel centres, where linear filtering gives the texel itself: the nearest texel
             // costs a quarter of the reads.
             const bool linear =
-                s.linear && !table && !(WholePixelMove(s.matrix) && ReadsOnlyUnderItsPixels(kernel));
+                s.linear && !table && !(WholePixelMove(s.matrix) && kernel.readsOnlyUnderItsPixels());
             glBindSampler(GLuint(p.unit), linear ? cache->linearSampler() : cache->nearestSampler());
             if (p.transform >= 0) {
                 float m[9];

@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <cmath>
+#include <iterator>
+#include <regex>
 
 namespace {
 
@@ -50,8 +52,22 @@ std::string Mismatch(const CoreImage::CIKernelParameter &parameter, const CIKern
 
 } // namespace
 
+// Counts the reads of the kernel's own text (after the prelude) against those of the form
+// sample(s, samplerCoord(s)).
+static bool ReadsOnlyUnderItsPixels(const std::string &shader) {
+    const size_t text = shader.find("#line 0\n");  // the kernel text follows the prelude
+    if (text == std::string::npos) return false;
+    static const std::regex anyRead(R"(\bsample\s*\()");
+    static const std::regex ownRead(R"(\bsample\s*\(\s*([A-Za-z_]\w*)\s*,\s*samplerCoord\s*\(\s*\1\s*\)\s*\))");
+    const auto begin = shader.begin() + long(text);
+    const auto reads = std::distance(std::sregex_iterator(begin, shader.end(), anyRead), std::sregex_iterator());
+    const auto own = std::distance(std::sregex_iterator(begin, shader.end(), ownRead), std::sregex_iterator());
+    return reads == own;
+}
+
 CIKernel::CIKernel(CoreImage::CIKernelSource source)
-    : m_source(std::move(source)), m_identity(gNextKernelIdentity.fetch_add(1, std::memory_order_relaxed)) {}
+    : m_source(std::move(source)), m_identity(gNextKernelIdentity.fetch_add(1, std::memory_order_relaxed)),
+      m_readsOnlyUnderItsPixels(ReadsOnlyUnderItsPixels(m_source.fragmentShader)) {}
 
 std::vector<CIKernelRef> CIKernel::kernelsWithString(std::string_view text, CoreImage::CIKernelError *error) {
     CoreImage::CIKernelTranslation translation = CoreImage::CITranslateKernels(text);

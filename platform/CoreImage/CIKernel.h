@@ -57,6 +57,11 @@ public:
     const std::string &fragmentShader() const { return m_source.fragmentShader; }
     // A number no other kernel of the process has: the key of the program caches.
     uint64_t identity() const { return m_identity; }
+    // Whether every read of the kernel is sample(s, samplerCoord(s)): the point of the sampler
+    // under the destination pixel (a texel centre when the sampler moves by whole pixels). A
+    // kernel that computes where it reads (a distortion, a helper taking a sampler) reads
+    // between texels.
+    bool readsOnlyUnderItsPixels() const { return m_readsOnlyUnderItsPixels; }
 
     // The image of the kernel over the arguments; null when the arguments do not match the
     // parameters (count, kinds, vector sizes; a sampler without an image is allowed and reads
@@ -71,6 +76,7 @@ public:
 private:
     CoreImage::CIKernelSource m_source;
     uint64_t m_identity;
+    bool m_readsOnlyUnderItsPixels;
 };
 
 // What an image made by a kernel apply holds (its source): the kernel, the arguments, and the
