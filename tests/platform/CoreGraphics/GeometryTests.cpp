@@ -35,7 +35,7 @@ TEST(Geometry, RectHelpers) {
     EXPECT_TRUE(CGRectContainsPoint(CGRectMake(0, 0, 2, 2), CGPointMake(0, 0)));
     EXPECT_FALSE(CGRectContainsPoint(CGRectMake(0, 0, 2, 2), CGPointMake(2, 1)));
     EXPECT_TRUE(CGRectEqualToRect(CGRectMake(2, 0, -2, 1), CGRectMake(0, 0, 2, 1)));
-    ExpectRect(CGRectUnion(CGRectMake(0, 0, 2, 2), CGRectMake(5, -1, -2, 1)), 0, -1, 3, 3);
+    ExpectRect(CGRectUnion(CGRectMake(0, 0, 2, 2), CGRectMake(5, -1, -2, 1)), 0, -1, 5, 3);
     ExpectRect(CGRectUnion(CGRectNull, CGRectMake(1, 1, -1, 1)), 0, 1, 1, 1);
     EXPECT_TRUE(CGRectIsNull(CGRectUnion(CGRectNull, CGRectNull)));
     ExpectRect(CGRectOffset(CGRectMake(1, 2, 3, 4), -1, 0.5), 0, 2.5, 3, 4);
