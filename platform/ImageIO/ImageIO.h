@@ -8,6 +8,7 @@
 
 #include <CoreFoundation/CoreFoundation.h>
 #include <CoreGraphics/CGImage.h>
+#include <ImageIO/CGImageSource.h>
 
 typedef struct CGImageDestination *CGImageDestinationRef;
 
