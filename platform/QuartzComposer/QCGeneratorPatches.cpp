@@ -208,6 +208,7 @@ public:
         glUseProgram(0);
         glActiveTexture(GL_TEXTURE0);
         glBindSampler(0, 0);
+        glDisable(GL_TEXTURE_RECTANGLE);  // it would win over the 2D texture
         glEnable(GL_TEXTURE_2D);
         glBindTexture(GL_TEXTURE_2D, texture);
         glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
@@ -259,6 +260,7 @@ private:
             texture = Binding(GL_TEXTURE_BINDING_2D);
             sampler = Binding(GL_SAMPLER_BINDING);
             texturing = glIsEnabled(GL_TEXTURE_2D);
+            rectangleTexturing = glIsEnabled(GL_TEXTURE_RECTANGLE);
             glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &environment);
             glGetFloatv(GL_CURRENT_COLOR, color);
             glGetIntegerv(GL_MATRIX_MODE, &matrixMode);
@@ -268,6 +270,7 @@ private:
             glColor4fv(color);
             glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, environment);
             texturing ? glEnable(GL_TEXTURE_2D) : glDisable(GL_TEXTURE_2D);
+            if (rectangleTexturing) glEnable(GL_TEXTURE_RECTANGLE);
             glBindSampler(0, sampler);
             glBindTexture(GL_TEXTURE_2D, texture);
             glActiveTexture(activeTexture);
@@ -276,7 +279,7 @@ private:
         GLState(const GLState &) = delete;
         GLState &operator=(const GLState &) = delete;
         GLuint program, activeTexture, texture, sampler;
-        GLboolean texturing;
+        GLboolean texturing, rectangleTexturing;
         GLint environment = GL_MODULATE, matrixMode = GL_MODELVIEW;
         GLfloat color[4] = {1, 1, 1, 1};
         BlendingScope blending{1};
