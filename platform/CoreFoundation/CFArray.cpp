@@ -71,6 +71,11 @@ CFMutableArrayRef CFArrayCreateMutable(CFAllocatorRef, CFIndex capacity, const C
     return new __CFArray(true, callBacks);
 }
 
+Boolean CFArrayIsMutable(CFArrayRef theArray) {
+    const __CFArray *array = Array(theArray);
+    return array != nullptr && array->mMutable;
+}
+
 CFIndex CFArrayGetCount(CFArrayRef theArray) {
     const __CFArray *array = Array(theArray);
     return array ? CFIndex(array->mValues.size()) : 0;

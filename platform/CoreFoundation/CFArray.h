@@ -31,6 +31,10 @@ CFArrayRef CFArrayCreate(CFAllocatorRef allocator, const void **values, CFIndex 
 // capacity is a hint; the array grows as needed.
 CFMutableArrayRef CFArrayCreateMutable(CFAllocatorRef allocator, CFIndex capacity, const CFArrayCallBacks *callBacks);
 
+// Whether the array was made mutable (the layer's own: Core Foundation keeps this to itself,
+// while Foundation code asks for the mutable class). False for anything else.
+Boolean CFArrayIsMutable(CFArrayRef theArray);
+
 CFIndex CFArrayGetCount(CFArrayRef theArray);
 // Null outside the array.
 const void *CFArrayGetValueAtIndex(CFArrayRef theArray, CFIndex idx);

@@ -113,6 +113,19 @@ CFMutableDictionaryRef CFDictionaryCreateMutable(CFAllocatorRef, CFIndex capacit
     return new __CFDictionary(true, keyCallBacks, valueCallBacks);
 }
 
+CFMutableDictionaryRef CFDictionaryCreateMutableCopy(CFAllocatorRef, CFIndex capacity, CFDictionaryRef theDict) {
+    const __CFDictionary *source = Dictionary(theDict);
+    if (source == nullptr || capacity < 0) return nullptr;
+    auto *copy = new __CFDictionary(true, &source->mKeys, &source->mValues);
+    for (const auto &[key, value] : source->mMap) copy->set(key, value, true, true);
+    return copy;
+}
+
+Boolean CFDictionaryIsMutable(CFDictionaryRef theDict) {
+    const __CFDictionary *dictionary = Dictionary(theDict);
+    return dictionary != nullptr && dictionary->mMutable;
+}
+
 CFIndex CFDictionaryGetCount(CFDictionaryRef theDict) {
     const __CFDictionary *dictionary = Dictionary(theDict);
     return dictionary ? CFIndex(dictionary->mMap.size()) : 0;
@@ -154,4 +167,16 @@ void CFDictionaryAddValue(CFMutableDictionaryRef theDict, const void *key, const
 
 void CFDictionaryRemoveValue(CFMutableDictionaryRef theDict, const void *key) {
     if (__CFDictionary *dictionary = MutableDictionary(theDict)) dictionary->remove(key);
+}
+
+void CFDictionaryRemoveAllValues(CFMutableDictionaryRef theDict) {
+    __CFDictionary *dictionary = MutableDictionary(theDict);
+    if (dictionary == nullptr) return;
+    // Released after the dictionary is empty: releasing may run other code.
+    __CFDictionary::Map entries(0, dictionary->mMap.hash_function(), dictionary->mMap.key_eq());
+    entries.swap(dictionary->mMap);
+    for (const auto &[key, value] : entries) {
+        if (dictionary->mKeys.release) dictionary->mKeys.release(nullptr, key);
+        if (dictionary->mValues.release) dictionary->mValues.release(nullptr, value);
+    }
 }

@@ -47,6 +47,12 @@ CFDictionaryRef CFDictionaryCreate(CFAllocatorRef allocator, const void **keys, 
 CFMutableDictionaryRef CFDictionaryCreateMutable(CFAllocatorRef allocator, CFIndex capacity,
                                                  const CFDictionaryKeyCallBacks *keyCallBacks,
                                                  const CFDictionaryValueCallBacks *valueCallBacks);
+// A mutable dictionary of the same entries and callbacks (the values themselves are shared,
+// not copied); null when theDict is not a dictionary.
+CFMutableDictionaryRef CFDictionaryCreateMutableCopy(CFAllocatorRef allocator, CFIndex capacity, CFDictionaryRef theDict);
+// Whether the dictionary was made mutable (the layer's own: Core Foundation keeps this to
+// itself, while Foundation code asks for the mutable class). False for anything else.
+Boolean CFDictionaryIsMutable(CFDictionaryRef theDict);
 
 CFIndex CFDictionaryGetCount(CFDictionaryRef theDict);
 // Null when the key is absent.
@@ -59,3 +65,4 @@ void CFDictionarySetValue(CFMutableDictionaryRef theDict, const void *key, const
 // Adds only when the key is absent.
 void CFDictionaryAddValue(CFMutableDictionaryRef theDict, const void *key, const void *value);
 void CFDictionaryRemoveValue(CFMutableDictionaryRef theDict, const void *key);
+void CFDictionaryRemoveAllValues(CFMutableDictionaryRef theDict);

@@ -22,156 +22,6 @@ void SetError(QString *error, const QString &text) {
     if (error != nullptr) *error = text;
 }
 
-uint64_t BigEndian(const unsigned char *bytes, size_t size) {
-    uint64_t value = 0;
-    for (size_t i = 0; i < size; ++i) value = (value << 8) | bytes[i];
-    return value;
-}
-
-// A binary property list whose offsets and references stay inside the data, whose objects form
-// no cycle, whose containers nest within the limit and expand to a bounded tree, and whose
-// strings and integers libplist reads whole.
-bool BinaryStructureSound(const QByteArray &data, int limit, QString *error) {
-    const auto *bytes = reinterpret_cast<const unsigned char *>(data.constData());
-    const size_t size = size_t(data.size());
-    if (size < 8 + 32) return SetError(error, QStringLiteral("binary property list: truncated")), false;
-    const unsigned char *trailer = bytes + size - 32;
-    const size_t offsetSize = trailer[6];
-    const size_t referenceSize = trailer[7];
-    const uint64_t count = BigEndian(trailer + 8, 8);
-    const uint64_t top = BigEndian(trailer + 16, 8);
-    const uint64_t tableOffset = BigEndian(trailer + 24, 8);
-    const uint64_t tableEnd = size - 32;
-    if (offsetSize < 1 || offsetSize > 8 || referenceSize < 1 || referenceSize > 8 || count == 0 || top >= count ||
-        tableOffset < 8 || tableOffset > tableEnd || count > (tableEnd - tableOffset) / offsetSize)
-        return SetError(error, QStringLiteral("binary property list: bad trailer")), false;
-
-    // The count of an object's items (characters, bytes, references) and where they begin;
-    // false when the count leaves the data.
-    auto itemsOf = [&](uint64_t offset, uint64_t &items, uint64_t &position) {
-        items = bytes[offset] & 0xF;
-        position = offset + 1;
-        if (items != 0xF) return true;
-        if (position >= tableOffset || (bytes[position] >> 4) != 1) return false;
-        const size_t width = size_t(1) << (bytes[position] & 0xF);
-        ++position;
-        if (width > 8 || position + width > tableOffset) return false;
-        items = BigEndian(bytes + position, width);
-        position += width;
-        return items <= size;
-    };
-
-    // libplist cuts an ASCII string at a NUL and keeps it in a UTF-16 one, where its getters
-    // then abort the process: such strings (and keys, which are strings here) are refused.
-    // It also keeps only the low half of a 16-byte integer: one that needs more than 64 bits
-    // is refused.
-    enum class Object { kSound, kOutside, kNul, kWideInteger };
-    auto valueCheck = [&](uint64_t offset) {
-        const unsigned kind = bytes[offset] >> 4;
-        if (bytes[offset] == 0x14) {
-            if (tableOffset - offset < 17) return Object::kOutside;
-            for (int i = 1; i <= 8; ++i)
-                if (bytes[offset + i] != 0) return Object::kWideInteger;
-            return Object::kSound;
-        }
-        if (kind != 0x5 && kind != 0x6) return Object::kSound;
-        uint64_t characters = 0;
-        uint64_t position = 0;
-        if (!itemsOf(offset, characters, position)) return Object::kOutside;
-        const uint64_t length = kind == 0x6 ? characters * 2 : characters;
-        if (length > tableOffset - position) return Object::kOutside;
-        const unsigned char *text = bytes + position;
-        if (kind == 0x5) return std::memchr(text, 0, size_t(length)) != nullptr ? Object::kNul : Object::kSound;
-        for (uint64_t i = 0; i < length; i += 2)
-            if (text[i] == 0 && text[i + 1] == 0) return Object::kNul;
-        return Object::kSound;
-    };
-
-    // The objects an object refers to; false when it leaves the data.
-    auto children = [&](uint64_t offset, std::vector<uint64_t> &out) {
-        out.clear();
-        const unsigned kind = bytes[offset] >> 4;
-        if (kind != 0xA && kind != 0xC && kind != 0xD) return true;
-        uint64_t items = 0;
-        uint64_t position = 0;
-        if (!itemsOf(offset, items, position)) return false;
-        const uint64_t references = kind == 0xD ? items * 2 : items;
-        if (references > (tableOffset - position) / referenceSize) return false;
-        for (uint64_t i = 0; i < references; ++i) {
-            const uint64_t reference = BigEndian(bytes + position + i * referenceSize, referenceSize);
-            if (reference >= count) return false;
-            out.push_back(reference);
-        }
-        return true;
-    };
-
-    enum : unsigned char { kUnseen, kOnPath, kDone };
-    std::vector<unsigned char> state(count, kUnseen);
-    std::vector<int> height(count, 0);  // containers below and including the object
-    // libplist copies an object at every reference to it, so containers shared along a chain
-    // grow exponentially (40 levels of [a, a] in a 100-byte file). Unshared, a list has at
-    // most one node per byte; sharing may add a bounded number on top.
-    const uint64_t maxNodes = size + (uint64_t(1) << 20);
-    std::vector<uint64_t> expanded(count, 0);  // nodes of the object once libplist copied it
-    struct Frame {
-        uint64_t index;
-        std::vector<uint64_t> children;
-        size_t next = 0;
-        int height = 0;
-    };
-    std::vector<Frame> path;
-    auto enter = [&](uint64_t index) {
-        const uint64_t offset = BigEndian(bytes + tableOffset + index * offsetSize, offsetSize);
-        if (offset < 8 || offset >= tableOffset)
-            return SetError(error, QStringLiteral("binary property list: reference outside the data")), false;
-        switch (valueCheck(offset)) {
-        case Object::kSound: break;
-        case Object::kOutside:
-            return SetError(error, QStringLiteral("binary property list: a value outside the data")), false;
-        case Object::kWideInteger:
-            return SetError(error, QStringLiteral("binary property list: an integer beyond 64 bits")), false;
-        case Object::kNul:
-            return SetError(error, QStringLiteral("binary property list: a string or key with a NUL character")),
-                   false;
-        }
-        Frame frame{index, {}, 0, 0};
-        if (!children(offset, frame.children))
-            return SetError(error, QStringLiteral("binary property list: reference outside the data")), false;
-        const unsigned kind = bytes[offset] >> 4;
-        frame.height = (kind == 0xA || kind == 0xC || kind == 0xD) ? 1 : 0;
-        state[index] = kOnPath;
-        path.push_back(std::move(frame));
-        return true;
-    };
-    if (!enter(top)) return false;
-    while (!path.empty()) {
-        Frame &frame = path.back();
-        if (frame.next < frame.children.size()) {
-            const uint64_t child = frame.children[frame.next++];
-            if (state[child] == kOnPath) return SetError(error, QStringLiteral("binary property list: cycle")), false;
-            if (state[child] == kDone) {
-                frame.height = std::max(frame.height, height[child] + 1);
-                continue;
-            }
-            if (int(path.size()) > limit) return SetError(error, QStringLiteral("property list nested too deep")), false;
-            if (!enter(child)) return false;
-            continue;
-        }
-        const uint64_t index = frame.index;
-        height[index] = frame.height;
-        uint64_t nodes = 1;
-        for (uint64_t child : frame.children) nodes = std::min(nodes + expanded[child], maxNodes + 1);
-        expanded[index] = nodes;
-        state[index] = kDone;
-        path.pop_back();
-        if (height[index] > limit) return SetError(error, QStringLiteral("property list nested too deep")), false;
-        if (nodes > maxNodes)
-            return SetError(error, QStringLiteral("binary property list: shared containers expand too far")), false;
-        if (!path.empty()) path.back().height = std::max(path.back().height, height[index] + 1);
-    }
-    return true;
-}
-
 }  // namespace
 
 PlistPtr ParsePlist(const QByteArray &data, NSPropertyListSerialization::Format *format, QString *error) {
@@ -180,7 +30,10 @@ PlistPtr ParsePlist(const QByteArray &data, NSPropertyListSerialization::Format 
         return SetError(error, QStringLiteral("property-list data too large")), nullptr;
     const bool binary = data.startsWith("bplist00");
     if (binary) {
-        if (!BinaryStructureSound(data, NSPropertyListSerialization::kMaxDepth, error)) return nullptr;
+        const char *why = nullptr;
+        if (!cf::plist::BinaryStructureSound(reinterpret_cast<const unsigned char *>(data.constData()),
+                                             size_t(data.size()), NSPropertyListSerialization::kMaxDepth, &why))
+            return SetError(error, QString::fromUtf8(why)), nullptr;
     } else if (data.contains('\0')) {
         // XML allows no NUL in any form; libplist would keep it in a string or key and abort.
         return SetError(error, QStringLiteral("XML property list with a NUL byte")), nullptr;

@@ -96,6 +96,43 @@ TEST_F(CollectionOwnership, DictionaryReleasesReplacedAndRemovedEntriesOnce) {
     EXPECT_EQ(mDeaths, 4);
 }
 
+TEST_F(CollectionOwnership, MutableCopySharesValuesAndEmptyingReleasesThemOnce) {
+    CFTypeRef a = make(), b = make();
+    const void *keys[] = {CFSTR("a"), CFSTR("b")};
+    const void *values[] = {a, b};
+    CFDictionaryRef fixed =
+        CFDictionaryCreate(nullptr, keys, values, 2, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks);
+    CFRelease(a), CFRelease(b);
+    EXPECT_FALSE(CFDictionaryIsMutable(fixed));
+
+    CFMutableDictionaryRef copy = CFDictionaryCreateMutableCopy(nullptr, 0, fixed);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_TRUE(CFDictionaryIsMutable(copy));
+    EXPECT_TRUE(CFEqual(copy, fixed));
+    EXPECT_EQ(CFDictionaryGetValue(copy, CFSTR("a")), a);  // the same value, not a copy of it
+    CFRelease(fixed);
+    EXPECT_EQ(mDeaths, 0);
+
+    CFDictionaryRemoveAllValues(copy);
+    EXPECT_EQ(CFDictionaryGetCount(copy), 0);
+    EXPECT_EQ(mDeaths, 2);
+    CFDictionarySetValue(copy, CFSTR("again"), kCFBooleanTrue);  // still usable
+    EXPECT_EQ(CFDictionaryGetCount(copy), 1);
+    CFRelease(copy);
+
+    // Neither copies nor mutability are answered for something that is not a dictionary.
+    Owned<CFStringRef> text(MakeString("x"));
+    EXPECT_EQ(CFDictionaryCreateMutableCopy(nullptr, 0, reinterpret_cast<CFDictionaryRef>(text.get())), nullptr);
+    EXPECT_FALSE(CFDictionaryIsMutable(reinterpret_cast<CFDictionaryRef>(text.get())));
+    EXPECT_FALSE(CFDictionaryIsMutable(nullptr));
+    CFArrayRef array = CFArrayCreate(nullptr, nullptr, 0, &kCFTypeArrayCallBacks);
+    CFMutableArrayRef mutableArray = CFArrayCreateMutable(nullptr, 0, &kCFTypeArrayCallBacks);
+    EXPECT_FALSE(CFArrayIsMutable(array));
+    EXPECT_TRUE(CFArrayIsMutable(mutableArray));
+    EXPECT_FALSE(CFArrayIsMutable(reinterpret_cast<CFArrayRef>(text.get())));
+    CFRelease(array), CFRelease(mutableArray);
+}
+
 TEST_F(CollectionOwnership, CopyStringKeysAreImmuneToLaterChanges) {
     CFMutableDictionaryRef dictionary =
         CFDictionaryCreateMutable(nullptr, 0, &kCFCopyStringDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks);

@@ -3,6 +3,7 @@
 #include <CoreFoundation/CoreFoundation.h>
 
 #include <string>
+#include <vector>
 
 #include "CFTestSupport.h"
 
@@ -116,6 +117,178 @@ TEST(CFPropertyList, RefusesMutableResultsAndNullData) {
     EXPECT_EQ(CFPropertyListCreateFromXMLData(nullptr, nullptr, kCFPropertyListImmutable, nullptr), nullptr);
     Owned<CFPropertyListRef> yes(CFPropertyListCreateFromXMLData(nullptr, data, kCFPropertyListImmutable, nullptr));
     EXPECT_EQ(yes.get(), kCFBooleanTrue);
+}
+
+// Reads with CFPropertyListCreateWithData; the error's description goes to *why.
+CFPropertyListRef ReadAny(const std::string &bytes, CFOptionFlags options, CFPropertyListFormat *format = nullptr,
+                          std::string *why = nullptr) {
+    Owned<CFDataRef> data(CFDataCreate(nullptr, reinterpret_cast<const UInt8 *>(bytes.data()), CFIndex(bytes.size())));
+    CFErrorRef error = nullptr;
+    CFPropertyListRef list = CFPropertyListCreateWithData(nullptr, data, options, format, &error);
+    if (why != nullptr) {
+        *why = "";
+        if (error != nullptr) {
+            Owned<CFStringRef> description(CFErrorCopyDescription(error));
+            *why = Text(description);
+        }
+    }
+    if (error != nullptr) CFRelease(error);
+    return list;
+}
+
+// The written bytes of a list, "" when it cannot be written.
+std::string Write(CFPropertyListRef list, CFPropertyListFormat format, std::string *why = nullptr) {
+    CFErrorRef error = nullptr;
+    Owned<CFDataRef> data(CFPropertyListCreateData(nullptr, list, format, 0, &error));
+    if (why != nullptr) *why = "";
+    if (error != nullptr) {
+        EXPECT_FALSE(data);
+        Owned<CFStringRef> description(CFErrorCopyDescription(error));
+        if (why != nullptr) *why = Text(description);
+        CFRelease(error);
+    }
+    if (!data) return "";
+    return std::string(reinterpret_cast<const char *>(CFDataGetBytePtr(data)), size_t(CFDataGetLength(data)));
+}
+
+// A binary property list: objects given as raw encodings, one-byte references.
+std::string BinaryPlist(const std::vector<std::string> &objects, uint8_t top = 0) {
+    std::string bytes = "bplist00";
+    std::vector<size_t> offsets;
+    for (const std::string &object : objects) {
+        offsets.push_back(bytes.size());
+        bytes += object;
+    }
+    const size_t table = bytes.size();
+    for (size_t offset : offsets) bytes += char(offset);
+    std::string trailer(32, '\0');
+    trailer[6] = 1;
+    trailer[7] = 1;
+    trailer[15] = char(objects.size());
+    trailer[23] = char(top);
+    trailer[31] = char(table);
+    return bytes + trailer;
+}
+
+const char kComposite[] =
+    "<dict><key>s</key><string>a &lt;b&gt; &amp; c</string><key>n</key><integer>-5</integer>"
+    "<key>r</key><real>0.1</real><key>t</key><true/><key>d</key><data>AAEC</data>"
+    "<key>a</key><array><dict><key>k</key><string>v</string></dict><array/></array></dict>";
+
+TEST(CFPropertyListWithData, MutableContainersAreMutableAllTheWayDown) {
+    Owned<CFPropertyListRef> list(ReadAny(Plist(kComposite), kCFPropertyListMutableContainers));
+    ASSERT_TRUE(list);
+    auto root = static_cast<CFDictionaryRef>(list.get());
+    EXPECT_TRUE(CFDictionaryIsMutable(root));
+    auto array = static_cast<CFArrayRef>(CFDictionaryGetValue(root, CFSTR("a")));
+    EXPECT_TRUE(CFArrayIsMutable(array));
+    EXPECT_TRUE(CFDictionaryIsMutable(static_cast<CFDictionaryRef>(CFArrayGetValueAtIndex(array, 0))));
+    EXPECT_TRUE(CFArrayIsMutable(static_cast<CFArrayRef>(CFArrayGetValueAtIndex(array, 1))));
+    // Editing a nested container in place is seen from the root.
+    CFDictionarySetValue(const_cast<CFMutableDictionaryRef>(static_cast<CFDictionaryRef>(CFArrayGetValueAtIndex(array, 0))),
+                         CFSTR("k"), CFSTR("w"));
+    auto nested = static_cast<CFDictionaryRef>(CFArrayGetValueAtIndex(
+        static_cast<CFArrayRef>(CFDictionaryGetValue(root, CFSTR("a"))), 0));
+    EXPECT_EQ(Text(static_cast<CFStringRef>(CFDictionaryGetValue(nested, CFSTR("k")))), "w");
+
+    Owned<CFPropertyListRef> fixed(ReadAny(Plist(kComposite), kCFPropertyListImmutable));
+    ASSERT_TRUE(fixed);
+    EXPECT_FALSE(CFDictionaryIsMutable(static_cast<CFDictionaryRef>(fixed.get())));
+    EXPECT_FALSE(CFArrayIsMutable(static_cast<CFArrayRef>(CFDictionaryGetValue(static_cast<CFDictionaryRef>(fixed.get()), CFSTR("a")))));
+}
+
+TEST(CFPropertyListWithData, WritesXMLAndBinaryThatReadBackEqual) {
+    Owned<CFPropertyListRef> list(ReadAny(Plist(kComposite), kCFPropertyListImmutable));
+    ASSERT_TRUE(list);
+    for (CFPropertyListFormat format : {kCFPropertyListXMLFormat_v1_0, kCFPropertyListBinaryFormat_v1_0}) {
+        SCOPED_TRACE(format);
+        const std::string bytes = Write(list, format);
+        ASSERT_FALSE(bytes.empty());
+        EXPECT_EQ(bytes.compare(0, 8, "bplist00") == 0, format == kCFPropertyListBinaryFormat_v1_0);
+        CFPropertyListFormat read = 0;
+        Owned<CFPropertyListRef> back(ReadAny(bytes, kCFPropertyListMutableContainers, &read));
+        ASSERT_TRUE(back);
+        EXPECT_EQ(read, format);
+        EXPECT_TRUE(CFEqual(back, list));
+    }
+    // Keys in order, whatever order the dictionary keeps them in.
+    const std::string xml = Write(list, kCFPropertyListXMLFormat_v1_0);
+    EXPECT_LT(xml.find("<key>a</key>"), xml.find("<key>d</key>"));
+    EXPECT_LT(xml.find("<key>r</key>"), xml.find("<key>s</key>"));
+    EXPECT_NE(xml.find("<integer>-5</integer>"), std::string::npos);
+    EXPECT_NE(xml.find("a &lt;b&gt; &amp; c"), std::string::npos);
+}
+
+TEST(CFPropertyListWithData, RefusesWhatCannotBeWritten) {
+    Owned<CFMutableArrayRef> looped(CFArrayCreateMutable(nullptr, 0, &kCFTypeArrayCallBacks));
+    Owned<CFMutableArrayRef> holder(CFArrayCreateMutable(nullptr, 0, &kCFTypeArrayCallBacks));
+    CFArrayAppendValue(holder, looped.get());
+    CFArrayAppendValue(looped, holder.get());  // a cycle: broken again below
+    const UniChar lone[] = {'a', 0xD800};
+    Owned<CFStringRef> loneSurrogate(CFStringCreateWithCharacters(nullptr, lone, 2));
+    const UniChar nul[] = {'a', 0};
+    Owned<CFStringRef> withNul(CFStringCreateWithCharacters(nullptr, nul, 2));
+    Owned<CFNumberRef> number(CFNumberCreate(nullptr, kCFNumberSInt32Type, &lone[0]));
+    const void *numberKey[] = {number.get()};
+    const void *value[] = {kCFBooleanTrue};
+    Owned<CFDictionaryRef> numberKeyed(CFDictionaryCreate(nullptr, numberKey, value, 1, &kCFTypeDictionaryKeyCallBacks,
+                                                          &kCFTypeDictionaryValueCallBacks));
+    const void *nulKey[] = {withNul.get()};
+    Owned<CFDictionaryRef> nulKeyed(CFDictionaryCreate(nullptr, nulKey, value, 1, &kCFTypeDictionaryKeyCallBacks,
+                                                       &kCFTypeDictionaryValueCallBacks));
+    Owned<CFErrorRef> notAValue(CFErrorCreate(nullptr, kCFErrorDomainPOSIX, 1, nullptr));
+    const struct {
+        const char *name;
+        CFPropertyListRef list;
+        CFPropertyListFormat format;
+    } cases[] = {
+        {"a container holding itself", looped.get(), kCFPropertyListXMLFormat_v1_0},
+        {"a lone surrogate", loneSurrogate.get(), kCFPropertyListXMLFormat_v1_0},
+        {"a NUL character", withNul.get(), kCFPropertyListBinaryFormat_v1_0},
+        {"a key that is not a string", numberKeyed.get(), kCFPropertyListXMLFormat_v1_0},
+        {"a key with a NUL character", nulKeyed.get(), kCFPropertyListXMLFormat_v1_0},
+        {"not a property-list type", notAValue.get(), kCFPropertyListXMLFormat_v1_0},
+        {"null", nullptr, kCFPropertyListXMLFormat_v1_0},
+        {"the OpenStep format", kCFBooleanTrue, kCFPropertyListOpenStepFormat},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string why;
+        EXPECT_EQ(Write(c.list, c.format, &why), "");
+        EXPECT_FALSE(why.empty());
+    }
+    CFArrayRemoveAllValues(looped);
+}
+
+TEST(CFPropertyListWithData, RefusesUnsoundBinaryListsAndMutableLeaves) {
+    const struct {
+        const char *name;
+        std::string bytes;
+    } cases[] = {
+        {"truncated", "bplist00\xA0"},
+        {"reference outside the data", BinaryPlist({std::string("\xA1\x05", 2)})},
+        {"array holding itself", BinaryPlist({std::string("\xA1\x00", 2)})},
+        {"string with a NUL", BinaryPlist({std::string("\x52" "a\0", 3)})},
+        {"date (no date type)", BinaryPlist({std::string("\x33\0\0\0\0\0\0\0\0", 9)})},
+        {"not a property list", "bplist01 and text"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string why;
+        Owned<CFPropertyListRef> list(ReadAny(c.bytes, kCFPropertyListMutableContainers, nullptr, &why));
+        EXPECT_FALSE(list);
+        EXPECT_FALSE(why.empty());
+    }
+    // A sound one of the same making reads.
+    Owned<CFPropertyListRef> sound(ReadAny(BinaryPlist({std::string("\xA1\x01", 2), "\x09"}), kCFPropertyListImmutable));
+    ASSERT_TRUE(sound);
+    EXPECT_EQ(CFArrayGetValueAtIndex(static_cast<CFArrayRef>(sound.get()), 0), kCFBooleanTrue);
+
+    std::string why;
+    Owned<CFPropertyListRef> leaves(ReadAny(Plist("<true/>"), kCFPropertyListMutableContainersAndLeaves, nullptr, &why));
+    EXPECT_FALSE(leaves);
+    EXPECT_FALSE(why.empty());
+    EXPECT_EQ(CFPropertyListCreateWithData(nullptr, nullptr, kCFPropertyListImmutable, nullptr, nullptr), nullptr);
 }
 
 }  // namespace
