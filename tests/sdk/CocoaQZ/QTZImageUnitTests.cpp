@@ -196,6 +196,11 @@ TEST(QTZImageFilterUnit, TheInputImageGoesThroughTheFilterProtocolOnlyWhenThereI
     EXPECT_EQ(invert->outputImage(), output);
     EXPECT_EQ(gate.calls, 1);
     EXPECT_EQ(gate.lastRenderer, invert->renderer().get());
+    // A render that fails keeps it too.
+    invert->setDelegate(nullptr);
+    invert->setComposition(Open(FailingComposition()));
+    ASSERT_NE(invert->renderer(), nullptr);
+    EXPECT_EQ(invert->outputImage(), output);
 }
 
 struct GradientCase {
