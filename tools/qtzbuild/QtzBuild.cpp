@@ -59,6 +59,10 @@ bool ReadWholeFile(const fs::path &path, std::string *bytes, std::string *error)
 }
 
 bool WriteFileAtomically(const fs::path &path, const std::string &bytes, std::string *error) {
+    // The same bytes are left alone: what is built from the file need not be built again.
+    std::string existing, ignored;
+    std::error_code why;
+    if (fs::is_regular_file(path, why) && ReadWholeFile(path, &existing, &ignored) && existing == bytes) return true;
     fs::path temporary = path;
     temporary += ".tmp" + std::to_string(getpid());
     {
@@ -69,7 +73,6 @@ bool WriteFileAtomically(const fs::path &path, const std::string &bytes, std::st
             return *error = "cannot write " + path.string(), false;
         }
     }
-    std::error_code why;
     fs::rename(temporary, path, why);
     if (why) {
         fs::remove(temporary, why);

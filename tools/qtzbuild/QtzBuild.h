@@ -49,7 +49,8 @@ struct PackComposition {
 bool WritePackSource(const std::string &packName, const std::vector<PackComposition> &compositions,
                      const std::string &versionString, double versionNumber, std::string *source, std::string *error);
 
-// Writes a file through a temporary beside it, so that a failed build leaves no half file.
+// Writes a file through a temporary beside it, so that a failed build leaves no half file;
+// a file that already holds those bytes is left untouched (and keeps its time).
 bool WriteFileAtomically(const std::filesystem::path &path, const std::string &bytes, std::string *error);
 bool ReadWholeFile(const std::filesystem::path &path, std::string *bytes, std::string *error);
 

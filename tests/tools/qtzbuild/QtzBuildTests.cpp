@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <chrono>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -195,6 +196,13 @@ TEST(QtzBuild, TheProgramFailsTheBuildOnARefusedGraphAndLeavesNoFile) {
     EXPECT_NE(QCComposition::compositionWithFile(folder.file("Good.qtz")), nullptr);
     EXPECT_EQ(ReadFile(folder.file("Good.d")), folder.file("Good.qtz") + ": \\\n  " + folder.file("Good/composition.plist") +
                                                    " \\\n  " + folder.file("Good/k.cikernel") + "\n");
+
+    // Built again to the same bytes, the file is left alone (what depends on it is not rebuilt).
+    const auto old = fs::last_write_time(folder.file("Good.qtz")) - std::chrono::hours(1);
+    fs::last_write_time(folder.file("Good.qtz"), old);
+    output.clear();
+    ASSERT_EQ(RunTool("composition " + folder.file("Good") + " " + folder.file("Good.qtz"), &output), 0) << output;
+    EXPECT_EQ(fs::last_write_time(folder.file("Good.qtz")), old);
 
     // A failed build removes what an earlier one left.
     ASSERT_TRUE(WriteFile(folder.file("Bad.qtz"), "stale"));
