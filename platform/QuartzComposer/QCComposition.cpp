@@ -3,6 +3,7 @@
 #include <QuartzComposer/QCPatch.h>
 
 #include <CoreFoundation/CFArray.h>
+#include <CoreFoundation/CFError.h>
 #include <CoreFoundation/CFNumber.h>
 #include <CoreFoundation/CFPropertyList.h>
 #include <CoreFoundation/CFString.h>
@@ -78,11 +79,17 @@ struct QCCompositionReader {
 
     QCCompositionRef read(CFDataRef data) {
         if (!data) return fail("no data");
-        CFStringRef why = nullptr;
-        CFPropertyListRef plist = CFPropertyListCreateFromXMLData(nullptr, data, kCFPropertyListImmutable, &why);
+        CFErrorRef why = nullptr;
+        CFPropertyListRef plist = CFPropertyListCreateWithData(nullptr, data, kCFPropertyListImmutable, nullptr, &why);
         if (!plist) {
-            std::string reason = why ? Text(why) : "unreadable";
-            if (why) CFRelease(why);
+            std::string reason = "unreadable";
+            if (why) {
+                if (CFStringRef description = CFErrorCopyDescription(why)) {
+                    reason = Text(description);
+                    CFRelease(description);
+                }
+                CFRelease(why);
+            }
             return fail("not a property list (" + reason + ")");
         }
         QCCompositionRef result = readRoot(plist);

@@ -48,6 +48,24 @@ private:
     bool m_ok = false;
 };
 
+// The context every offscreen renderer shares with unless told otherwise, so that their
+// kernels compile once for all of them. Made on first use, kept for the process.
+CGLContextObj OffscreenShareRoot() {
+    static CGLContextObj root = [] {
+        const CGLPixelFormatAttribute attributes[] = {kCGLPFAColorSize, CGLPixelFormatAttribute(24), kCGLPFAAlphaSize,
+                                                      CGLPixelFormatAttribute(8), CGLPixelFormatAttribute(0)};
+        CGLPixelFormatObj format = nullptr;
+        GLint count = 0;
+        CGLContextObj context = nullptr;
+        if (CGLChoosePixelFormat(attributes, &format, &count) == kCGLNoError && format) {
+            if (CGLCreateContext(format, nullptr, &context) != kCGLNoError) context = nullptr;
+            CGLReleasePixelFormat(format);
+        }
+        return context;
+    }();
+    return root;
+}
+
 } // namespace
 
 struct QCRenderer::State : QCPatchContext {
@@ -200,14 +218,15 @@ std::unique_ptr<QCRenderer> QCRenderer::rendererWithCGLContext(CGLContextObj con
 }
 
 std::unique_ptr<QCRenderer> QCRenderer::offScreenRendererWithSize(CGSize size, CGColorSpaceRef,
-                                                                  QCCompositionRef composition, std::string *error) {
+                                                                  QCCompositionRef composition, std::string *error,
+                                                                  CGLContextObj shareContext) {
     if (!(size.width >= 1 && size.height >= 1 && size.width <= 16384 && size.height <= 16384)) {
         if (error) *error = "an offscreen size that is not 1 to 16384 pixels a side";
         return nullptr;
     }
     auto state = MakeState(std::move(composition), error);
     if (!state) return nullptr;
-    state->ci = CIContext::offscreenContext();
+    state->ci = CIContext::offscreenContext(shareContext ? shareContext : OffscreenShareRoot());
     if (!state->ci) {
         if (error) *error = "no OpenGL context";
         return nullptr;

@@ -34,9 +34,12 @@ public:
     static std::unique_ptr<QCRenderer> rendererWithCGLContext(CGLContextObj context, CGLPixelFormatObj pixelFormat,
                                                               CGColorSpaceRef colorSpace, QCCompositionRef composition,
                                                               std::string *error = nullptr);
+    // Offscreen renderers share their GL objects with `shareContext`, or by default with one
+    // context of the engine's, so a kernel compiles once for all of them.
     static std::unique_ptr<QCRenderer> offScreenRendererWithSize(CGSize size, CGColorSpaceRef colorSpace,
                                                                  QCCompositionRef composition,
-                                                                 std::string *error = nullptr);
+                                                                 std::string *error = nullptr,
+                                                                 CGLContextObj shareContext = nullptr);
     ~QCRenderer();
 
     // Renders the frame at `time` seconds. False, drawing nothing, when the context is not
