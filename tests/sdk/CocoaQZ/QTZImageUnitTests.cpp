@@ -214,9 +214,37 @@ struct GradientCase {
     std::vector<Probe> probes;
 };
 
-TEST(QTZImageGradientUnit, RendersLinearAndRadialGradientsWithTheColoursAtThePoints) {
+// The application's own compositions, as the build assembles them.
+QCCompositionRef AppComposition(const char *name) {
+    std::string error;
+    QCCompositionRef composition =
+        QCComposition::compositionWithFile(std::string(LUMORA_APP_RESOURCES) + "/" + name, &error);
+    EXPECT_NE(composition, nullptr) << name << ": " << error;
+    return composition;
+}
+
+TEST(QTZImageFilterUnit, TheApplicationsTintMaskPassesTheImageThrough) {
+    auto unit = std::make_shared<QTZImageFilterUnit>();
+    unit->initWithComposition(AppComposition("com.tarvex.TintMask.qtz"));
+    ASSERT_NE(unit->renderer(), nullptr);
+    CIImageRef input = CIImage::imageWithColor(CIColor::colorWithRed(0.2, 0.4, 0.6, 1))
+                           ->imageByCroppingToRect(CGRectMake(0, 0, 8, 8));
+    unit->setInputImage(input);
+    CIImageRef output = unit->outputImage();
+    ASSERT_NE(output, nullptr);
+    EXPECT_TRUE(CGRectEqualToRect(output->extent(), CGRectMake(0, 0, 8, 8)));
+    EXPECT_TRUE(Near(ImagePixel(output, CGRectMake(3, 3, 1, 1)), Pixel{51, 102, 153, 255}));
+}
+
+class GradientUnit : public ::testing::TestWithParam<const char *> {};
+
+// The test's gradient composition and the application's own answer the unit alike.
+INSTANTIATE_TEST_SUITE_P(Compositions, GradientUnit, ::testing::Values("test", "com.tarvex.Gradients.qtz"));
+
+TEST_P(GradientUnit, RendersLinearAndRadialGradientsWithTheColoursAtThePoints) {
     auto unit = std::make_shared<QTZImageGradientUnit>();
-    unit->initWithComposition(Open(GradientComposition()));
+    unit->initWithComposition(std::string(GetParam()) == "test" ? Open(GradientComposition())
+                                                                 : AppComposition(GetParam()));
     ASSERT_NE(unit->renderer(), nullptr);
     EXPECT_EQ(unit->outputImage(), nullptr) << "no output yet";
     unit->setInputColor1(CIColor::colorWithRed(1, 0, 0, 1));
