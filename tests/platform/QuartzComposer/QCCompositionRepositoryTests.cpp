@@ -28,7 +28,8 @@ std::string ExecutableFolder() {
 }
 
 // Files written for one test, removed at its end (the local, system and resources folders
-// belong to the build tree).
+// belong to the build tree, shared by tests running side by side: each test writes files of
+// its own names).
 class RepositoryTest : public ::testing::Test {
 protected:
     void TearDown() override {
@@ -98,24 +99,24 @@ TEST_F(RepositoryTest, FindsCompositionsByFileNameInDomainOrderThenTheResources)
 }
 
 TEST_F(RepositoryTest, RefusesIdentifiersThatAreNotPlainFileNames) {
-    Write(mLocal, "RepoLocal.qtz", NamedComposition("local"));
-    Write(mLocal + "/Nested", "RepoNested.qtz", NamedComposition("nested"));
+    Write(mLocal, "PlainName.qtz", NamedComposition("local"));
+    Write(mLocal + "/Nested", "PlainNested.qtz", NamedComposition("nested"));
     const std::string refused[] = {
         "",
         ".qtz",
-        "Nested/RepoNested.qtz",
-        "../Compositions/RepoLocal.qtz",
+        "Nested/PlainNested.qtz",
+        "../Compositions/PlainName.qtz",
         "..qtz",
-        "Repo..Local.qtz",
-        std::string("RepoLocal.qtz\0x.qtz", 19),
-        mLocal + "/RepoLocal.qtz",
+        "Plain..Name.qtz",
+        std::string("PlainName.qtz\0x.qtz", 19),
+        mLocal + "/PlainName.qtz",
     };
     for (const std::string &identifier : refused) {
         EXPECT_FALSE(QCCompositionRepository::isValidIdentifier(identifier)) << identifier;
         EXPECT_EQ(QCCompositionRepository::sharedCompositionRepository().compositionWithIdentifier(identifier), nullptr)
             << identifier;
     }
-    EXPECT_NE(QCCompositionRepository::sharedCompositionRepository().compositionWithIdentifier("RepoLocal.qtz"), nullptr);
+    EXPECT_NE(QCCompositionRepository::sharedCompositionRepository().compositionWithIdentifier("PlainName.qtz"), nullptr);
     std::filesystem::remove_all(mLocal + "/Nested");
 }
 
