@@ -76,8 +76,9 @@ public:
     // The invert button's state; without the button reported (" code : _invertButton"), false.
     bool maskInverted() const;
     void setMaskInverted(bool inverted);
-    // Contrast and brightness to their defaults, not inverted.
-    Q_INVOKABLE void setDefaultValues();
+    // Contrast and brightness to their defaults, not inverted. Subclasses with more controls
+    // extend it (and the two actions below).
+    Q_INVOKABLE virtual void setDefaultValues();
 
     Q_INVOKABLE void awakeFromNib();
     // A new mask over the image view of the size (truncated) replaces the old one.
@@ -88,8 +89,8 @@ public:
 
     // Actions.
     Q_INVOKABLE void imageChanged(QObject *sender);
-    Q_INVOKABLE void imageSourceChanged(QObject *sender);
-    Q_INVOKABLE void maskControlsReset(QObject *sender);
+    Q_INVOKABLE virtual void imageSourceChanged(QObject *sender);
+    Q_INVOKABLE virtual void maskControlsReset(QObject *sender);
     // Shows the application's image of that name in the view; false (reported) for an empty
     // name or a name without image.
     bool setImageNamed(const QString &name);
