@@ -3,6 +3,8 @@
 #include <QuartzComposer/QCPatch.h>
 #include <QuartzComposer/QCRenderer.h>
 
+#include "QCTestSupport.h"
+
 #include <CoreFoundation/CFData.h>
 #include <CoreGraphics/CGDataProvider.h>
 
@@ -16,52 +18,13 @@
 
 namespace {
 
-// A composition's XML from its nodes, connections and published ports (each already XML).
-std::string Composition(const std::string &nodes, const std::string &connections = "",
-                        const std::string &inputs = "", const std::string &outputs = "") {
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
-           "<key>name</key><string>Test</string><key>description</key><string>A test</string>"
-           "<key>rootPatch</key><dict><key>class</key><string>QCPatch</string><key>state</key><dict>"
-           "<key>nodes</key><array>" + nodes + "</array>"
-           "<key>connections</key><dict>" + connections + "</dict>"
-           "<key>publishedInputPorts</key><array>" + inputs + "</array>"
-           "<key>publishedOutputPorts</key><array>" + outputs + "</array>"
-           "</dict></dict></dict></plist>";
-}
+using namespace qc_test;
 
-std::string Node(const std::string &key, const std::string &className, const std::string &state = "",
-                 const std::string &identifier = "") {
-    return "<dict><key>key</key><string>" + key + "</string><key>class</key><string>" + className + "</string>" +
-           (identifier.empty() ? "" : "<key>identifier</key><string>" + identifier + "</string>") +
-           "<key>state</key><dict>" + state + "</dict></dict>";
-}
 
-std::string Wire(const std::string &name, const std::string &from, const std::string &fromPort, const std::string &to,
-                 const std::string &toPort) {
-    return "<key>" + name + "</key><dict><key>sourceNode</key><string>" + from +
-           "</string><key>sourcePort</key><string>" + fromPort + "</string><key>destinationNode</key><string>" + to +
-           "</string><key>destinationPort</key><string>" + toPort + "</string></dict>";
-}
 
-std::string Published(const std::string &key, const std::string &node, const std::string &port) {
-    return "<dict><key>key</key><string>" + key + "</string><key>node</key><string>" + node +
-           "</string><key>port</key><string>" + port + "</string></dict>";
-}
 
-std::string Kernel(const std::string &source) {
-    std::string escaped;
-    for (char c : source) {
-        if (c == '<') escaped += "&lt;";
-        else if (c == '&') escaped += "&amp;";
-        else if (c == '>') escaped += "&gt;";
-        else escaped += c;
-    }
-    return "<key>source</key><string>" + escaped + "</string>";
-}
 
-QCCompositionRef Open(const std::string &xml, std::string *error = nullptr) {
-    return QCComposition::compositionWithBytes(xml.data(), xml.size(), error);
-}
+
 
 // A patch that counts its runs and doubles its input.
 std::atomic<int> gRuns{0};
@@ -192,29 +155,7 @@ TEST(QCRenderer, ProcessorsRunOncePerFrameAndConsumersDrawByLayer) {
     EXPECT_EQ(gDrawn.front(), "Early=20");
 }
 
-// Reads an offscreen renderer's destination as premultiplied RGBA bytes, (x, y) with y up.
-struct Snapshot {
-    size_t width = 0, height = 0, rowBytes = 0;
-    std::vector<uint8_t> bytes;  // BGRA, top row first
-    std::array<int, 4> rgba(size_t x, size_t y) const {
-        const uint8_t *p = &bytes[(height - 1 - y) * rowBytes + x * 4];
-        return {p[2], p[1], p[0], p[3]};
-    }
-};
 
-Snapshot Read(QCRenderer &renderer) {
-    Snapshot s;
-    CGImageRef image = renderer.createSnapshotCGImage();
-    if (!image) return s;
-    s.width = CGImageGetWidth(image);
-    s.height = CGImageGetHeight(image);
-    s.rowBytes = CGImageGetBytesPerRow(image);
-    CFDataRef data = CGDataProviderCopyData(CGImageGetDataProvider(image));
-    s.bytes.assign(CFDataGetBytePtr(data), CFDataGetBytePtr(data) + CFDataGetLength(data));
-    CFRelease(data);
-    CGImageRelease(image);
-    return s;
-}
 
 TEST(QCRenderer, ABillboardOfAKernelChainDrawsTheExpectedPixels) {
     // A generator kernel over a colour, then a kernel mixing it with grey by the effect amount,

@@ -12,6 +12,8 @@
 #include <QByteArray>
 #include <QImage>
 
+#include "QCTestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -21,33 +23,11 @@
 
 namespace {
 
-std::string Composition(const std::string &nodes, const std::string &connections = "",
-                        const std::string &inputs = "", const std::string &outputs = "") {
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
-           "<key>rootPatch</key><dict><key>class</key><string>QCPatch</string><key>state</key><dict>"
-           "<key>nodes</key><array>" + nodes + "</array>"
-           "<key>connections</key><dict>" + connections + "</dict>"
-           "<key>publishedInputPorts</key><array>" + inputs + "</array>"
-           "<key>publishedOutputPorts</key><array>" + outputs + "</array>"
-           "</dict></dict></dict></plist>";
-}
+using namespace qc_test;
 
-std::string Node(const std::string &key, const std::string &className, const std::string &state = "") {
-    return "<dict><key>key</key><string>" + key + "</string><key>class</key><string>" + className +
-           "</string><key>state</key><dict>" + state + "</dict></dict>";
-}
 
-std::string Wire(const std::string &name, const std::string &from, const std::string &fromPort, const std::string &to,
-                 const std::string &toPort) {
-    return "<key>" + name + "</key><dict><key>sourceNode</key><string>" + from +
-           "</string><key>sourcePort</key><string>" + fromPort + "</string><key>destinationNode</key><string>" + to +
-           "</string><key>destinationPort</key><string>" + toPort + "</string></dict>";
-}
 
-std::string Published(const std::string &key, const std::string &node, const std::string &port) {
-    return "<dict><key>key</key><string>" + key + "</string><key>node</key><string>" + node +
-           "</string><key>port</key><string>" + port + "</string></dict>";
-}
+
 
 // "inputValues" of numbers (and of other values already XML), and a layer.
 std::string Values(const std::map<std::string, double> &values, const std::string &more = "") {
@@ -88,28 +68,7 @@ double OutputOf(const std::string &className, const std::string &state, const st
     return renderer->valueForOutputKey("out").numberValue(NAN);
 }
 
-struct Snapshot {
-    size_t width = 0, height = 0, rowBytes = 0;
-    std::vector<uint8_t> bytes;  // BGRA, top row first
-    std::array<int, 4> rgba(size_t x, size_t y) const {  // y up
-        const uint8_t *p = &bytes[(height - 1 - y) * rowBytes + x * 4];
-        return {p[2], p[1], p[0], p[3]};
-    }
-};
 
-Snapshot Read(QCRenderer &renderer) {
-    Snapshot s;
-    CGImageRef image = renderer.createSnapshotCGImage();
-    if (!image) return s;
-    s.width = CGImageGetWidth(image);
-    s.height = CGImageGetHeight(image);
-    s.rowBytes = CGImageGetBytesPerRow(image);
-    CFDataRef data = CGDataProviderCopyData(CGImageGetDataProvider(image));
-    s.bytes.assign(CFDataGetBytePtr(data), CFDataGetBytePtr(data) + CFDataGetLength(data));
-    CFRelease(data);
-    CGImageRelease(image);
-    return s;
-}
 
 TEST(QCUtilityPatches, LFOShapesAtChosenTimes) {
     struct Case {

@@ -6,6 +6,8 @@
 #include <CoreGraphics/CGDataProvider.h>
 #include <OpenGL/OpenGL.h>
 
+#include "platform/QuartzComposer/QCTestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -15,6 +17,9 @@
 
 namespace {
 
+using qc_test::Read;
+using qc_test::Snapshot;
+
 QCCompositionRef Open(const std::string &name) {
     std::string error;
     QCCompositionRef composition = QCComposition::compositionWithFile(std::string(LUMORA_APP_RESOURCES) + "/" + name, &error);
@@ -22,29 +27,7 @@ QCCompositionRef Open(const std::string &name) {
     return composition;
 }
 
-// An offscreen renderer's picture as premultiplied RGBA, (x, y) with y up.
-struct Picture {
-    size_t width = 0, height = 0, rowBytes = 0;
-    std::vector<uint8_t> bytes;  // BGRA, top row first
-    std::array<int, 4> at(size_t x, size_t y) const {
-        const uint8_t *p = &bytes[(height - 1 - y) * rowBytes + x * 4];
-        return {p[2], p[1], p[0], p[3]};
-    }
-};
 
-Picture Snapshot(QCRenderer &renderer) {
-    Picture picture;
-    CGImageRef image = renderer.createSnapshotCGImage();
-    if (!image) return picture;
-    picture.width = CGImageGetWidth(image);
-    picture.height = CGImageGetHeight(image);
-    picture.rowBytes = CGImageGetBytesPerRow(image);
-    CFDataRef data = CGDataProviderCopyData(CGImageGetDataProvider(image));
-    picture.bytes.assign(CFDataGetBytePtr(data), CFDataGetBytePtr(data) + CFDataGetLength(data));
-    CFRelease(data);
-    CGImageRelease(image);
-    return picture;
-}
 
 std::unique_ptr<QCRenderer> Renderer(const std::string &name) {
     std::string error;
@@ -84,7 +67,7 @@ TEST(AppCompositions, TheCameraCompositionShowsTheVideoInputFullFrame) {
     auto renderer = Renderer("iSight.qtz");
     ASSERT_NE(renderer, nullptr);
     ASSERT_TRUE(renderer->renderAtTime(0)) << renderer->lastError();
-    const Picture picture = Snapshot(*renderer);
+    const Snapshot picture = Read(*renderer);
     ASSERT_EQ(picture.width, 640u);
     ASSERT_EQ(picture.height, 480u);
     // The test image: eight colour bars over the top two thirds, a grey ramp below.
@@ -93,12 +76,12 @@ TEST(AppCompositions, TheCameraCompositionShowsTheVideoInputFullFrame) {
                                         {0, 0, 255, 255},     {0, 0, 0, 255}};
     for (size_t bar = 0; bar < 8; ++bar)
         for (size_t y : {170u, 300u, 479u}) {
-            EXPECT_EQ(picture.at(bar * 80 + 2, y), bars[bar]) << "bar " << bar << " at y " << y;
-            EXPECT_EQ(picture.at(bar * 80 + 77, y), bars[bar]) << "bar " << bar << " at y " << y;
+            EXPECT_EQ(picture.rgba(bar * 80 + 2, y), bars[bar]) << "bar " << bar << " at y " << y;
+            EXPECT_EQ(picture.rgba(bar * 80 + 77, y), bars[bar]) << "bar " << bar << " at y " << y;
         }
     for (size_t x : {0u, 160u, 320u, 639u}) {
         const int grey = int(x * 255 / 639);
-        const std::array<int, 4> got = picture.at(x, 60);
+        const std::array<int, 4> got = picture.rgba(x, 60);
         for (int k = 0; k < 3; ++k) EXPECT_NEAR(got[size_t(k)], grey, 1) << "ramp at x " << x;
         EXPECT_EQ(got[3], 255);
     }
@@ -183,10 +166,10 @@ TEST(AppCompositions, GradientsRunBetweenTheirTwoPointsLinearlyOrRadially) {
         ASSERT_TRUE(renderer->setValue(QCValue(c.x1), "input_X1_normal"));
         ASSERT_TRUE(renderer->setValue(QCValue(c.y1), "input_Y1_normal"));
         ASSERT_TRUE(renderer->renderAtTime(0)) << renderer->lastError();
-        const Picture picture = Snapshot(*renderer);
+        const Snapshot picture = Read(*renderer);
         ASSERT_EQ(picture.width, 640u);
         for (const Probe &p : c.probes) {
-            const Pixel got = picture.at(p.x, p.y);
+            const Pixel got = picture.rgba(p.x, p.y);
             for (size_t k = 0; k < 4; ++k)
                 EXPECT_NEAR(got[k], p.rgba[k], 2) << c.name << " at " << p.x << "," << p.y << " channel " << k;
         }
