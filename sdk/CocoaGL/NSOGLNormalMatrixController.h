@@ -88,8 +88,9 @@ public:
     // Fills the record from the getters, each kept in 0..1. Nothing for null.
     void getNormalMatrix(NSOGLNormalMatrix *normalMatrix) const;
 
-    // The sliders at the record's defaults: angles 0, offsets 0.5, scale 0.5.
-    Q_INVOKABLE void setDefaultValues();
+    // The sliders at the record's defaults: angles 0, offsets 0.5, scale 0.5. A subclass with
+    // controls of its own puts them back too (the reset reaches it through this).
+    Q_INVOKABLE virtual void setDefaultValues();
     // Sets the outlet's normal value; a missing outlet is skipped.
     static void setDefaultOutlet(QObject *outlet, double normalValue);
 

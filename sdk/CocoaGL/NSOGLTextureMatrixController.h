@@ -40,7 +40,7 @@ public:
     bool textureFlippedY() const;
 
     // The enabled button on, both flips off, then the sliders' defaults.
-    Q_INVOKABLE void setDefaultValues();
+    Q_INVOKABLE void setDefaultValues() override;
 
     // The controller's own action to its target with the sender, so that the owner re-reads
     // the matrix.
