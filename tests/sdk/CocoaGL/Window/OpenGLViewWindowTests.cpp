@@ -27,6 +27,7 @@
 #include <functional>
 #include <limits>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -195,6 +196,23 @@ TEST_F(OpenGLView, FlushAndBufferSwapAtTheEndOfARender) {
     }
     EXPECT_EQ(mView->flushFunction(), OpenGL_Flush_None);
     EXPECT_EQ(mView->rendererNames().size(), 1);
+}
+
+TEST_F(OpenGLView, RendersFromAnotherThread) {
+    // The display-link thread draws the camera view: a render on the main thread leaves the
+    // context's primary free, so a second thread draws into the window.
+    mView->setRenderSceneDelegate(nullptr);
+    ShowAndWait();
+    CGLSetCurrentContext(nullptr);  // (an earlier scope may have left one current)
+    mView->renderScene(true);
+    ASSERT_EQ(CGLGetCurrentContext(), nullptr);
+    mView->setClearDrawableColor(QColor(255, 0, 255));
+    std::thread worker([&] {
+        mView->renderScene(true);
+        EXPECT_EQ(CGLGetCurrentContext(), nullptr);
+    });
+    worker.join();
+    EXPECT_TRUE(Near(Shown().pixel(32, 32), qRgb(255, 0, 255))) << std::hex << Shown().pixel(32, 32);
 }
 
 TEST_F(OpenGLView, UnmappedViewMakesNoSurfaceAndDrawsNothing) {
