@@ -3,12 +3,15 @@
 #include <CocoaGL/NSOGLSharingContext.h>
 #include <CoreG/GL/namespace_OpenGL_CGLContextState.h>
 
+#include <Foundation/NSObjCRuntime.h>
 #include <OpenGL/gl.h>
 
 #include <QEvent>
 #include <QResizeEvent>
 
 #include <cmath>
+
+NS_REGISTER_CLASS(NSUIOGLCGContextView);
 
 NSUIOGLCGContextView::NSUIOGLCGContextView(QWidget *parent) : QWidget(parent) {
     setAttribute(Qt::WA_NativeWindow);

@@ -45,7 +45,8 @@ class NSUIOGLCGContextView : public QWidget, public protocol_NSOGLDrawable {
     Q_OBJECT
 
 public:
-    explicit NSUIOGLCGContextView(QWidget *parent = nullptr);
+    // Also made by name, as a nib makes it (the context is made here either way).
+    Q_INVOKABLE explicit NSUIOGLCGContextView(QWidget *parent = nullptr);
     ~NSUIOGLCGContextView() override;
 
     // ---- The render-scene protocol ----

@@ -2,9 +2,12 @@
 
 #include <CoreG/GL/namespace_OpenGL_CGLContextState.h>
 
+#include <Foundation/NSObjCRuntime.h>
 #include <OpenGL/gl.h>
 
 #include <cmath>
+
+NS_REGISTER_CLASS(NSUIOGLOrthoUnitView);
 
 using namespace category_protocol_NSOGLDrawable;
 

@@ -24,7 +24,8 @@ class NSUIOGLOrthoUnitView : public NSUIOGLCGContextView {
     Q_OBJECT
 
 public:
-    explicit NSUIOGLOrthoUnitView(QWidget *parent = nullptr);
+    // Also made by name, as a nib makes it (the context is made here either way).
+    Q_INVOKABLE explicit NSUIOGLOrthoUnitView(QWidget *parent = nullptr);
     ~NSUIOGLOrthoUnitView() override;
 
     // Makes the context current, sets the viewport to the truncated bounds and renders once.

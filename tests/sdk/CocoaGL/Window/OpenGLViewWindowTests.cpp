@@ -9,6 +9,8 @@
 #include <CocoaGL/category_NSOGLRenderTimer.h>
 #include <CoreG/GL/namespace_OpenGL_CGLContextState.h>
 
+#include <Foundation/NSObjCRuntime.h>
+
 #include "sdk/RiradI/RiradITestApplication.h"
 
 #include <gtest/gtest.h>
@@ -215,6 +217,23 @@ TEST_F(OpenGLView, RendersFromAnotherThread) {
     });
     worker.join();
     EXPECT_TRUE(Near(Shown().pixel(32, 32), qRgb(255, 0, 255))) << std::hex << Shown().pixel(32, 32);
+}
+
+TEST_F(OpenGLView, MadeByNameAsANibMakesIt) {
+    for (const char *name : {"NSUIOGLCGContextView", "NSUIOGLOrthoUnitView"}) {
+        SCOPED_TRACE(name);
+        std::unique_ptr<QObject> made(NSClassCreateInstance(NSClassFromString(QString::fromLatin1(name))));
+        auto *view = qobject_cast<NSUIOGLCGContextView *>(made.get());
+        ASSERT_NE(view, nullptr);
+        EXPECT_NE(view->renderContext(), nullptr);
+        EXPECT_NE(view->pixelFormat(), nullptr);
+        EXPECT_TRUE(view->renderSceneEndFlushOpenGLContext());
+        EXPECT_EQ(view->flushFunction(), OpenGL_Flush_None);
+        EXPECT_EQ(view->rendererNames().size(), 1);
+    }
+    auto *ortho = qobject_cast<NSUIOGLOrthoUnitView *>(mView);
+    EXPECT_TRUE(ortho->clearDrawableBeforeRender());
+    EXPECT_FALSE(ortho->clearDrawableColor().has_value());
 }
 
 TEST_F(OpenGLView, UnmappedViewMakesNoSurfaceAndDrawsNothing) {
