@@ -42,8 +42,10 @@ void NSOGLRenderTimer::fire() {
     mTick = std::max(mTick + 1, uint64_t(std::floor(elapsed)) + 1);
     arm();
     ++mFireCount;
-    if (QObject *target = mTarget.data()) target->metaObject()->method(mMethodIndex).invoke(target, Qt::DirectConnection);
-    else invalidate();
+    if (QObject *target = mTarget.data())
+        target->metaObject()->method(mMethodIndex).invoke(target, Qt::DirectConnection);
+    else
+        invalidate();  // the target is gone
 }
 
 namespace category_NSOGLRenderTimer {

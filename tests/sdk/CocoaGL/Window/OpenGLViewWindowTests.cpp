@@ -104,7 +104,8 @@ protected:
 
     // The view's window as the X server shows it (0xAARRGGBB, top row first).
     QImage Shown() {
-        return QApplication::primaryScreen()->grabWindow(mView->winId()).toImage().convertToFormat(QImage::Format_RGB32);
+        return QApplication::primaryScreen()->grabWindow(mView->winId()).toImage().convertToFormat(
+            QImage::Format_RGB32);
     }
 
     std::unique_ptr<QWidget> mContainer;
@@ -114,7 +115,8 @@ protected:
 };
 
 bool Near(QRgb shown, QRgb expected, int tolerance = 2) {
-    return std::abs(qRed(shown) - qRed(expected)) <= tolerance && std::abs(qGreen(shown) - qGreen(expected)) <= tolerance &&
+    return std::abs(qRed(shown) - qRed(expected)) <= tolerance &&
+           std::abs(qGreen(shown) - qGreen(expected)) <= tolerance &&
            std::abs(qBlue(shown) - qBlue(expected)) <= tolerance;
 }
 
@@ -137,7 +139,9 @@ TEST_F(OpenGLView, DrawsATextureWithSourceAlphaBlendingIntoItsWindow) {
         glFinish();
     }
     mView->setClearDrawableColor(QColor(255, 0, 0));  // erased to red under the texture
-    mDelegate.draw = [&](NSUIOGLOrthoUnitView *view, NSOGLDrawableRect rect) { view->renderDrawQuad(rect, texture.get()); };
+    mDelegate.draw = [&](NSUIOGLOrthoUnitView *view, NSOGLDrawableRect rect) {
+        view->renderDrawQuad(rect, texture.get());
+    };
     ShowAndWait();
     mView->renderScene(true);
 
