@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <cstdlib>
 #include <functional>
@@ -89,6 +90,30 @@ TEST_F(Editor, ScribbleDrawsALineFromTheLastPoint) {
     controller.synthesizedMousePointNormal(QPointF(5.0, -2.0));
     EXPECT_FLOAT_EQ(Samples(view)[255], 0.9f);
     EXPECT_EQ(view.filter()->valuesCount(), 256u);
+}
+
+TEST_F(Editor, MouseScribblesInGraphCoordinates) {
+    // 512 x 100: 2 pixels a sample; the half-cell shift puts a click in a cell on its sample,
+    // and a value of 1 is the top.
+    nibbler.show();
+    view.resize(512, 100);
+    QTest::mousePress(&view, Qt::LeftButton, {}, QPoint(2 * 10 + 1, 80));  // sample 10, value 0.2
+    QTest::mouseMove(&view, QPoint(2 * 20 + 1, 30));                       // sample 20, value 0.7
+    QTest::mouseRelease(&view, Qt::LeftButton, {}, QPoint(2 * 20 + 1, 30));
+    const auto s = Samples(view);
+    for (int i = 10; i < 20; ++i) EXPECT_NEAR(s[size_t(i)], 0.2 + 0.05 * (i - 10), 1e-5) << i;
+    EXPECT_NEAR(s[20], 0.7, 1e-5);
+    EXPECT_EQ(s[9], 0.5f);
+    EXPECT_FALSE(view.isMouseTracking());
+    // Moves without a press draw nothing.
+    QTest::mouseMove(&view, QPoint(2 * 40 + 1, 10));
+    EXPECT_EQ(Samples(view)[40], 0.5f);
+
+    // Taller than wide: vertical, the index along y from the bottom.
+    view.resize(100, 512);
+    EXPECT_TRUE(view.isVertical());
+    QTest::mouseClick(&view, Qt::LeftButton, {}, QPoint(90, 512 - (2 * 5 + 1)));
+    EXPECT_NEAR(Samples(view)[5], 0.9, 1e-5);
 }
 
 TEST_F(Editor, LoadingTextForms) {
