@@ -1,12 +1,15 @@
 #include "NSOGLTextureLayerViewNibbler.h"
 
-#include "NSOGLTextureMatrixController.h"
+#include <CocoaGL/NSOGLTextureMatrixController.h>
 
+#include <AppKit/NSButton.h>
 #include <AppKit/NSImageView.h>
 #include <CocoaGL/NSOGLSharingContext.h>
 #include <CoreG/GL/namespace_OpenGL_CGLContextState.h>
 #include <Foundation/NSObjCRuntime.h>
 #include <UICocoaColor/NSColorWellWithAlpha.h>
+
+#include <QAbstractButton>
 
 #include <cmath>
 
@@ -46,6 +49,17 @@ NSOGLTextureLayerViewNibbler::~NSOGLTextureLayerViewNibbler() {
 
 QObject *NSOGLTextureLayerViewNibbler::layerMatrixController() const { return mMatrixController.data(); }
 void NSOGLTextureLayerViewNibbler::setLayerMatrixController(QObject *controller) { mMatrixController = controller; }
+
+
+namespace {
+// A button is on: an NSButton's state is not 0, a Qt button is checked, another object's
+// "state" property is not 0; false for null.
+bool NSOGLButtonIsOn(const QObject *button) {
+    if (auto *ns = qobject_cast<const NSButton *>(button)) return ns->state() != 0;
+    if (auto *qt = qobject_cast<const QAbstractButton *>(button)) return qt->isChecked();
+    return button != nullptr && button->property("state").toInt() != 0;
+}
+} // namespace
 
 NSOGLTextureMatrixController *NSOGLTextureLayerViewNibbler::matrixController() const {
     return qobject_cast<NSOGLTextureMatrixController *>(mMatrixController.data());

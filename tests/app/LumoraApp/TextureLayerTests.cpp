@@ -5,7 +5,7 @@
 #include <LumoraApp/NSOGLRenderFrameBufferTest.h>
 #include <LumoraApp/NSOGLTextureLayerPBuffer.h>
 #include <LumoraApp/NSOGLTextureLayerViewNibbler.h>
-#include <LumoraApp/NSOGLTextureMatrixController.h>
+#include <CocoaGL/NSOGLTextureMatrixController.h>
 
 #include <AppKit/NSButton.h>
 #include <AppKit/NSImage.h>
@@ -92,7 +92,7 @@ protected:
         panel.outletBackgroundImageView = imageView;
         panel.outletLayerQuickFlipX = flipX;
         panel.outletLayerQuickFlipY = flipY;
-        matrix->setTextureEnabledButton(textureOn);
+        matrix->set_textureEnabled(textureOn);
         panel.setLayerMatrixController(matrix);
         ASSERT_TRUE(layer->initWithTextureTarget(GL_TEXTURE_RECTANGLE_ARB, kWidth, kHeight));
         layer->setController(&panel);
@@ -213,7 +213,7 @@ TEST_F(TextureLayerTest, ThePanelsFlipsAndTheClosedComposition) {
     EXPECT_TRUE(panel.layerFlippedHorizontal());
     EXPECT_FALSE(panel.layerFlippedVertical());
     auto *matrixFlipY = Button(&panel, true);
-    matrix->setTextureFlipYButton(matrixFlipY);
+    matrix->set_textureFlippedY(matrixFlipY);
     EXPECT_TRUE(panel.layerFlippedVertical());
     EXPECT_TRUE(panel.layerQuadMatrix()->textureMatrixApplyTranslate());
     EXPECT_EQ(panel.layerBackgroundColorInNSCalibratedRGBColorSpace().alpha(), 255);  // the well's own colour
