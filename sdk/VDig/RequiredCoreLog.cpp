@@ -1,5 +1,10 @@
 #include <VDig/RequiredCoreLog.h>
 
+#include <Foundation/NSException.h>
+
+#include <QObject>
+#include <QVariant>
+
 #include <CoreX/CFBaseDLL.h>
 #include <CoreX/CoreMachDebugLog.h>
 #include <asl/asl.h>
@@ -7,6 +12,7 @@
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <cstring>
 
 namespace {
@@ -277,6 +283,83 @@ void CoreVideoRequiredBody(CVReturn code, const char *function, const char *file
     char message[160];
     std::snprintf(message, sizeof message, "REQUIRED_CVRETURN FAILED: %s", value);
     QueueLocatedC(message, function, file, line, text);
+}
+
+void CoreMediaCMTimeLogMessage(const char *function, const char *file, int line, CMTime time, const char *format,
+                               ...) {
+    if (!IsCFormat(format)) return;
+    char message[4096];
+    va_list arguments;
+    va_start(arguments, format);
+    const int length = std::vsnprintf(message, sizeof message, format, arguments);
+    va_end(arguments);
+    if (length < 0) return;
+    CFStringRef description = CMTimeCopyDescription(kCFAllocatorDefault, time);
+    QueueAndRelease(CFStringCreateWithFormat(kCFAllocatorDefault, nullptr, CFSTR("CMTime '%@' %s {%s:%d %s}\n"),
+                                             description, message, CFConstStaticJustFileNameUTF8(file), line,
+                                             Text(function)));
+    if (description != nullptr) CFRelease(description);
+}
+
+namespace {
+
+// An object's class name as the reporters write it.
+std::string ClassName(const QObject *object, const char *none) {
+    return object != nullptr ? object->metaObject()->className() : none;
+}
+
+} // namespace
+
+CFTypeRef NSRequiredNotNSNullCachedValue() {
+    static const CFTypeRef null = kCFNull;
+    return null;
+}
+
+void NSRequiredNSErrorNilBody(CFErrorRef error, const char *function, const char *file, int line, const char *text) {
+    CFStringRef message = error != nullptr
+        ? CFStringCreateWithFormat(kCFAllocatorDefault, nullptr, CFSTR("REQUIRED_NSERROR_NIL %@"), error)
+        : CFStringCreateWithCString(kCFAllocatorDefault, "REQUIRED_NSERROR_NIL (null)", kCFStringEncodingUTF8);
+    if (message == nullptr) return;
+    QueueLocated(message, function, file, line, text);
+    CFRelease(message);
+}
+
+void NSRequiredNoExceptionBody(const NSException &exception, const char *function, const char *file, int line,
+                               const char *text) {
+    const std::string message = "REQUIRED_NO_EXCEPTION NSException{ " + exception.description().toStdString() + " }";
+    QueueLocatedC(message.c_str(), function, file, line, text);
+}
+
+void NSRequiredDelegateSelectorBody(const QObject *object, const char *selector, const char *function,
+                                    const char *file, int line, const char *text) {
+    std::string delegate = "(null)";
+    if (object != nullptr) {
+        const QVariant value = object->property("delegate");
+        if (QObject *d = value.value<QObject *>()) {
+            char address[32];
+            std::snprintf(address, sizeof address, "%p", static_cast<void *>(d));
+            delegate = std::string("<") + d->metaObject()->className() + ": " + address + ">";
+        }
+    }
+    const std::string message = std::string(Text(text)) + " " + ClassName(object, "(nil)") + ".delegate=" + delegate +
+                                " has no @selector(" + Text(selector) + ")";
+    CFStringRef string = CFStringCreateWithFormat(kCFAllocatorDefault, nullptr, CFSTR("%s : in %s LINE# %d (%s)\n"),
+                                                  message.c_str(), CFConstStaticJustFileNameUTF8(file), line,
+                                                  Text(function));
+    QueueAndRelease(string);
+}
+
+void NSRequiredNotNilBody(CFTypeRef object, const char *function, const char *file, int line, const char *text) {
+    const bool null = object != nullptr && object == NSRequiredNotNSNullCachedValue();
+    QueueLocatedC(null ? "REQUIRED_NOT_NIL NSNull==NSNull" : "REQUIRED_NOT_NIL (null)==nil", function, file, line,
+                  text);
+}
+
+void NSRequiredKindOfClassBody(const QObject *object, const char *expectedClassName, const char *function,
+                               const char *file, int line, const char *text) {
+    const std::string message =
+        "[" + ClassName(object, "(null)") + " isKindOfClass:" + Text(expectedClassName) + "] FAILED";
+    QueueLocatedC(message.c_str(), function, file, line, text);
 }
 
 bool import_RequiredCoreLog() { return import_CoreMachDebugLog(); }

@@ -11,7 +11,11 @@
 #pragma once
 
 #include <CoreFoundation/CoreFoundation.h>
+#include <CoreMedia/CMTime.h>
 #include <CoreVideo/CVReturn.h>
+
+class NSException;
+class QObject;
 
 // ---- Output ---------------------------------------------------------------------------------
 
@@ -63,5 +67,31 @@ void CoreMediaOSStatusRequiredBody(OSStatus status, const char *function, const 
 // "REQUIRED_CVRETURN FAILED: <name> (<code>)" or "REQUIRED_CVRETURN FAILED: statusValue=<code>"
 // with the location.
 void CoreVideoRequiredBody(CVReturn code, const char *function, const char *file, int line, const char *text);
+
+// "CMTime '<time>' <message> {<file>:<line> <function>}\n": a time worth a look, with the
+// message made of `format` and its arguments (a UTF-8 C format).
+void CoreMediaCMTimeLogMessage(const char *function, const char *file, int line, CMTime time, const char *format,
+                               ...);
+
+// ---- Reporters about objects ----------------------------------------------------------------
+// The process's null object, fetched once (kCFNull: what the reporters and the camera stack
+// treat like no object at all).
+CFTypeRef NSRequiredNotNSNullCachedValue();
+// "REQUIRED_NSERROR_NIL <error>" with the location (an error that should not have come).
+void NSRequiredNSErrorNilBody(CFErrorRef error, const char *function, const char *file, int line, const char *text);
+// "REQUIRED_NO_EXCEPTION NSException{ <name: reason> }" with the location.
+void NSRequiredNoExceptionBody(const NSException &exception, const char *function, const char *file, int line,
+                               const char *text);
+// "<text> <Class>.delegate=<delegate> has no @selector(<selector>)", then the location: the
+// object's delegate (its "delegate" property) does not answer `selector`. A missing object
+// is "(nil)", a missing delegate "(null)".
+void NSRequiredDelegateSelectorBody(const QObject *object, const char *selector, const char *function,
+                                    const char *file, int line, const char *text);
+// "REQUIRED_NOT_NIL NSNull==NSNull" for the null object, "REQUIRED_NOT_NIL (null)==nil" for
+// none, with the location.
+void NSRequiredNotNilBody(CFTypeRef object, const char *function, const char *file, int line, const char *text);
+// "[<Class> isKindOfClass:<expected>] FAILED" with the location ("(null)" for no object).
+void NSRequiredKindOfClassBody(const QObject *object, const char *expectedClassName, const char *function,
+                               const char *file, int line, const char *text);
 
 bool import_RequiredCoreLog();

@@ -1,6 +1,11 @@
 // The requirement reporters: the lines they queue, as the system log receives them.
 #include <VDig/RequiredCoreLog.h>
 
+#include <Foundation/NSException.h>
+
+#include <QTimer>
+#include <QVariant>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -57,6 +62,20 @@ TEST(RequiredCoreLog, ReportLines) {
     std::snprintf(typeIds, sizeof typeIds, "(%08lx!=%08lx)", (unsigned long)CFNumberGetTypeID(),
                   (unsigned long)CFStringGetTypeID());
 
+    // An error, and an object whose delegate is another object.
+    CFErrorRef error = CFErrorCreate(kCFAllocatorDefault, CFSTR("NSOSStatusErrorDomain"), -50, nullptr);
+    CFStringRef errorDescription = CFStringCreateWithFormat(kCFAllocatorDefault, nullptr, CFSTR("%@"), error);
+    char errorBytes[512] = "";
+    CFStringGetCString(errorDescription, errorBytes, sizeof errorBytes, kCFStringEncodingUTF8);
+    CFRelease(errorDescription);
+    const std::string errorText = errorBytes;
+    QTimer owner;
+    QObject delegate;
+    owner.setProperty("delegate", QVariant::fromValue(static_cast<QObject *>(&delegate)));
+    char delegateAddress[32];
+    std::snprintf(delegateAddress, sizeof delegateAddress, "%p", static_cast<void *>(&delegate));
+    const std::string delegateText = std::string("<QObject: ") + delegateAddress + ">";
+
     struct Case {
         const char *name;
         std::function<void()> report;
@@ -109,6 +128,26 @@ TEST(RequiredCoreLog, ReportLines) {
              requiredPrintf(nullptr);
              CFLogError("F", "f", 1, "t", nullptr);
          }, ""},
+        {"CMTime", [] { CoreMediaCMTimeLogMessage("Tick", "a/Cam.cpp", 8, CMTimeMake(20, 600), "late by %d%%", 3); },
+         "CMTime '{20/600 = 0.033}' late by 3% {Cam.cpp:8 Tick}\n"},
+        {"NSError", [&] { NSRequiredNSErrorNilBody(error, "Open", "o/Dev.cpp", 21, "[device open:&error]"); },
+         "REQUIRED_NSERROR_NIL " + errorText + " [device open:&error] : in Dev.cpp LINE# 21 (Open)\n"},
+        {"exception", [] {
+             NSRequiredNoExceptionBody(NSException("NSRangeException", "index 9 beyond bounds"), "Get", "G.cpp", 2, "t");
+         }, "REQUIRED_NO_EXCEPTION NSException{ NSRangeException: index 9 beyond bounds } t : in G.cpp LINE# 2 (Get)\n"},
+        {"delegate without the selector", [&] {
+             NSRequiredDelegateSelectorBody(&owner, "cameraDidStart:", "Start", "S.cpp", 3, "SRC>>delegate");
+         }, "SRC>>delegate QTimer.delegate=" + delegateText + " has no @selector(cameraDidStart:) : in S.cpp LINE# 3 (Start)\n"},
+        {"delegate of nothing", [] { NSRequiredDelegateSelectorBody(nullptr, "go:", "F", "f.cpp", 4, "t"); },
+         "t (nil).delegate=(null) has no @selector(go:) : in f.cpp LINE# 4 (F)\n"},
+        {"not nil: null object", [] { NSRequiredNotNilBody(NSRequiredNotNSNullCachedValue(), "F", "f.cpp", 5, "t"); },
+         "REQUIRED_NOT_NIL NSNull==NSNull t : in f.cpp LINE# 5 (F)\n"},
+        {"not nil: nothing", [] { NSRequiredNotNilBody(nullptr, "F", "f.cpp", 6, "t"); },
+         "REQUIRED_NOT_NIL (null)==nil t : in f.cpp LINE# 6 (F)\n"},
+        {"kind of class", [&] { NSRequiredKindOfClassBody(&owner, "NSImageView", "F", "f.cpp", 7, "t"); },
+         "[QTimer isKindOfClass:NSImageView] FAILED t : in f.cpp LINE# 7 (F)\n"},
+        {"kind of class of nothing", [] { NSRequiredKindOfClassBody(nullptr, "NSView", "F", "f.cpp", 8, "t"); },
+         "[(null) isKindOfClass:NSView] FAILED t : in f.cpp LINE# 8 (F)\n"},
         {"4096 characters or more", [] {
              const std::string longText(4096, 'x');
              requiredPrintf("%s", longText.c_str());
@@ -118,6 +157,7 @@ TEST(RequiredCoreLog, ReportLines) {
     };
     for (const Case &c : cases) EXPECT_EQ(Reported(c.report), c.expected) << c.name;
     CFRelease(number);
+    CFRelease(error);
 }
 
 TEST(RequiredCoreLog, JustFileName) {
