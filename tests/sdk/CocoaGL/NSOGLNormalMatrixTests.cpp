@@ -104,7 +104,9 @@ TEST(NSOGLNormalMatrix, TextureMatrixCases) {
         c.edit(record);
         const NSOGLMatrix4 matrix = NSOGLNormalQuadMatrixBase::textureMatrix(texture.get(), &record, c.translate);
         ExpectPoint(matrix, 0, 0, c.cornerS, c.cornerT);
-        if (c.cornerS == 0 && c.cornerT == 0) EXPECT_EQ(matrix.m, NSOGLMatrix4::identity().m);  // exactly
+        if (c.cornerS == 0 && c.cornerT == 0) {
+            EXPECT_EQ(matrix.m, NSOGLMatrix4::identity().m);  // exactly
+        }
     }
     // Without texture or record: the identity.
     NSOGLNormalMatrix rotated;

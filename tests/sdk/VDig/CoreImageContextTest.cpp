@@ -92,7 +92,9 @@ TEST(CoreImageContext, ImagesDrawnAtAPoint) {
             EXPECT_EQ(At(frame, 2, 2), bottomRight);
             for (SInt32 y = 0; y < 4; ++y)
                 for (SInt32 x = 0; x < 4; ++x)
-                    if (x == 0 || x == 3 || y == 0 || y == 3) EXPECT_EQ(At(frame, x, y), background) << x << "," << y;
+                    if (x == 0 || x == 3 || y == 0 || y == 3) {
+                        EXPECT_EQ(At(frame, x, y), background) << x << "," << y;
+                    }
             // Half outside the frame: the part inside is drawn.
             ASSERT_TRUE(frame.EraseBackground());
             ASSERT_TRUE(c.draw(CGPoint{3, -1}, flip));
