@@ -1,6 +1,7 @@
 #include <CocoaGL/NSOGLRenderTextureFBOWithShader.h>
 
 #include <CocoaGL/NSOGLCoreVideoTexture.h>
+#include <CocoaGL/NSOGLCurrentContextScope.h>
 #include <CocoaGL/NSOGLNormalMatrix.h>
 #include <CocoaGL/NSOGLSharingContext.h>
 
@@ -133,31 +134,6 @@ private:
     NSOGLRenderTextureFBOWithShader &mTexture;
 };
 
-// Makes a context current (and locked, when `lock`) for the scope and puts back what was
-// current before, none included: the graphics library's scope leaves its context current
-// when none was, which would leave a pool context current on the caller's thread.
-class CurrentContextScope {
-public:
-    CurrentContextScope(CGLContextObj context, bool lock) : mWasNone(CGLGetCurrentContext() == nullptr) {
-        if (lock) {
-            mLocked.emplace(context);
-        } else {
-            mUnlocked.emplace(context);
-        }
-    }
-    ~CurrentContextScope() {
-        mLocked.reset();
-        mUnlocked.reset();
-        if (mWasNone) CGLSetCurrentContext(nullptr);
-    }
-    CurrentContextScope(const CurrentContextScope &) = delete;
-    CurrentContextScope &operator=(const CurrentContextScope &) = delete;
-
-private:
-    bool mWasNone;
-    std::optional<OpenGL::CGLContextStateLock> mLocked;
-    std::optional<OpenGL::CGLContextState> mUnlocked;
-};
 
 // The framebuffer binding and viewport of the render context, put back at the end of the scope.
 class FramebufferViewportScope {
@@ -215,7 +191,7 @@ void NSOGLRenderTextureFBOWithShader::initWithIOSurface(IOSurfaceRef surface, co
         // context, or with the pool context when no context is current.
         CGLContextObj current = CGLGetCurrentContext();
         if (current == nullptr && poolContext != nullptr) current = poolContext->CGLContextObj();
-        CurrentContextScope scope(current, true);
+        NSOGLCurrentContextScope scope(current, true);
         NSOGLTextureIOSurfaceFBO::initWithIOSurface(surface, false);
         std::lock_guard<std::recursive_mutex> guard(mProperties);
         mDelegate = nullptr;
@@ -252,7 +228,7 @@ void NSOGLRenderTextureFBOWithShader::renderSceneWithCGLContextObj(CGLContextObj
                          .arg(QString::fromLatin1(className()), exception.description()));
     };
     try {
-        CurrentContextScope scope(context, false);
+        NSOGLCurrentContextScope scope(context, false);
         FramebufferViewportScope framebuffer;
         renderSceneBegin();
         // The scene is ended whatever the drawing raised: the framebuffer is released and the

@@ -1,6 +1,7 @@
 #include <CocoaQZ/CoreImage/CIContextFBORenderer.h>
 
 #include <CocoaGL/NSOGLSharingContext.h>
+#include <CocoaGL/NSOGLCurrentContextScope.h>
 
 #include <CoreFoundation/CFNumber.h>
 #include <CoreG/GL/namespace_OpenGL_CGLContextState.h>
@@ -18,31 +19,6 @@ CGLContextObj RootCGLContext() {
     return root != nullptr ? root->CGLContextObj() : nullptr;
 }
 
-// Makes a context current (and locked, when `lock`) for the scope and puts back exactly what
-// was current before, none included (the graphics library's scope leaves its context current
-// when none was, which would leave the root current on the caller's thread).
-class CurrentContextScope {
-public:
-    CurrentContextScope(CGLContextObj context, bool lock) : mWasNone(CGLGetCurrentContext() == nullptr) {
-        if (lock) {
-            mLocked.emplace(context);
-        } else {
-            mUnlocked.emplace(context);
-        }
-    }
-    ~CurrentContextScope() {
-        mLocked.reset();
-        mUnlocked.reset();
-        if (mWasNone) CGLSetCurrentContext(nullptr);
-    }
-    CurrentContextScope(const CurrentContextScope &) = delete;
-    CurrentContextScope &operator=(const CurrentContextScope &) = delete;
-
-private:
-    bool mWasNone;
-    std::optional<OpenGL::CGLContextStateLock> mLocked;
-    std::optional<OpenGL::CGLContextState> mUnlocked;
-};
 
 // The texture's own lock for the scope.
 class TextureLockScope {
@@ -139,7 +115,7 @@ CIContextFBORenderer::~CIContextFBORenderer() {
 void CIContextFBORenderer::initWithIOSurface(IOSurfaceRef surface) {
     if (surface == nullptr) return;
     if (::CGLContextObj root = RootCGLContext(); root != nullptr) {
-        CurrentContextScope current(root, true);
+        NSOGLCurrentContextScope current(root, true);
         NSOGLTextureIOSurface::initWithIOSurface(surface, false);
     } else {
         // Without a root the renderer cannot render; the current context, if any, gets the
@@ -239,7 +215,7 @@ bool CIContextFBORenderer::renderFrame(const RenderBlock &step) {
     // kit's order (a CGL lock before an object's lock). The Core Image context locks the root
     // for each draw in the step, so taking the texture's lock first would invert that order
     // against a reader holding the root's lock.
-    CurrentContextScope current(root, true);
+    NSOGLCurrentContextScope current(root, true);
     TextureLockScope textureLock(*this);
     // A render inside a render of this renderer (from its step, on this thread) would end
     // the outer render's framebuffer: refused, nothing touched.
