@@ -4,6 +4,8 @@
 #include <mutex>
 #include <unordered_set>
 
+#include <QuickTime/StandardCompression.h>
+
 #include "QTComponent.h"
 
 namespace {
@@ -60,6 +62,8 @@ OSErr OpenADefaultComponent(OSType componentType, OSType componentSubType, Compo
     ComponentInstanceRecord *instance = nullptr;
     if (componentType == kGraphicsImporterComponentType) instance = NewGraphicsImporter(componentSubType);
     if (componentType == SeqGrabComponentType && componentSubType == 0) instance = NewSequenceGrabber();
+    if (componentType == StandardCompressionType && componentSubType == StandardCompressionSubType)
+        instance = NewStandardCompression();
     if (instance == nullptr) return invalidComponentID;
     *ci = instance;
     return noErr;

@@ -7,6 +7,7 @@
 // convert between host values and the stored big-endian bytes.
 #pragma once
 
+#include <CoreFoundation/CFBase.h>
 #include <QuickTime/Components.h>
 #include <QuickTime/QuickDraw.h>
 
@@ -249,5 +250,110 @@ OSErr DecompressSequenceFrameS(ImageSequence seqID, Ptr data, long dataSize, Cod
                                CodecFlags *outFlags, ICMCompletionProcRecordPtr asyncCompletionProc);
 // Ends the sequence. paramErr for an unknown sequence.
 OSErr CDSequenceEnd(ImageSequence seqID);
+
+// --- Compressors ---
+//
+// The layer compresses through FFmpeg's encoders. The codec types it can compress, in this
+// order, each present only when libavcodec has its encoder at run time:
+//   'rle '  Animation       qtrle                     lossless (qualities codecMaxQuality and up)
+//   'avc1'  H.264           libx264                   every quality (codecLosslessQuality is lossless)
+//   'mp4v'  MPEG-4 Video    mpeg4                     codecMinQuality to codecMaxQuality
+//   'jpeg'  Photo - JPEG    mjpeg                     codecMinQuality to codecMaxQuality
+//   'mjpa'  Motion JPEG A   mjpeg                     codecMinQuality to codecMaxQuality
+//   'mjpb'  Motion JPEG B   mjpeg                     codecMinQuality to codecMaxQuality
+enum : CodecType {
+    kAnimationCodecType = MakeFourCharCode("rle "),
+    kH264CodecType = MakeFourCharCode("avc1"),
+    kMPEG4VisualCodecType = MakeFourCharCode("mp4v"),
+    kMotionJPEGACodecType = MakeFourCharCode("mjpa"),
+    kMotionJPEGBCodecType = MakeFourCharCode("mjpb"),
+};
+
+// One compressor: codec is anyCodec (one compressor per type), typeName the type's name as a
+// Pascal string, name a handle holding the encoder's name as a Pascal string.
+struct CodecNameSpec {
+    CodecComponent codec;
+    CodecType cType;
+    Str31 typeName;
+    Handle name;
+};
+// count entries at list (owned by the list).
+struct CodecNameSpecList {
+    short count;
+    CodecNameSpec *list;
+};
+typedef CodecNameSpecList *CodecNameSpecListPtr;
+
+// A new list of the compressors above that are present (showAll is ignored: every one is
+// shown); the caller disposes it with DisposeCodecNameList. paramErr for a null list,
+// memFullErr when it cannot be allocated.
+OSErr GetCodecNameList(CodecNameSpecListPtr *list, short showAll);
+OSErr DisposeCodecNameList(CodecNameSpecListPtr list);
+
+// --- Compression-session options ---
+//
+// Options of a compression session: reference counted (Retain/Release, or CFRetain and
+// CFRelease), not synchronised (one thread changes them at a time). A new object holds: depth
+// 0 (the codec's choice), quality codecNormalQuality, no codec settings, average data rate 0
+// (no limit), no asynchronous completion, temporal compression and frame reordering not
+// allowed, maximum key-frame interval 0 (no limit), frame time changes not allowed, frame
+// durations not needed.
+typedef struct OpaqueICMCompressionSessionOptions *ICMCompressionSessionOptionsRef;
+typedef struct OpaqueICMMultiPassStorage *ICMMultiPassStorageRef;
+
+enum : QTPropertyClass {
+    kQTPropertyClass_ICMCompressionSessionOptions = MakeFourCharCode("icso"),
+};
+
+// Properties of the class 'icso' and the size of their values. Setting checks the value:
+// paramErr for a depth outside 0 to 40, a quality above codecLosslessQuality, a negative data
+// rate or a multi-pass storage that is not null (the layer makes one pass).
+enum : QTPropertyID {
+    kICMCompressionSessionOptionsPropertyID_Depth = MakeFourCharCode("deep"),             // UInt32
+    kICMCompressionSessionOptionsPropertyID_Quality = MakeFourCharCode("qual"),           // CodecQ
+    kICMCompressionSessionOptionsPropertyID_CompressorSettings = MakeFourCharCode("cost"),// Handle: set
+                                                                                          // copies the bytes
+                                                                                          // (null: none); get
+                                                                                          // answers a new copy
+                                                                                          // the caller disposes
+                                                                                          // (null when none)
+    kICMCompressionSessionOptionsPropertyID_AverageDataRate = MakeFourCharCode("aver"),   // SInt32, bytes per second
+    kICMCompressionSessionOptionsPropertyID_AllowAsyncCompletion = MakeFourCharCode("asok"), // Boolean
+    kICMCompressionSessionOptionsPropertyID_MultiPassStorage = MakeFourCharCode("imps"),  // ICMMultiPassStorageRef
+};
+
+// *options a new object (the caller releases it). paramErr for a null pointer, memFullErr
+// when it cannot be allocated. The allocator is not used.
+OSStatus ICMCompressionSessionOptionsCreate(CFAllocatorRef allocator, ICMCompressionSessionOptionsRef *options);
+// *copy a new object with the original's values (its own copy of the codec settings).
+OSStatus ICMCompressionSessionOptionsCreateCopy(CFAllocatorRef allocator, ICMCompressionSessionOptionsRef original,
+                                                ICMCompressionSessionOptionsRef *copy);
+// Null is passed through and ignored.
+ICMCompressionSessionOptionsRef ICMCompressionSessionOptionsRetain(ICMCompressionSessionOptionsRef options);
+void ICMCompressionSessionOptionsRelease(ICMCompressionSessionOptionsRef options);
+
+// paramErr for null options or value; kQTPropertyNotSupportedErr for another class or id;
+// kQTPropertyBadValueSizeErr when the size is not the value's size (get: smaller).
+OSStatus ICMCompressionSessionOptionsSetProperty(ICMCompressionSessionOptionsRef options, QTPropertyClass inPropClass,
+                                                 QTPropertyID inPropID, ByteCount inPropValueSize,
+                                                 ConstQTPropertyValuePtr inPropValueAddress);
+OSStatus ICMCompressionSessionOptionsGetProperty(ICMCompressionSessionOptionsRef options, QTPropertyClass inPropClass,
+                                                 QTPropertyID inPropID, ByteCount inPropValueSize,
+                                                 QTPropertyValuePtr outPropValueAddress,
+                                                 ByteCount *outPropValueSizeUsed);
+
+// The options' own values; setters answer paramErr for null options (and a negative
+// interval), getters false / 0 for null options.
+OSStatus ICMCompressionSessionOptionsSetAllowTemporalCompression(ICMCompressionSessionOptionsRef options, Boolean allow);
+Boolean ICMCompressionSessionOptionsGetAllowTemporalCompression(ICMCompressionSessionOptionsRef options);
+OSStatus ICMCompressionSessionOptionsSetAllowFrameReordering(ICMCompressionSessionOptionsRef options, Boolean allow);
+Boolean ICMCompressionSessionOptionsGetAllowFrameReordering(ICMCompressionSessionOptionsRef options);
+OSStatus ICMCompressionSessionOptionsSetAllowFrameTimeChanges(ICMCompressionSessionOptionsRef options, Boolean allow);
+Boolean ICMCompressionSessionOptionsGetAllowFrameTimeChanges(ICMCompressionSessionOptionsRef options);
+OSStatus ICMCompressionSessionOptionsSetDurationsNeeded(ICMCompressionSessionOptionsRef options, Boolean needed);
+Boolean ICMCompressionSessionOptionsGetDurationsNeeded(ICMCompressionSessionOptionsRef options);
+OSStatus ICMCompressionSessionOptionsSetMaxKeyFrameInterval(ICMCompressionSessionOptionsRef options, SInt32 interval);
+SInt32 ICMCompressionSessionOptionsGetMaxKeyFrameInterval(ICMCompressionSessionOptionsRef options);
+CFTypeID ICMCompressionSessionOptionsGetTypeID(void);
 
 }  // extern "C"

@@ -29,4 +29,7 @@ ComponentInstanceRecord *NewGraphicsImporter(OSType subtype);
 // A Sequence Grabber (SequenceGrabber.h).
 ComponentInstanceRecord *NewSequenceGrabber();
 
+// A standard compression component (StandardCompression.h).
+ComponentInstanceRecord *NewStandardCompression();
+
 }  // namespace lumora::qt

@@ -11,3 +11,4 @@
 #include <QuickTime/QuickDraw.h>
 #include <QuickTime/QuickTimeComponents.h>
 #include <QuickTime/SequenceGrabber.h>
+#include <QuickTime/StandardCompression.h>
