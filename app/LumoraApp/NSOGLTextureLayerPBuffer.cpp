@@ -7,27 +7,25 @@
 
 namespace {
 
-// A renderer's texture seen as a texture object for the drawing functions, for the length of
-// a draw: the name is borrowed, never deleted.
-class BorrowedTexture : public NSOGLTextureBase {
-public:
-    explicit BorrowedTexture(const NSOGLPBufferRendererBase &renderer) {
-        setTextureTarget(renderer.textureTarget());
-        setTextureWidth(renderer.textureWidth());
-        setTextureHeight(renderer.textureHeight());
-        setFlipVertical(renderer.flipVertical());
-        setFlipHorizontal(renderer.flipHorizontal());
-        setTextureName(renderer.textureName());
-    }
-    ~BorrowedTexture() override {
-        setTextureShareContext(nullptr);
-        setTextureName(kNoTextureName);
-    }
-};
-
 bool IsRealName(GLuint name) { return name != 0 && name != NSOGLTextureBase::kNoTextureName; }
 
 }  // namespace
+
+// ---- NSOGLBorrowedRendererTexture ---------------------------------------------------------------
+
+NSOGLBorrowedRendererTexture::NSOGLBorrowedRendererTexture(const NSOGLPBufferRendererBase &renderer) {
+    setTextureTarget(renderer.textureTarget());
+    setTextureWidth(renderer.textureWidth());
+    setTextureHeight(renderer.textureHeight());
+    setFlipVertical(renderer.flipVertical());
+    setFlipHorizontal(renderer.flipHorizontal());
+    setTextureName(renderer.textureName());
+}
+
+NSOGLBorrowedRendererTexture::~NSOGLBorrowedRendererTexture() {
+    setTextureShareContext(nullptr);
+    setTextureName(kNoTextureName);
+}
 
 // ---- NSOGLTextureLayerPBuffer ------------------------------------------------------------------
 
@@ -103,7 +101,7 @@ void NSOGLTextureLayerPBuffer::layerDrawMaskedQuad(NSOGLDrawableRect rect, NSOGL
     const CGLContextObj context = renderContext();
     if (context == nullptr) return;
     const OpenGL::CGLContextState scope(context);
-    const BorrowedTexture borrowed(*texture);
+    const NSOGLBorrowedRendererTexture borrowed(*texture);
     glEnable(GL_BLEND);
     if (enableMask && maskTexture != nullptr) {
         glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);

@@ -24,6 +24,14 @@
 #include <memory>
 #include <mutex>
 
+// A renderer's texture seen as a texture object for the drawing functions, for the length of a
+// draw: the name is borrowed, never deleted.
+class NSOGLBorrowedRendererTexture : public NSOGLTextureBase {
+public:
+    explicit NSOGLBorrowedRendererTexture(const NSOGLPBufferRendererBase &renderer);
+    ~NSOGLBorrowedRendererTexture() override;
+};
+
 class NSOGLTextureLayerPBuffer : public NSOGLPBufferRendererBase {
 public:
     NSOGLTextureLayerPBuffer();

@@ -29,8 +29,10 @@
 #include "sdk/CocoaQZ/CompositionTestSupport.h"
 #include "sdk/CocoaQZ/RendererTestSupport.h"
 #include "sdk/RiradI/RiradITestApplication.h"
+#include "TextureTestSupport.h"
 
 using namespace cocoaqz_test;
+using texture_test::TexturePixel;
 
 namespace {
 
@@ -43,22 +45,6 @@ std::string ClearComposition(double red, double green, double blue, double alpha
                             "<key>inputValues</key><dict><key>inputColor</key><dict><key>red</key>" + number(red) +
                                 "<key>green</key>" + number(green) + "<key>blue</key>" + number(blue) +
                                 "<key>alpha</key>" + number(alpha) + "</dict></dict>"));
-}
-
-// A pixel of a renderer's texture as the root sharing context sees it.
-Pixel TexturePixel(NSOGLPBufferRendererBase &renderer, GLint x, GLint y) {
-    const auto root = NSOGLSharingContext::rootSharingContext();
-    const OpenGL::CGLContextStateLock scope(root.get());
-    renderer.lock();
-    GLint previous = 0;
-    glGetIntegerv(GL_TEXTURE_BINDING_RECTANGLE_ARB, &previous);
-    glBindTexture(GL_TEXTURE_RECTANGLE_ARB, renderer.textureName());
-    std::vector<uint8_t> bytes(size_t(renderer.textureWidth()) * renderer.textureHeight() * 4);
-    glGetTexImage(GL_TEXTURE_RECTANGLE_ARB, 0, GL_RGBA, GL_UNSIGNED_BYTE, bytes.data());
-    glBindTexture(GL_TEXTURE_RECTANGLE_ARB, GLuint(previous));
-    renderer.unlock();
-    const uint8_t *p = &bytes[(size_t(y) * renderer.textureWidth() + size_t(x)) * 4];
-    return {p[0], p[1], p[2], p[3]};
 }
 
 // The delegate the layer draws for: its bounds size the background picture.
