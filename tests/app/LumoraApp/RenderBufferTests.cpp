@@ -158,8 +158,11 @@ TEST_F(RenderBufferTest, OnlyThePublishedInputsAreSet) {
         for (size_t i = 0; i < std::size(kAllInputs); ++i) {
             if (!published(kAllInputs[i])) continue;
             SCOPED_TRACE(kAllInputs[i]);
-            if (IsImageKey(kAllInputs[i])) EXPECT_TRUE(Input(kAllInputs[i]).isImage());
-            else EXPECT_NEAR(Input(kAllInputs[i]).numberValue(-1), expected[i], 1e-6);
+            if (IsImageKey(kAllInputs[i])) {
+                EXPECT_TRUE(Input(kAllInputs[i]).isImage());
+            } else {
+                EXPECT_NEAR(Input(kAllInputs[i]).numberValue(-1), expected[i], 1e-6);
+            }
         }
     }
     buffer->closeComposition();
