@@ -11,6 +11,7 @@
 #include <CoreFoundation/CFBase.h>
 #include <CoreFoundation/CFDictionary.h>
 #include <CoreFoundation/CFString.h>
+#include <CoreVideo/CVBase.h>
 #include <CoreVideo/CVReturn.h>
 #include <IOSurface/IOSurfaceRef.h>
 
@@ -24,7 +25,6 @@ enum : OSType {
     kCVPixelFormatType_422YpCbCr8 = 0x32767579,   // '2vuy'
 };
 
-typedef uint64_t CVOptionFlags;
 typedef CVOptionFlags CVPixelBufferLockFlags;
 enum : CVPixelBufferLockFlags {
     kCVPixelBufferLock_ReadOnly = 0x00000001,
