@@ -1,12 +1,77 @@
 #include <AppKit/NSView.h>
 
+#include <Foundation/NSNotification.h>
+
+#include <QEvent>
+#include <QPointer>
+#include <QScreen>
 #include <QSizePolicy>
+#include <QTimer>
+#include <QWindow>
 
 namespace NSView {
 
 namespace {
 
 bool Sizable(QSizePolicy::Policy policy) { return policy != QSizePolicy::Fixed; }
+
+constexpr char kPosterName[] = "NSViewGlobalFramePoster";
+
+// Watches a view and its window (whichever window it is in now) and posts one notification per
+// turn of the event loop in which either changed place, size or screen.
+class GlobalFramePoster final : public QObject {
+public:
+    explicit GlobalFramePoster(QWidget *view) : QObject(view), mView(view) {
+        setObjectName(kPosterName);
+        view->installEventFilter(this);
+        watchWindow();
+    }
+
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        switch (event->type()) {
+        case QEvent::Move:
+        case QEvent::Resize: schedule(); break;
+        case QEvent::ParentChange:
+        case QEvent::Show:
+        case QEvent::WinIdChange:
+            if (watched == mView) watchWindow();
+            break;
+        default: break;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    void watchWindow() {
+        QWidget *window = mView->window();
+        if (window != mWindow) {
+            if (mWindow) mWindow->removeEventFilter(this);
+            mWindow = window;
+            if (window != mView) window->installEventFilter(this);
+        }
+        QWindow *handle = window->windowHandle();
+        if (handle != mHandle) {
+            QObject::disconnect(mScreenConnection);
+            mHandle = handle;
+            if (handle) mScreenConnection = QObject::connect(handle, &QWindow::screenChanged, this, [this] { schedule(); });
+        }
+    }
+
+    void schedule() {
+        if (mPending) return;
+        mPending = true;
+        QTimer::singleShot(0, this, [this] {
+            mPending = false;
+            NSNotificationCenter::defaultCenter().postNotificationName(NSViewGlobalFrameDidChangeNotification, mView);
+        });
+    }
+
+    QWidget *mView;
+    QPointer<QWidget> mWindow;
+    QPointer<QWindow> mHandle;
+    QMetaObject::Connection mScreenConnection;
+    bool mPending = false;
+};
 
 }  // namespace
 
@@ -34,6 +99,11 @@ void addSubview(QWidget *container, QWidget *view) {
     view->setParent(container);
     view->move(position);
     if (!hiddenOnPurpose) view->show();
+}
+
+void postGlobalFrameChangedNotifications(QWidget *view) {
+    if (view == nullptr || view->findChild<QObject *>(kPosterName, Qt::FindDirectChildrenOnly) != nullptr) return;
+    new GlobalFramePoster(view);
 }
 
 }  // namespace NSView

@@ -10,6 +10,9 @@
 #include <QSize>
 #include <QWidget>
 
+// Posted (object: the view) when the view's place or size on the screen changes.
+inline constexpr char NSViewGlobalFrameDidChangeNotification[] = "NSViewGlobalFrameDidChangeNotification";
+
 namespace NSView {
 
 // Changes the view's size by the difference between its container's size now and the old size
@@ -25,5 +28,11 @@ void resizeSubviewsWithOldSize(QWidget *container, const QSize &oldSize);
 // its geometry when it had none). Nothing is resized, but Qt gives a parentless widget that
 // was never resized the default size of a child: read the view's size after adding it.
 void addSubview(QWidget *container, QWidget *view);
+
+// From now on the view posts NSViewGlobalFrameDidChangeNotification through the default
+// notification centre, on the main thread, when it or its window moves, is resized or goes to
+// another screen. The changes of one turn of the event loop make one notification. Calling it
+// again for the same view changes nothing; null is ignored.
+void postGlobalFrameChangedNotifications(QWidget *view);
 
 }  // namespace NSView
