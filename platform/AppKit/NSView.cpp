@@ -53,7 +53,8 @@ private:
         if (handle != mHandle) {
             QObject::disconnect(mScreenConnection);
             mHandle = handle;
-            if (handle) mScreenConnection = QObject::connect(handle, &QWindow::screenChanged, this, [this] { schedule(); });
+            if (handle)
+                mScreenConnection = QObject::connect(handle, &QWindow::screenChanged, this, [this] { schedule(); });
         }
     }
 
@@ -102,7 +103,8 @@ void addSubview(QWidget *container, QWidget *view) {
 }
 
 void postGlobalFrameChangedNotifications(QWidget *view) {
-    if (view == nullptr || view->findChild<QObject *>(kPosterName, Qt::FindDirectChildrenOnly) != nullptr) return;
+    if (view == nullptr) return;
+    if (view->findChild<QObject *>(kPosterName, Qt::FindDirectChildrenOnly) != nullptr) return;
     new GlobalFramePoster(view);
 }
 

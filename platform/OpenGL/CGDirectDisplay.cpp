@@ -96,7 +96,11 @@ std::vector<DisplayInfo> RandRDisplays(const cgl::Display &display, xcb_window_t
         }
         found.push_back(info);
     }
-    if (primaryIndex != 0) std::rotate(found.begin(), found.begin() + long(primaryIndex), found.begin() + long(primaryIndex) + 1);
+    // The primary output's monitor first, the others in the server's order.
+    if (primaryIndex != 0) {
+        const auto primaryAt = found.begin() + long(primaryIndex);
+        std::rotate(found.begin(), primaryAt, primaryAt + 1);
+    }
     return found;
 }
 

@@ -28,6 +28,7 @@
 #pragma once
 
 #include <CoreVideo/CVDisplayLink.h>
+#include <Foundation/NSNotification.h>
 #include <OpenGL/CGDirectDisplay.h>
 #include <OpenGL/OpenGL.h>
 
@@ -35,10 +36,9 @@
 #include <QObject>
 #include <QPointer>
 
-#include <Foundation/NSNotification.h>
-
 #include <memory>
 #include <mutex>
+#include <vector>
 
 class QWidget;
 class NSUIDisplayLinkViewController;

@@ -77,7 +77,9 @@ struct Drawing {
 
 TEST(CVDisplayLinkWindow, KeepsThePeriodWhileSwappingAWindow) {
     const char *display = std::getenv("DISPLAY");
-    if (display == nullptr || *display == '\0') GTEST_SKIP() << "needs an X display (scripts/test runs this under Xvfb)";
+    if (display == nullptr || *display == '\0') {
+        GTEST_SKIP() << "needs an X display (scripts/test runs this under Xvfb)";
+    }
     static int argc = 1;
     static char name[] = "CoreVideoWindowTests";
     static char *argv[] = {name, nullptr};

@@ -37,7 +37,9 @@ class DisplayLinkWindow : public ::testing::Test {
 protected:
     void SetUp() override {
         const char *display = std::getenv("DISPLAY");
-        if (display == nullptr || *display == '\0') GTEST_SKIP() << "needs an X display (scripts/test runs this under Xvfb)";
+        if (display == nullptr || *display == '\0') {
+            GTEST_SKIP() << "needs an X display (scripts/test runs this under Xvfb)";
+        }
         riradi_test::WindowApplication();
         mWindow = std::make_unique<QWidget>();
         mWindow->resize(200, 150);
