@@ -114,7 +114,14 @@ CIFilterRef NUCIButton::cropFilterForSize(CGSize size) {
     return crop;
 }
 
+void NUCIButton::makeMissingFaces() {
+    // A button named before it had any area could make no face then.
+    if (!mButtonName.isEmpty() && mButtonOffImage == nullptr && width() >= 1 && height() >= 1)
+        setButtonCellImages(mButtonName);
+}
+
 void NUCIButton::drawRect(CGRect dirtyRect) {
+    makeMissingFaces();
     // The face through Core Image; the cell's own picture when Core Image cannot draw it.
     if (!NUCIDrawCIImageInRect(filteredButtonImageForState(state() == 1 ? 1 : 0), bounds())) drawCell();
     if (buttonDownImage() != nullptr) drawSquishyImageInRect(bounds());
@@ -123,9 +130,7 @@ void NUCIButton::drawRect(CGRect dirtyRect) {
 
 void NUCIButton::resizeEvent(QResizeEvent *event) {
     NUCISquishyButton::resizeEvent(event);
-    // A button named before it had any area could make no face then.
-    if (!mButtonName.isEmpty() && mButtonOffImage == nullptr && width() >= 1 && height() >= 1)
-        setButtonCellImages(mButtonName);
+    makeMissingFaces();
     setButtonDownFilterInputValues(buttonDownFilter());
 }
 

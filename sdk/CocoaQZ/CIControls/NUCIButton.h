@@ -78,6 +78,8 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    void makeMissingFaces();
+
     QString mButtonName;
     std::shared_ptr<NUCIButtonImage> mButtonOffImage, mButtonOnImage;
     CIFilterRef mButtonOffStateFilter, mButtonOnStateFilter, mButtonCropFilter;
