@@ -11,6 +11,8 @@
 #include <QPainter>
 #include <QPen>
 
+#include <algorithm>
+
 NS_REGISTER_CLASS(CIImageMouseDragView);
 
 CIImageMouseDragView::CIImageMouseDragView(QWidget *parent) : NSUITargetActionView(parent) {
@@ -133,8 +135,8 @@ void CIImageMouseDragView::mouseMoveEvent(QMouseEvent *event) {
     const QPointF p = event->position();
     const QPointF normal = normalPointFromViewPoint(p);
     if (!(p.x() >= 0 && p.x() <= width() && p.y() >= 0 && p.y() <= height())) {
-        // The drag left the view: it ends where it left.
-        endTrackingNormal(normal, false);
+        // The drag left the view: it ends where it left, on the view's edge.
+        endTrackingNormal(QPointF(std::clamp(normal.x(), 0.0, 1.0), std::clamp(normal.y(), 0.0, 1.0)), false);
         return;
     }
     mT1 = mLastNormal = normal;

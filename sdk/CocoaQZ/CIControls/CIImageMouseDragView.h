@@ -7,8 +7,8 @@
 // redraws; the release sets t1, then p0 = t0 and p1 = t1 (into the sliders, announcing "p0"
 // and "p1"), sends the view's action at once with the view as the object, redraws, and
 // resets t0 and t1 to (0, 0). A drag that leaves the view ends there as if released at the
-// point where it left. Leaving the view without a drag changes no point and sends nothing
-// (it only gives the window back its mouse tracking and redraws).
+// point where it left (on the view's edge). Leaving the view without a drag changes no point
+// and sends nothing (it only gives the window back its mouse tracking and redraws).
 //
 // Entering remembers whether the window tracked the mouse (wasTracking), makes it track and
 // gives the view the focus; leaving restores it.
