@@ -19,6 +19,7 @@ namespace LumoraWindowProperties {
 namespace {
 
 constexpr char kMovableProperty[] = "movableByWindowBackground";
+constexpr char kAlphaProperty[] = "alphaValue";
 
 bool Translucent() {
     const bool compositing = CGWindowServerIsCompositing();
@@ -39,6 +40,7 @@ void setCommonProperties(QWidget *window, const QColor &background) {
     window->setPalette(palette);
     window->setAutoFillBackground(true);
     window->setWindowOpacity(kAlphaValue);
+    window->setProperty(kAlphaProperty, kAlphaValue);
     const bool translucent = Translucent();
     window->setAttribute(Qt::WA_TranslucentBackground, translucent);
     if (!translucent) window->setAttribute(Qt::WA_NoSystemBackground, false);
@@ -48,6 +50,12 @@ void setCommonProperties(QWidget *window, const QColor &background) {
         if (visible) window->show();
     }
     window->setProperty(kMovableProperty, true);
+}
+
+float alphaValue(const QWidget *window) {
+    if (window == nullptr) return 0.0f;
+    const QVariant alpha = window->property(kAlphaProperty);
+    return alpha.isValid() ? alpha.toFloat() : float(window->windowOpacity());
 }
 
 bool isMovableByWindowBackground(const QWidget *window) {

@@ -24,8 +24,11 @@
 
 namespace LumoraWindowProperties {
 
-// Alpha 0.99999 as a single-precision float (0.9999899864).
+// Alpha 0.99999 as a single-precision float (0.9999899864). Qt keeps a window's opacity in
+// 255 steps (it becomes 254/255 there: still not quite opaque); the value asked for is kept
+// as the window's "alphaValue".
 constexpr float kAlphaValue = 0.99999f;
+float alphaValue(const QWidget *window);
 // Background colour, alpha value, translucency (see above), shadow, movable by background.
 void setCommonProperties(QWidget *window, const QColor &background);
 bool isMovableByWindowBackground(const QWidget *window);
