@@ -18,6 +18,7 @@
 #include <CoreFoundation/CFDictionary.h>
 #include <CoreFoundation/CFString.h>
 #include <Mach/kern_return.h>
+#include <Mach/port.h>
 
 typedef struct __IOSurface *IOSurfaceRef;
 typedef uint32_t IOSurfaceID;
@@ -89,3 +90,11 @@ int IOSurfaceCreateFileDescriptor(IOSurfaceRef buffer);
 // The surface behind a descriptor made by IOSurfaceCreateFileDescriptor (in this or another
 // process); the descriptor stays the caller's. Null when it is not a sound surface. Created.
 IOSurfaceRef IOSurfaceLookupFromFileDescriptor(int fd);
+
+// A send right (a memory entry, Mach/port.h) that carries the surface to another process
+// in a port descriptor and keeps it alive while it exists; MACH_PORT_NULL on failure. The
+// caller gives the right up with mach_port_deallocate.
+mach_port_t IOSurfaceCreateMachPort(IOSurfaceRef buffer);
+// The surface behind a right made by IOSurfaceCreateMachPort in this or another process; the
+// right stays the caller's. Null when it is not a sound surface. Created.
+IOSurfaceRef IOSurfaceLookupFromMachPort(mach_port_t port);
