@@ -70,16 +70,23 @@ bool IOSurfaceMachServerRemoteClient::sendFrameSurface(uint64_t surfaceTime, uin
     }
     const uint32_t surfacePort = IOSurfaceIPC::remotingSurfaceIDFromLocalIOSurfaceID(surfaceID);
     if (surfacePort == 0) return true;  // nothing to send
+    // Counted before the send: the reply may come back before mach_msg returns.
+    {
+        std::lock_guard<std::mutex> lock(mMutex);
+        if (mPending++ == 0) mWaitingSince = Clock::now();
+    }
     IOSurfaceSharing::Request_BroadcastFrameSurface request;
     IOSurfaceSharing_BuildBroadcastFrameSurface(request, mPortName, reply->machPort(), surfaceTime, surfacePort);
     const mach_msg_return_t result = mach_msg(&request.Head, MACH_SEND_MSG | MACH_SEND_TIMEOUT, sizeof request, 0,
                                               MACH_PORT_NULL, 0, MACH_PORT_NULL);
     IOSurfaceIPC::deallocateRemotingSurfaceID(surfacePort);
-    if (result == MACH_SEND_TIMED_OUT) return true;  // its queue is full: the wait for replies decides
-    if (result != MACH_MSG_SUCCESS) return false;
-    std::lock_guard<std::mutex> lock(mMutex);
-    if (mPending++ == 0) mWaitingSince = Clock::now();
-    return true;
+    if (result == MACH_MSG_SUCCESS) return true;
+    {
+        std::lock_guard<std::mutex> lock(mMutex);
+        if (mPending > 0) --mPending;
+    }
+    // A full queue: the wait for replies decides. Any other failure: the client is gone.
+    return result == MACH_SEND_TIMED_OUT;
 }
 
 void IOSurfaceMachServerRemoteClient::handleMachMessage(void *msg) {

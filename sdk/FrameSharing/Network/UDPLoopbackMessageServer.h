@@ -66,6 +66,7 @@ public:
     // ascending order of their ids, and expires the others; answers the sends that went out.
     size_t CastMessage(const UDPLoopBackMessageData &message);
     size_t ActiveClientCount() const { return mActiveClients.size(); }
+    const UDPNetwork::Socket &ServerSocket() const { return mSocket; }
 
 private:
     void Expire();
