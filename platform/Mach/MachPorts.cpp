@@ -904,24 +904,31 @@ void mach_msg_destroy(mach_msg_header_t *msg) {
 }
 
 namespace {
-thread_local mach_port_t tReplyPort = MACH_PORT_NULL;
-}
+// The thread's reply port, given up when the thread ends.
+struct ReplyPort {
+    mach_port_t name = MACH_PORT_NULL;
+    ~ReplyPort() {
+        if (name != MACH_PORT_NULL) mach_port_mod_refs(mach_task_self(), name, MACH_PORT_RIGHT_RECEIVE, -1);
+    }
+};
+thread_local ReplyPort tReply;
+}  // namespace
 
 mach_port_t mig_get_reply_port(void) {
-    if (tReplyPort != MACH_PORT_NULL) {
+    if (tReply.name != MACH_PORT_NULL) {
         mach_port_type_t type = 0;
-        if (mach_port_type(mach_task_self(), tReplyPort, &type) == KERN_SUCCESS && (type & MACH_PORT_TYPE_RECEIVE))
-            return tReplyPort;
+        if (mach_port_type(mach_task_self(), tReply.name, &type) == KERN_SUCCESS && (type & MACH_PORT_TYPE_RECEIVE))
+            return tReply.name;
     }
-    if (mach_port_allocate(mach_task_self(), MACH_PORT_RIGHT_RECEIVE, &tReplyPort) != KERN_SUCCESS)
-        tReplyPort = MACH_PORT_NULL;
-    return tReplyPort;
+    if (mach_port_allocate(mach_task_self(), MACH_PORT_RIGHT_RECEIVE, &tReply.name) != KERN_SUCCESS)
+        tReply.name = MACH_PORT_NULL;
+    return tReply.name;
 }
 
 void mig_dealloc_reply_port(mach_port_t reply_port) {
     if (reply_port == MACH_PORT_NULL) return;
     mach_port_mod_refs(mach_task_self(), reply_port, MACH_PORT_RIGHT_RECEIVE, -1);
-    if (reply_port == tReplyPort) tReplyPort = MACH_PORT_NULL;
+    if (reply_port == tReply.name) tReply.name = MACH_PORT_NULL;
 }
 
 void mig_put_reply_port(mach_port_t) {}
