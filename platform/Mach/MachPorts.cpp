@@ -107,8 +107,9 @@ public:
             if (index != sockets.end() && index->second == name) sockets.erase(index);
         }
         Wake(found->second);
+        const bool watched = found->second.callback != nullptr && !found->second.dead;
         entries.erase(found);
-        WatcherChanged();
+        if (watched) WatcherChanged();
     }
     static void Wake(Entry &entry) {
         for (auto it = entry.wakers.begin(); it != entry.wakers.end();) {

@@ -51,7 +51,7 @@ void IOSurfaceMachServerRemoteClient::closeReplyPort() {
     reply->releaseRights();
 }
 
-bool IOSurfaceMachServerRemoteClient::sendFrameSurface(uint64_t surfaceTime, uint32_t surfaceID) {
+bool IOSurfaceMachServerRemoteClient::sendFrameSurface(uint64_t surfaceTime, uint32_t surfacePort) {
     std::shared_ptr<NSMachPort> reply;
     {
         std::lock_guard<std::mutex> lock(mMutex);
@@ -60,6 +60,7 @@ bool IOSurfaceMachServerRemoteClient::sendFrameSurface(uint64_t surfaceTime, uin
             if (waited > kIOSurfaceMachServerClientReplyTimeout) return false;
             if (mPending >= kIOSurfaceMachServerMaxPendingReplies) return true;  // skipped this time
         }
+        if (surfacePort == 0) return true;  // nothing to send
         if (mReplyPort == nullptr) {
             mReplyPort = NSMachPort::port();
             if (mReplyPort == nullptr) return true;
@@ -68,8 +69,6 @@ bool IOSurfaceMachServerRemoteClient::sendFrameSurface(uint64_t surfaceTime, uin
         }
         reply = mReplyPort;
     }
-    const uint32_t surfacePort = IOSurfaceIPC::remotingSurfaceIDFromLocalIOSurfaceID(surfaceID);
-    if (surfacePort == 0) return true;  // nothing to send
     // Counted before the send: the reply may come back before mach_msg returns.
     {
         std::lock_guard<std::mutex> lock(mMutex);
@@ -79,7 +78,6 @@ bool IOSurfaceMachServerRemoteClient::sendFrameSurface(uint64_t surfaceTime, uin
     IOSurfaceSharing_BuildBroadcastFrameSurface(request, mPortName, reply->machPort(), surfaceTime, surfacePort);
     const mach_msg_return_t result = mach_msg(&request.Head, MACH_SEND_MSG | MACH_SEND_TIMEOUT, sizeof request, 0,
                                               MACH_PORT_NULL, 0, MACH_PORT_NULL);
-    IOSurfaceIPC::deallocateRemotingSurfaceID(surfacePort);
     if (result == MACH_MSG_SUCCESS) return true;
     {
         std::lock_guard<std::mutex> lock(mMutex);
@@ -178,10 +176,14 @@ bool IOSurfaceMachServer::DropClient(const std::shared_ptr<IOSurfaceMachServerRe
 }
 
 bool IOSurfaceMachServer::broadcastFrameSurface(IOSurfaceRef surface, uint64_t surfaceTimeStamp) {
-    const uint32_t surfaceID = surface != nullptr ? IOSurfaceGetID(surface) : 0;
+    const std::vector<std::shared_ptr<IOSurfaceMachServerRemoteClient>> clients = remoteClients();
+    if (clients.empty()) return true;
+    // One port for the frame, copied to every client (no surface: no port, nothing sent).
+    const uint32_t surfacePort = surface != nullptr ? IOSurfaceCreateMachPort(surface) : 0;
     std::vector<std::shared_ptr<IOSurfaceMachServerRemoteClient>> dropped;
-    for (const auto &client : remoteClients())
-        if (!client->sendFrameSurface(surfaceTimeStamp, surfaceID)) dropped.push_back(client);
+    for (const auto &client : clients)
+        if (!client->sendFrameSurface(surfaceTimeStamp, surfacePort)) dropped.push_back(client);
+    IOSurfaceIPC::deallocateRemotingSurfaceID(surfacePort);
     for (const auto &client : dropped)
         if (DropClient(client)) delegatedClientDisconnected(client->port());
     return true;

@@ -76,9 +76,10 @@ public:
     // "RemoteClient\nportName:%08lx\nmachPort:%@\nkeyName:%@\nclientID:%08llx\nclientType:%08llx\n"
     std::string description() const;
 
-    // The broadcast of one frame to this client, without waiting. False when the client is
-    // to be dropped: its port refused the send, or it has not answered for too long.
-    bool sendFrameSurface(uint64_t surfaceTime, uint32_t surfaceID);
+    // The broadcast of one frame (a copy of the surface's port) to this client, without
+    // waiting. False when the client is to be dropped: its port refused the send, or it has
+    // not answered for too long.
+    bool sendFrameSurface(uint64_t surfaceTime, uint32_t surfacePort);
     int pendingReplies() const;
     // Stops listening for replies.
     void closeReplyPort();
