@@ -388,7 +388,7 @@ TEST(IOSurfaceMachServer, StoppedAndDeadClientsDoNotSlowTheBroadcast) {
                 times.size(), median, slowest);
     EXPECT_TRUE(server->remoteClients().empty());
     EXPECT_EQ(delegate.disconnected.load(), 2);
-    EXPECT_LT(slowest, 50.0);  // sanitizer build; no send ever waits
+    EXPECT_LT(slowest, 250.0);  // a loaded machine, a sanitizer build: no send ever waits
     EXPECT_LT(median, 5.0);
     stopped.finish(true);
     server->stopServer();
