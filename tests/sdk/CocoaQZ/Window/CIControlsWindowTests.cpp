@@ -18,8 +18,6 @@
 
 #include "sdk/RiradI/RiradITestApplication.h"
 
-extern "C" const char *__asan_default_options() { return "suppressions=" LUMORA_ASAN_SUPPRESSIONS; }
-
 namespace {
 
 // A window with a plain background of one colour.

@@ -20,9 +20,6 @@
 #include <cstdlib>
 #include <memory>
 
-// Flags that ASAN_OPTIONS does not set keep these values.
-extern "C" const char *__asan_default_options() { return "suppressions=" LUMORA_ASAN_SUPPRESSIONS; }
-
 using namespace displaylink_test;
 
 namespace {
