@@ -126,18 +126,24 @@ void NSUIOGLCGContextView::renderScene(bool flush) {
     // The lock first, then the context current, for the whole render. A thread that had no
     // context has none after: the context's primary (the one EGL context that draws into the
     // window) is free for the next thread that renders.
+    // An exception from a hook passes on with the caller's context (or none) current again and
+    // the lock given back.
     const bool hadNone = CGLGetCurrentContext() == nullptr;
     CGLLockContext(context);
-    {
-        OpenGL::CGLContextState current(context);
-        renderSceneBegin();
-        OpenGL::DiscardGLErrors();
-        renderSceneSelf();
-        OpenGL::DiscardGLErrors();
-        renderSceneEnd(flush);
-        CGLUnlockContext(context);
-    }
-    if (hadNone) CGLSetCurrentContext(nullptr);
+    struct Release {
+        CGLContextObj context;
+        bool hadNone;
+        ~Release() {
+            if (hadNone) CGLSetCurrentContext(nullptr);
+            CGLUnlockContext(context);
+        }
+    } release{context, hadNone};
+    OpenGL::CGLContextState current(context);
+    renderSceneBegin();
+    OpenGL::DiscardGLErrors();
+    renderSceneSelf();
+    OpenGL::DiscardGLErrors();
+    renderSceneEnd(flush);
 }
 
 void NSUIOGLCGContextView::renderSceneBegin() {
@@ -169,8 +175,10 @@ void NSUIOGLCGContextView::handleReshapeViewport() { renderSceneReshape(); }
 
 void NSUIOGLCGContextView::paintEvent(QPaintEvent *) {
     attachWindow();
-    renderScene();
+    drawRect();
 }
+
+void NSUIOGLCGContextView::drawRect() { renderScene(); }
 
 void NSUIOGLCGContextView::resizeEvent(QResizeEvent *event) {
     {

@@ -100,8 +100,10 @@ public:
     QPaintEngine *paintEngine() const override { return nullptr; }
 
 protected:
-    // drawRect: renderScene (after attaching the window surface when there is none yet).
+    // Attaches the window surface when there is none yet, then drawRect.
     void paintEvent(QPaintEvent *event) override;
+    // The window system's redraw: renderScene.
+    virtual void drawRect();
     void resizeEvent(QResizeEvent *event) override;
     bool event(QEvent *event) override;
 
