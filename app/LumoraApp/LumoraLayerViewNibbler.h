@@ -25,7 +25,7 @@ public:
     QPointer<QObject> _cameraFlipX;  // check box: mirror the camera image (not owned)
 
     // The base class's answer, or the camera is mirrored.
-    bool layerFlippedHorizontal() const;
+    bool layerFlippedHorizontal() const override;
     // The mirror check box has a non-zero integer value (false without one).
     bool cameraFlippedHorizontal() const;
 

@@ -60,7 +60,7 @@ public:
     // The matrix controller's textureEnabled; false without a controller.
     bool layerTextureEnabled() const;
     // The quick flip is on, or the controller's texture is flipped.
-    bool layerFlippedHorizontal() const;
+    virtual bool layerFlippedHorizontal() const;
     bool layerFlippedVertical() const;
     // The controller's record as a texture quad matrix that applies the translation; the
     // default record without a controller.
