@@ -1,0 +1,261 @@
+// NSUILumoraView: the live camera view and the owner of the frame loop.
+//
+// Every output frame is made here, on the main thread: a repeating render timer, running at four
+// times the frame rate of the compression settings, pulls one camera frame through the input
+// controller, draws it flipped and scaled into the 640 x 480 input-stack framebuffer, hands that
+// surface's image to the render buffer, renders the effect composition into the render buffer,
+// offers the result to frame sharing and, while recording, to the recorder. The display link
+// shows the finished frame from its own thread (NSUILumoraView_DisplayLink.cpp).
+//
+// Threads, contexts and locks.
+//   main thread          the timer, every frame step, launch and terminate. Renders only on the
+//                        root sharing context (the render buffer, the input stack); it never
+//                        uses the view's context while it holds the composition lock.
+//   display-link thread  lock the view's CGL context, then the composition lock, draw the render
+//                        buffer's texture into the window, unlock both.
+// The two threads meet only on the composition lock (recursive) and the two flags. The flags are
+// atomics: "in progress" is claimed with an exchange, so a tick during a frame does nothing;
+// "available" is set with release after the render buffer's texture is finished, and read with
+// acquire before it is drawn. Both locks and the in-progress flag are held by scope guards, so no
+// exception in one frame (NSException or any other) keeps them and the next tick runs. A frame
+// step that fails is logged and the loop goes on.
+//
+// Outlets whose objects are not built into this library (inspector, count-down, quick-save and
+// movie folders, recorder, 1-D filter editors, effect packs, browse controller) are plain
+// QObject properties that may be null; their uses are skipped when they are. The frame-sharing
+// controller is reached through protocol_IOSurfaceSharingController; without one connected, a
+// stand-in that shares nothing takes its place.
+//
+// User defaults (standard defaults; loads take a stored value only of the expected kind):
+//   "outletMenuItemOpenSnapshot" integer 1, "outletEffectsPopupButton" string "iSight",
+//   "outletShutterPopupButton" string "Default" (the pop-ups are loaded only when no composition
+//   is open).
+#pragma once
+
+#include <LumoraApp/CamInputFrame.h>
+#include <LumoraApp/IOSurfaceSharingController.h>
+
+#include <CocoaGL/NSUIOGLOrthoUnitView.h>
+#include <CocoaGL/category_NSOGLRenderTimer.h>
+#include <CocoaQZ/CoreImage/CIContextFBORenderer.h>
+#include <CocoaGL/CGImageRenderTexture.h>
+
+struct CVTimeStamp;
+#include <Foundation/NSKeyValueCoding.h>
+#include <Foundation/NSNotification.h>
+#include <dispatch/dispatch.h>
+
+#include <QByteArray>
+#include <QPointer>
+#include <QString>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+
+class LumoraRenderBuffer;
+class LumoraLayerViewNibbler;
+class QTZInputController;
+class QActualFPSController;
+class LumBroadcastControl;
+class LumoraInterpolationController;
+class QImageCompressionSettings;
+class NSUIDisplayLinkViewController;
+
+class NSUILumoraView : public NSUIOGLOrthoUnitView,
+                       public NSKeyValueObserver,
+                       public IOSurfaceSharingControllerDelegate {
+    Q_OBJECT
+    Q_PROPERTY(QObject *outletInspector MEMBER outletInspector)
+    Q_PROPERTY(QObject *outletCameraRebroadcastControl MEMBER outletCameraRebroadcastControl)
+    Q_PROPERTY(QObject *outletMenuItemOpenSnapshot MEMBER outletMenuItemOpenSnapshot)
+    Q_PROPERTY(QObject *outletShutterPopupButton MEMBER outletShutterPopupButton)
+    Q_PROPERTY(QObject *outletShutterCountDown MEMBER outletShutterCountDown)
+    Q_PROPERTY(QObject *outletQuickSaveFolder MEMBER outletQuickSaveFolder)
+    Q_PROPERTY(QObject *outletInputController MEMBER outletInputController)
+    Q_PROPERTY(QObject *outletLumoraBuffer MEMBER outletLumoraBuffer)
+    Q_PROPERTY(QObject *outletLumoraLayerController MEMBER outletLumoraLayerController)
+    Q_PROPERTY(QObject *outletIOSurfaceSharing MEMBER outletIOSurfaceSharing)
+    Q_PROPERTY(QObject *outletLumoraRecorder MEMBER outletLumoraRecorder)
+    Q_PROPERTY(QObject *outletInterpolator MEMBER outletInterpolator)
+    Q_PROPERTY(QObject *outletHorizontalImageFilter MEMBER outletHorizontalImageFilter)
+    Q_PROPERTY(QObject *outletVerticalImageFilter MEMBER outletVerticalImageFilter)
+    Q_PROPERTY(QObject *outletBundleCompositions MEMBER outletBundleCompositions)
+    Q_PROPERTY(QObject *outletEffectsPopupButton MEMBER outletEffectsPopupButton)
+    Q_PROPERTY(QObject *outletEffectsPopupMenuPresetsSeparator MEMBER outletEffectsPopupMenuPresetsSeparator)
+    Q_PROPERTY(QObject *outletMoviesFolder MEMBER outletMoviesFolder)
+    Q_PROPERTY(QObject *outletBrowseController MEMBER outletBrowseController)
+    Q_PROPERTY(QObject *outletActualFPSController MEMBER outletActualFPSController)
+    Q_PROPERTY(QObject *outletCompressionSettings MEMBER outletCompressionSettings)
+    Q_PROPERTY(QObject *outletDisplayLinkViewController MEMBER outletDisplayLinkViewController)
+
+public:
+    // Stage labels of the process-wide timing sampler.
+    static constexpr char kRenderTimer[] = "Render Timer";
+    static constexpr char kRenderInputFrame[] = "Render Input Frame";
+    static constexpr char kRenderInputStack[] = "Render Input Stack";
+    static constexpr char kRenderQuartzComposition[] = "Render Quartz Composition";
+    static constexpr char kRenderSharedImage[] = "Render Shared Image";
+    static constexpr char kRenderMovieFrame[] = "Render Movie Frame";
+    // The input stack and the read-back textures.
+    static constexpr uint32_t kFrameWidth = 640, kFrameHeight = 480;
+
+    // initWithFrame: the shared view, the two serial queues, the composition lock.
+    Q_INVOKABLE explicit NSUILumoraView(QWidget *parent = nullptr);
+    // dealloc: stops the timer, ends the observation, closes the composition, releases the
+    // queues.
+    ~NSUILumoraView() override;
+
+    // The view initialised last (one per process); null once it is gone.
+    static NSUILumoraView *sharedSingleton();
+
+    // ---- Outlets (nib objects, not owned) ----
+    QPointer<QObject> outletInspector;
+    QPointer<QObject> outletCameraRebroadcastControl;  // LumBroadcastControl
+    QPointer<QObject> outletMenuItemOpenSnapshot;      // a checkable QAction or button
+    QPointer<QObject> outletShutterPopupButton;        // QComboBox
+    QPointer<QObject> outletShutterCountDown;
+    QPointer<QObject> outletQuickSaveFolder;
+    QPointer<QObject> outletInputController;           // QTZInputController
+    QPointer<QObject> outletLumoraBuffer;              // LumoraRenderBuffer's object
+    QPointer<QObject> outletLumoraLayerController;     // LumoraLayerViewNibbler
+    QPointer<QObject> outletIOSurfaceSharing;          // a protocol_IOSurfaceSharingController
+    QPointer<QObject> outletLumoraRecorder;
+    QPointer<QObject> outletInterpolator;              // LumoraInterpolationController
+    QPointer<QObject> outletHorizontalImageFilter;
+    QPointer<QObject> outletVerticalImageFilter;
+    QPointer<QObject> outletBundleCompositions;
+    QPointer<QObject> outletEffectsPopupButton;        // QComboBox
+    QPointer<QObject> outletEffectsPopupMenuPresetsSeparator;
+    QPointer<QObject> outletMoviesFolder;
+    QPointer<QObject> outletBrowseController;
+    QPointer<QObject> outletActualFPSController;       // QActualFPSController
+    QPointer<QObject> outletCompressionSettings;       // QImageCompressionSettings ("frameRate")
+    QPointer<QObject> outletDisplayLinkViewController; // NSUIDisplayLinkViewController
+
+    // The render buffer of outletLumoraBuffer; null without one.
+    LumoraRenderBuffer *lumoraBuffer() const;
+    // The connected sharing controller, else the stand-in (never null).
+    protocol_IOSurfaceSharingController *surfaceSharing();
+    // The stand-in used while no controller is connected.
+    IOSurfaceSharingStandIn &surfaceSharingStandIn() { return mSharingStandIn; }
+
+    // ---- Frame loop (main thread) ----
+
+    // (Re)creates the render timer at four times the compression settings' frame rate, clears
+    // the available flag, then the in-progress flag, and starts the display link with this
+    // view. A frame rate that is not a positive number leaves the view without a timer.
+    void renderSceneTimerInitialize();
+    // The timer's action, timed as "Render Timer": one tick. Nothing thrown leaves it.
+    Q_INVOKABLE void renderSceneDoubleTimer();
+    // Makes one frame unless one is in progress (the tick is then skipped).
+    void renderCameraInputOnMainThread(QObject *sender);
+    // The next filtered frame of the input controller, timed as "Render Input Frame"; null
+    // without a controller.
+    virtual CamInputFrameRef captureInputFrameStack();
+    // Composes, shares and records the frame under the composition lock; nothing for null.
+    void renderCameraInputAndRelease(CamInputFrameRef frame);
+    // Draws the frame flipped into the input stack and hands the surface's image to the render
+    // buffer, timed as "Render Input Stack". A frame without a Core Image image draws nothing.
+    virtual void renderInputFrameStack(const CamInputFrameRef &frame);
+    // Renders the composition into the render buffer at renderTime (root sharing context, the
+    // buffer's lock), timed as "Render Quartz Composition", then marks a frame available.
+    virtual void renderLumoraBufferSync();
+    // Records the current frame while recording, timed as "Render Movie Frame".
+    void renderMovieRecording();
+    // The recorder's hook: records the render buffer's frame. Nothing here (no recorder is
+    // built into this library).
+    virtual void movieRecordingRecordCurrentFrame() {}
+    // Seconds since the first composed frame (0 for that frame); the clock never restarts.
+    double renderTime();
+
+    // The delegate call of frame sharing, timed as "Render Shared Image": draws the render
+    // buffer into the surface under the buffer's lock.
+    void surfaceSharingRenderSurface(protocol_IOSurfaceSharingController *sharing,
+                                     protocol_IOSurfaceSharingSurface *surface) override;
+
+    // ---- The flags ----
+    bool renderFrameInProgress() const { return mRenderFrameInProgress.load(std::memory_order_acquire); }
+    void setRenderFrameInProgress(bool value) { mRenderFrameInProgress.store(value, std::memory_order_release); }
+    bool renderFrameAvailable() const { return mRenderFrameAvailable.load(std::memory_order_acquire); }
+    void setRenderFrameAvailable(bool value) { mRenderFrameAvailable.store(value, std::memory_order_release); }
+
+    // ---- Owned objects ----
+    NSOGLRenderTimer *renderTimer() const { return mRenderTimer.get(); }
+    std::recursive_mutex &compositionLock() { return mCompositionLock; }
+    dispatch_queue_t renderQueue() const { return mRenderQueue; }
+    dispatch_queue_t workerQueue() const { return mWorkerQueue; }
+    std::shared_ptr<CIContextFBORenderer> inputStackRenderer() const { return mInputStackRenderer; }
+    void setInputStackRenderer(std::shared_ptr<CIContextFBORenderer> renderer) { mInputStackRenderer = std::move(renderer); }
+    std::shared_ptr<CGImageRenderTexture> recordingTexture() const { return mRecordingTexture; }
+    std::shared_ptr<CGImageRenderTexture> snapshotTexture() const { return mSnapshotTexture; }
+    QByteArray compositionData() const { return mCompositionData; }
+    void setCompositionData(const QByteArray &data) { mCompositionData = data; }
+
+    // ---- Composition access ----
+    // Stops frame-rate sampling, then takes the composition lock and the render buffer's lock.
+    void beginUpdateCompositionSequence();
+    // Gives both back from the main queue (after the work already queued there), then resets
+    // the timing sampler. One per begin.
+    void endUpdateCompositionSequence();
+    void openCompositionPrivateData(const QByteArray &data);
+    void closeCompositionPrivate();
+    bool isCompositionOpenPrivate() const;
+
+    // ---- Life cycle ----
+    // Observes "frameRate" of the compression settings.
+    Q_INVOKABLE void awakeFromNib();
+    void observeValueForKeyPath(const QString &keyPath, QObject *object, const QVariantMap &change,
+                                void *context) override;
+    // The base class's, then pending GL errors drained (the context left current nowhere).
+    void initializeGLContext() override;
+    Q_INVOKABLE void applicationDidFinishLaunching(const NSNotification &notification);
+    Q_INVOKABLE void applicationWillTerminate(const NSNotification &notification);
+    bool isOpaque() const { return false; }
+
+    // ---- Drawing (any thread holding the view's context lock) ----
+    // Sets the viewport to the bounds (GL state is per thread's context), then the base's.
+    void renderSceneBegin() override;
+    // Draws the render buffer's texture into the view, under the buffer's lock.
+    void renderSceneSelf() override;
+
+    // ---- Display-link drawing (display-link thread; NSUILumoraView_DisplayLink.cpp) ----
+    bool displayLinkLockDrawable(QObject *controller);
+    bool displayLinkShouldRenderForTime(QObject *controller, const CVTimeStamp *outputTime);
+    void displayLinkRenderForTime(QObject *controller, const CVTimeStamp *outputTime);
+    void displayLinkFlushDrawable(QObject *controller);
+    void displayLinkUnlockDrawable(QObject *controller);
+    void displayLinkCreated(QObject *) {}
+    void displayLinkChanged(QObject *) {}
+    // Under the composition lock (given back on every path), the view's scene rendering.
+    void renderSceneDisplayLink();
+    // How often the display link drew a frame.
+    uint64_t displayLinkFrameCount() const { return mDisplayLinkFrames.load(std::memory_order_relaxed); }
+
+protected:
+    // The window system's redraw never draws the view: only the display link does.
+    void drawRect() override {}
+
+private:
+    void stopRenderTimer();
+
+    // Owned.
+    std::unique_ptr<NSOGLRenderTimer> mRenderTimer;
+    double mStartTime = -1.0;  // main thread
+    QByteArray mCompositionData;
+    QString mCompositionPath, mCompositionURLPath, mCompositionURL, mCompositionName;
+    bool mDropHighlight = false;
+    std::shared_ptr<CGImageRenderTexture> mRecordingTexture;
+    std::shared_ptr<CGImageRenderTexture> mSnapshotTexture;
+    std::shared_ptr<CIContextFBORenderer> mInputStackRenderer;
+    dispatch_queue_t mRenderQueue = nullptr;
+    dispatch_queue_t mWorkerQueue = nullptr;
+    std::atomic<bool> mRenderFrameInProgress{false};
+    std::atomic<bool> mRenderFrameAvailable{false};
+    std::recursive_mutex mCompositionLock;
+    IOSurfaceSharingStandIn mSharingStandIn;
+    QPointer<QObject> mObservedSettings;  // the compression settings observed for "frameRate"
+    std::atomic<uint64_t> mDisplayLinkFrames{0};
+};
+
+bool import_NSUILumoraView();
