@@ -71,6 +71,12 @@ void NSUIDisplayLink::endDisplayLinkRefreshes() {
     mGate->idle.wait(lock, [this] { return mGate->inside == 0; });
 }
 
+void NSUIDisplayLink::waitForRefreshInProgress() {
+    std::unique_lock<std::mutex> lock(mGate->mutex);
+    if (tRefreshGate == mGate.get()) return;
+    mGate->idle.wait(lock, [this] { return mGate->inside == 0; });
+}
+
 CVDisplayLinkRef NSUIDisplayLink::displayLink() const {
     std::lock_guard<std::mutex> guard(mLinkMutex);
     return mDisplayLink;

@@ -112,6 +112,10 @@ public:
 
     // Now, as a version 0 time stamp whose only valid field is the host time.
     static CVTimeStamp displayLinkCurrentTime();
+    // Waits until no refresh is in this object (at once when the caller is that refresh). With
+    // the link stopped, or a delegate removed, before the call, no refresh reaches what was
+    // stopped or removed once it returns. Do not call it holding a lock the delegates take.
+    void waitForRefreshInProgress();
     // The per-refresh hook, on the link's thread: kCVReturnSuccess here.
     virtual CVReturn displayLinkOutputForTime(const CVTimeStamp *outputTime);
 
