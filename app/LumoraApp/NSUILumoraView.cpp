@@ -5,6 +5,7 @@
 #include "QTZInputController.h"
 #include "UCoreFnSampler.h"
 
+#include <CocoaGL/LumoraShaderSourceCode.h>
 #include <CocoaGL/NSOGLSharingContext.h>
 #include <CocoaGL/NSOGLTextureBase.h>
 #include <CoreFoundation/CFData.h>
@@ -143,7 +144,7 @@ NSUILumoraView::NSUILumoraView(QWidget *parent) : NSUIOGLOrthoUnitView(parent) {
 
 NSUILumoraView::~NSUILumoraView() {
     stopRenderTimer();
-    if (QObject *display = outletDisplayLinkViewController.data()) SendObject(display, "stopDisplayLinkDelegate", this);
+    stopDisplayLinkDrawing();
     if (mObservedSettings) NSKeyValueCoding::removeObserver(mObservedSettings.data(), this, QStringLiteral("frameRate"));
     if (mRenderQueue != nullptr) dispatch_release(mRenderQueue);
     if (mWorkerQueue != nullptr) dispatch_release(mWorkerQueue);
@@ -210,10 +211,11 @@ void NSUILumoraView::applicationDidFinishLaunching(const NSNotification &notific
     protocol_IOSurfaceSharingController *sharing = surfaceSharing();
     sharing->setSurfaceSharingDelegate(this);
     sharing->publishServerWithTextureClass(QStringLiteral("LumoraIOSurfaceFBO"));
-    mRecordingTexture = CGImageRenderTexture::textureWithShaderName("CGImageRenderTexture_nop_BGRA",
-                                                                    kFrameWidth, kFrameHeight);
-    mSnapshotTexture = CGImageRenderTexture::textureWithShaderName("CGImageRenderTexture_nop_BGRA",
-                                                                   kFrameWidth, kFrameHeight);
+    // The application's shaders are compiled into the kit (LumoraShaderSourceCode).
+    mRecordingTexture = CGImageRenderTexture::textureWithShaderSourceClass(
+        LumoraShaderSourceCode::sourceCodeClass(), "CGImageRenderTexture_nop_BGRA", kFrameWidth, kFrameHeight);
+    mSnapshotTexture = CGImageRenderTexture::textureWithShaderSourceClass(
+        LumoraShaderSourceCode::sourceCodeClass(), "CGImageRenderTexture_nop_BGRA", kFrameWidth, kFrameHeight);
     mInputStackRenderer = CIContextFBORenderer::rendererWithWidthPixels(kFrameWidth, kFrameHeight);
     renderSceneTimerInitialize();
     Forward(outletCameraRebroadcastControl.data(), "applicationDidFinishLaunching", notification);
@@ -225,7 +227,7 @@ void NSUILumoraView::applicationWillTerminate(const NSNotification &notification
     Forward(outletInterpolator.data(), "applicationWillTerminate", notification);
     surfaceSharing()->applicationWillTerminate(notification);
     stopRenderTimer();
-    if (QObject *display = outletDisplayLinkViewController.data()) SendObject(display, "stopDisplayLinkDelegate", this);
+    stopDisplayLinkDrawing();
     Send(outletCameraRebroadcastControl.data(), "stopBroadcasting");
     Forward(outletShutterCountDown.data(), "applicationWillTerminate", notification);
     Forward(outletCameraRebroadcastControl.data(), "applicationWillTerminate", notification);
@@ -254,6 +256,19 @@ protocol_IOSurfaceSharingController *NSUILumoraView::surfaceSharing() {
     return &mSharingStandIn;
 }
 
+protocol_NSUIDisplayLinkViewControllerProtocol *NSUILumoraView::displayLinkController() const {
+    return dynamic_cast<protocol_NSUIDisplayLinkViewControllerProtocol *>(outletDisplayLinkViewController.data());
+}
+
+void NSUILumoraView::stopDisplayLinkDrawing() {
+    protocol_NSUIDisplayLinkViewControllerProtocol *display = displayLinkController();
+    if (display == nullptr || !display->isMasterDisplayLinkViewDelegate(this)) return;
+    display->stopDisplayLinkDelegate(this);
+    display->setMasterDisplayLinkViewDelegate(nullptr);
+    // A refresh that took this view as its master before may still be drawing it.
+    if (NSUIDisplayLinkViewController *controller = display->displayLinkObject()) controller->waitForRefreshInProgress();
+}
+
 // ---- Frame loop ---------------------------------------------------------------------------------
 
 void NSUILumoraView::stopRenderTimer() {
@@ -269,7 +284,10 @@ void NSUILumoraView::renderSceneTimerInitialize() {
         mRenderTimer = category_NSOGLRenderTimer::renderTimerWithFPS(frameRate * 4.0, this, "renderSceneDoubleTimer");
     setRenderFrameAvailable(false);
     setRenderFrameInProgress(false);
-    if (QObject *display = outletDisplayLinkViewController.data()) SendObject(display, "startDisplayLinkDelegate", this);
+    if (protocol_NSUIDisplayLinkViewControllerProtocol *display = displayLinkController()) {
+        if (!display->isMasterDisplayLinkViewDelegate(this)) display->setMasterDisplayLinkViewDelegate(this);
+        display->startDisplayLinkDelegate(this);
+    }
 }
 
 void NSUILumoraView::renderSceneDoubleTimer() {

@@ -38,9 +38,9 @@
 #include <CocoaGL/NSUIOGLOrthoUnitView.h>
 #include <CocoaGL/category_NSOGLRenderTimer.h>
 #include <CocoaQZ/CoreImage/CIContextFBORenderer.h>
+#include <CocoaQZ/DisplayLink/NSUIDisplayLink.h>
 #include <CocoaGL/CGImageRenderTexture.h>
 
-struct CVTimeStamp;
 #include <Foundation/NSKeyValueCoding.h>
 #include <Foundation/NSNotification.h>
 #include <dispatch/dispatch.h>
@@ -64,7 +64,8 @@ class NSUIDisplayLinkViewController;
 
 class NSUILumoraView : public NSUIOGLOrthoUnitView,
                        public NSKeyValueObserver,
-                       public IOSurfaceSharingControllerDelegate {
+                       public IOSurfaceSharingControllerDelegate,
+                       public protocol_NSUIDisplayLinkDelegate {
     Q_OBJECT
     Q_PROPERTY(QObject *outletInspector MEMBER outletInspector)
     Q_PROPERTY(QObject *outletCameraRebroadcastControl MEMBER outletCameraRebroadcastControl)
@@ -220,13 +221,18 @@ public:
     void renderSceneSelf() override;
 
     // ---- Display-link drawing (display-link thread; NSUILumoraView_DisplayLink.cpp) ----
-    bool displayLinkLockDrawable(QObject *controller);
-    bool displayLinkShouldRenderForTime(QObject *controller, const CVTimeStamp *outputTime);
-    void displayLinkRenderForTime(QObject *controller, const CVTimeStamp *outputTime);
-    void displayLinkFlushDrawable(QObject *controller);
-    void displayLinkUnlockDrawable(QObject *controller);
-    void displayLinkCreated(QObject *) {}
-    void displayLinkChanged(QObject *) {}
+    // Locks the view's CGL context; false when that fails (or the view is closing).
+    bool displayLinkLockDrawable(NSUIDisplayLinkViewController *controller) override;
+    // The available flag (acquire); the time is ignored.
+    bool displayLinkShouldRenderForTime(NSUIDisplayLinkViewController *controller,
+                                        const CVTimeStamp *outputTime) override;
+    // renderSceneDisplayLink, then the available flag cleared.
+    void displayLinkRenderForTime(NSUIDisplayLinkViewController *controller, const CVTimeStamp *outputTime) override;
+    // glFlushRenderAPPLE when the view's context is still current on this thread.
+    void displayLinkFlushDrawable(NSUIDisplayLinkViewController *controller) override;
+    void displayLinkUnlockDrawable(NSUIDisplayLinkViewController *controller) override;
+    void displayLinkCreated(NSUIDisplayLinkViewController *) override {}
+    void displayLinkChanged(NSUIDisplayLinkViewController *) override {}
     // Under the composition lock (given back on every path), the view's scene rendering.
     void renderSceneDisplayLink();
     // How often the display link drew a frame.
@@ -238,6 +244,10 @@ protected:
 
 private:
     void stopRenderTimer();
+    // The display-link view controller (or its proxy) of the outlet; null without one.
+    protocol_NSUIDisplayLinkViewControllerProtocol *displayLinkController() const;
+    // Stops the display link and returns once no refresh is drawing this view.
+    void stopDisplayLinkDrawing();
 
     // Owned.
     std::unique_ptr<NSOGLRenderTimer> mRenderTimer;

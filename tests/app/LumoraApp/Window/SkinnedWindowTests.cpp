@@ -16,8 +16,6 @@
 
 #include "sdk/RiradI/RiradITestApplication.h"
 
-extern "C" const char *__asan_default_options() { return "suppressions=" LUMORA_ASAN_SUPPRESSIONS; }
-
 namespace {
 
 TEST(LumoraWindowOnX11, OpaqueWithoutACompositorAndSkinned) {
