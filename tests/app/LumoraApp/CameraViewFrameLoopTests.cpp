@@ -10,16 +10,21 @@
 //  - a 1280 x 720 picture is flipped about its own height and scaled into the 640 x 480 input
 //    stack, whose frame carries the source's stack and time stamp;
 //  - the stages report their times under their labels; the sharing controller gets the
-//    rebroadcast switch and draws through the view; the stand-in shares nothing.
+//    rebroadcast switch and draws through the view; the stand-in shares nothing;
+//  - the pop-ups and the open-snapshot switch kept in the user defaults (the pop-ups keep their
+//    selection when a composition is already open at launch).
 #include <LumoraApp/LumoraRenderBuffer.h>
 #include <LumoraApp/NSUILumoraView.h>
 #include <LumoraApp/QActualFPSController.h>
 #include <LumoraApp/UCoreFnSampler.h>
 
 #include <Foundation/NSException.h>
+#include <Foundation/NSUserDefaults.h>
 
 #include <gtest/gtest.h>
 
+#include <QAction>
+#include <QComboBox>
 #include <QObject>
 #include <QThread>
 
@@ -318,6 +323,53 @@ TEST_F(CameraViewFrameLoop, SharingGetsTheRebroadcastSwitchAndRecordingIsTimed) 
     mRecorder.recording = true;
     mView->renderSceneDoubleTimer();
     EXPECT_EQ(Reports(NSUILumoraView::kRenderMovieFrame), 1u);
+}
+
+TEST_F(CameraViewFrameLoop, LaunchAndQuitKeepThePopUpsAndTheOpenSnapshotSwitch) {
+    NSUserDefaults &defaults = NSUserDefaults::standardUserDefaults();
+    const QString keys[] = {"outletEffectsPopupButton", "outletShutterPopupButton", "outletMenuItemOpenSnapshot"};
+    for (const QString &key : keys) defaults.removeObject(key);
+    QComboBox effects, shutter;
+    effects.addItems({"Blur", "iSight", "Twirl"});
+    shutter.addItems({"Click", "Default"});
+    QAction openSnapshot(nullptr);
+    openSnapshot.setCheckable(true);
+    mView->outletEffectsPopupButton = &effects;
+    mView->outletShutterPopupButton = &shutter;
+    mView->outletMenuItemOpenSnapshot = &openSnapshot;
+
+    // Nothing stored, no composition open: the defaults.
+    mView->closeCompositionPrivate();
+    mView->applicationDidFinishLaunching(NSNotification());
+    EXPECT_EQ(effects.currentText(), "iSight");
+    EXPECT_EQ(shutter.currentText(), "Default");
+    EXPECT_TRUE(openSnapshot.isChecked());
+
+    effects.setCurrentText("Twirl");
+    shutter.setCurrentText("Click");
+    openSnapshot.setChecked(false);
+    mView->applicationWillTerminate(NSNotification());
+    EXPECT_EQ(defaults.stringForKey(keys[0]), "Twirl");
+    EXPECT_EQ(defaults.stringForKey(keys[1]), "Click");
+    EXPECT_EQ(defaults.integerForKey(keys[2]), 0);
+    EXPECT_EQ(mView->renderTimer(), nullptr);
+
+    // A composition already open at launch: the pop-ups keep their selection.
+    effects.setCurrentText("Blur");
+    shutter.setCurrentText("Default");
+    openSnapshot.setChecked(true);
+    mView->openCompositionPrivateData(InvertCameraComposition());
+    mView->applicationDidFinishLaunching(NSNotification());
+    EXPECT_EQ(effects.currentText(), "Blur");
+    EXPECT_EQ(shutter.currentText(), "Default");
+    EXPECT_FALSE(openSnapshot.isChecked());
+    // Without one they show what was stored.
+    mView->closeCompositionPrivate();
+    mView->applicationDidFinishLaunching(NSNotification());
+    EXPECT_EQ(effects.currentText(), "Twirl");
+    EXPECT_EQ(shutter.currentText(), "Click");
+    mView->applicationWillTerminate(NSNotification());
+    for (const QString &key : keys) defaults.removeObject(key);
 }
 
 }  // namespace
