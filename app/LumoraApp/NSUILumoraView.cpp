@@ -1,6 +1,8 @@
 #include "NSUILumoraView.h"
 
+#include "LumBroadcastControl.h"
 #include "LumoraControlDefaults.h"
+#include "QActualFPSController.h"
 #include "LumoraRenderBuffer.h"
 #include "QTZInputController.h"
 #include "UCoreFnSampler.h"
@@ -15,6 +17,7 @@
 #include <Foundation/NSObjCRuntime.h>
 #include <OpenGL/gl.h>
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QMetaMethod>
 
@@ -204,8 +207,8 @@ void NSUILumoraView::applicationDidFinishLaunching(const NSNotification &notific
         loadPopUpTitle(outletShutterPopupButton.data(), "outletShutterPopupButton", QStringLiteral("Default"));
     }
     if (QObject *control = outletCameraRebroadcastControl.data()) {
-        if (auto *button = qobject_cast<QWidget *>(control->property("outletRebroadcastButton").value<QObject *>()))
-            button->setVisible(true);
+        if (auto *udp = qobject_cast<NSUICamBroadcastControlUDP *>(control))
+            if (QAbstractButton *button = udp->outletRebroadcastButton()) button->setVisible(true);
         SendObject(control, "broadcastButtonChanged", this);
     }
     protocol_IOSurfaceSharingController *sharing = surfaceSharing();
@@ -228,7 +231,10 @@ void NSUILumoraView::applicationWillTerminate(const NSNotification &notification
     surfaceSharing()->applicationWillTerminate(notification);
     stopRenderTimer();
     stopDisplayLinkDrawing();
-    Send(outletCameraRebroadcastControl.data(), "stopBroadcasting");
+    if (auto *control = qobject_cast<NSUICamBroadcastControlUDP *>(outletCameraRebroadcastControl.data()))
+        control->stopBroadcasting();
+    else
+        Send(outletCameraRebroadcastControl.data(), "stopBroadcasting");
     Forward(outletShutterCountDown.data(), "applicationWillTerminate", notification);
     Forward(outletCameraRebroadcastControl.data(), "applicationWillTerminate", notification);
     savePopUpTitle(outletEffectsPopupButton.data(), "outletEffectsPopupButton");
@@ -267,6 +273,12 @@ void NSUILumoraView::stopDisplayLinkDrawing() {
     display->setMasterDisplayLinkViewDelegate(nullptr);
     // A refresh that took this view as its master before may still be drawing it.
     if (NSUIDisplayLinkViewController *controller = display->displayLinkObject()) controller->waitForRefreshInProgress();
+}
+
+bool NSUILumoraView::isBroadcasting() const {
+    QObject *control = outletCameraRebroadcastControl.data();
+    if (auto *udp = qobject_cast<NSUICamBroadcastControlUDP *>(control)) return udp->isBroadcasting();
+    return AskBool(control, "isBroadcasting");
 }
 
 // ---- Frame loop ---------------------------------------------------------------------------------
@@ -329,10 +341,11 @@ void NSUILumoraView::renderCameraInputAndRelease(CamInputFrameRef frame) {
         InProgressScope inProgress(mRenderFrameInProgress);
         renderInputFrameStack(frame);
         renderLumoraBufferSync();
-        Send(outletActualFPSController.data(), "sampleNow");
+        if (auto *fps = qobject_cast<QActualFPSController *>(outletActualFPSController.data())) fps->sampleNow();
+        else Send(outletActualFPSController.data(), "sampleNow");
     }
     frame.reset();
-    surfaceSharing()->broadcastNextSurface(AskBool(outletCameraRebroadcastControl.data(), "isBroadcasting"), true);
+    surfaceSharing()->broadcastNextSurface(isBroadcasting(), true);
     if (AskBool(outletLumoraRecorder.data(), "isRecording")) renderMovieRecording();
 }
 

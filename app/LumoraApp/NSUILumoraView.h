@@ -138,6 +138,8 @@ public:
     LumoraRenderBuffer *lumoraBuffer() const;
     // The connected sharing controller, else the stand-in (never null).
     protocol_IOSurfaceSharingController *surfaceSharing();
+    // The rebroadcast control's switch (false without a control): handed to every broadcast.
+    bool isBroadcasting() const;
     // The stand-in used while no controller is connected.
     IOSurfaceSharingStandIn &surfaceSharingStandIn() { return mSharingStandIn; }
 

@@ -13,6 +13,7 @@
 //    rebroadcast switch and draws through the view; the stand-in shares nothing;
 //  - the pop-ups and the open-snapshot switch kept in the user defaults (the pop-ups keep their
 //    selection when a composition is already open at launch).
+#include <LumoraApp/LumBroadcastControl.h>
 #include <LumoraApp/LumoraRenderBuffer.h>
 #include <LumoraApp/NSUILumoraView.h>
 #include <LumoraApp/QActualFPSController.h>
@@ -318,6 +319,15 @@ TEST_F(CameraViewFrameLoop, SharingGetsTheRebroadcastSwitchAndRecordingIsTimed) 
     EXPECT_TRUE(bufferLockedWhileDrawn);
     EXPECT_EQ(Reports(NSUILumoraView::kRenderSharedImage), 3u);
     EXPECT_EQ(mView->surfaceSharingStandIn().requestCount(), 1u);
+
+    // The application's rebroadcast control: its switch as it stands.
+    LumBroadcastControl control;
+    mView->outletCameraRebroadcastControl = &control;
+    for (bool on : {true, false}) {
+        control.setBroadcastEnabled(on);
+        mView->renderSceneDoubleTimer();
+        EXPECT_EQ(sharing.flags.back(), on);
+    }
 
     EXPECT_EQ(Reports(NSUILumoraView::kRenderMovieFrame), 0u);
     mRecorder.recording = true;
