@@ -75,15 +75,21 @@ double SecondsSinceReferenceDate() {
     return duration<double>(system_clock::now().time_since_epoch()).count() - 978307200.0;
 }
 
-// The framebuffer binding and viewport of the current context, put back on every path.
+// The framebuffer binding and viewport of the current context, put back on every path; nothing
+// without a current context.
 class FramebufferViewportScope {
 public:
-    FramebufferViewportScope() { mState.Save(); }
-    ~FramebufferViewportScope() { mState.Restore(); }
+    FramebufferViewportScope() : mContext(CGLGetCurrentContext()) {
+        if (mContext != nullptr) mState.Save();
+    }
+    ~FramebufferViewportScope() {
+        if (mContext != nullptr && CGLGetCurrentContext() == mContext) mState.Restore();
+    }
     FramebufferViewportScope(const FramebufferViewportScope &) = delete;
     FramebufferViewportScope &operator=(const FramebufferViewportScope &) = delete;
 
 private:
+    CGLContextObj mContext;
     tagOpenGL_FBOState mState;
 };
 
@@ -427,13 +433,15 @@ void NSUILumoraView::beginUpdateCompositionSequence() {
 }
 
 void NSUILumoraView::endUpdateCompositionSequence() {
+    // The locks are given back on the main thread, after the work already queued there. The
+    // buffer was locked by begin (if it is gone, its lock went with it).
     QPointer<NSUILumoraView> view(this);
-    LumoraRenderBuffer *buffer = lumoraBuffer();
-    dispatch_async(dispatch_get_main_queue(), [this, view, buffer] {
-        if (buffer != nullptr) buffer->unlock();
-        mCompositionLock.unlock();
-        if (view)
-            if (UCoreFnSampler *sampler = UCoreFnSampler::sharedFnSampler()) sampler->resetAction(view.data());
+    QPointer<LumoraRenderBuffer> buffer(lumoraBuffer());
+    dispatch_async(dispatch_get_main_queue(), [view, buffer] {
+        if (buffer) buffer->unlock();
+        if (!view) return;
+        view->mCompositionLock.unlock();
+        if (UCoreFnSampler *sampler = UCoreFnSampler::sharedFnSampler()) sampler->resetAction(view.data());
     });
 }
 

@@ -21,6 +21,7 @@
 
 #include <Foundation/NSException.h>
 #include <Foundation/NSUserDefaults.h>
+#include <dispatch/dispatch.h>
 
 #include <gtest/gtest.h>
 
@@ -333,6 +334,26 @@ TEST_F(CameraViewFrameLoop, SharingGetsTheRebroadcastSwitchAndRecordingIsTimed) 
     mRecorder.recording = true;
     mView->renderSceneDoubleTimer();
     EXPECT_EQ(Reports(NSUILumoraView::kRenderMovieFrame), 1u);
+}
+
+TEST_F(CameraViewFrameLoop, AnUpdateSequenceHoldsTheLocksUntilTheMainQueueRuns) {
+    mView->step = [this] { return PictureFrame(); };
+    mView->renderSceneDoubleTimer();
+    ASSERT_GT(Reports(NSUILumoraView::kRenderTimer), 0u);
+    mView->beginUpdateCompositionSequence();
+    EXPECT_FALSE(LockIsFreeOnAnotherThread(mView->compositionLock()));
+    mView->endUpdateCompositionSequence();
+    EXPECT_FALSE(LockIsFreeOnAnotherThread(mView->compositionLock()));  // given back later
+    QCoreApplication::processEvents();
+    dispatch_main_queue_drain();
+    EXPECT_TRUE(LockIsFreeOnAnotherThread(mView->compositionLock()));
+    EXPECT_TRUE(std::async(std::launch::async, [this] {
+                    auto lock = mBuffer->renderLock();
+                    const bool free = lock && lock->tryLock();
+                    if (free) lock->unlock();
+                    return free;
+                }).get());
+    EXPECT_TRUE(mSampler->functions().empty());  // the timings start again
 }
 
 TEST_F(CameraViewFrameLoop, LaunchAndQuitKeepThePopUpsAndTheOpenSnapshotSwitch) {
