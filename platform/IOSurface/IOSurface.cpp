@@ -8,6 +8,7 @@
 // Everything that can end a global surface, or make one, runs under the registry's lock, so
 // a surface being made is never taken for a stale one.
 #include <IOSurface/IOSurfaceRef.h>
+#include <Mach/runtime_folder.h>
 
 #include <IOSurface/IOSurfaceFormat.h>
 #include <IOSurface/IOSurfaceSync.h>
@@ -94,24 +95,6 @@ struct Mapping {
 
 // --- The registry -----------------------------------------------------------------------
 
-// $XDG_RUNTIME_DIR when it is a folder of this user's that nobody else may enter, else a
-// folder of that kind made in $TMPDIR or /tmp. Empty when neither can be had.
-bool IsPrivateFolder(const std::string &path) {
-    struct stat status;
-    return ::lstat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode) && status.st_uid == ::geteuid() &&
-           (status.st_mode & 077) == 0;
-}
-
-std::string RuntimeFolder() {
-    const char *runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (runtime != nullptr && runtime[0] == '/' && IsPrivateFolder(runtime)) return runtime;
-    const char *tmp = std::getenv("TMPDIR");
-    const std::string folder =
-        std::string(tmp != nullptr && tmp[0] == '/' ? tmp : "/tmp") + "/lumora-" + std::to_string(::geteuid());
-    ::mkdir(folder.c_str(), 0700);
-    return IsPrivateFolder(folder) ? folder : std::string();
-}
-
 std::mutex &RegistryMutex() {
     static std::mutex mutex;
     return mutex;
@@ -131,7 +114,7 @@ uint64_t NewToken() {
 class RegistryScope {
 public:
     RegistryScope() : mLock(RegistryMutex()) {
-        const std::string folder = RuntimeFolder();
+        const std::string folder = LumoraPrivateRuntimeFolder();
         if (folder.empty()) return;
         const std::string path = folder + "/IOSurface.registry";
         mFD = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);

@@ -1,6 +1,7 @@
 // The port name space of this process, mach_msg, the bootstrap names and the dead-name
 // watcher (see message.h, port.h and bootstrap.h).
 #include <Mach/MachPortsInternal.h>
+#include "runtime_folder.h"
 #include <Mach/MachWire.h>
 #include <Mach/bootstrap.h>
 #include <Mach/message.h>
@@ -661,23 +662,7 @@ mach_msg_return_t Receive(mach_msg_header_t *msg, mach_msg_size_t capacity, mach
     }
 }
 
-// --- Runtime folder ---------------------------------------------------------------------
-
-bool IsPrivateFolder(const std::string &path) {
-    struct stat status;
-    return ::lstat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode) && status.st_uid == ::geteuid() &&
-           (status.st_mode & 077) == 0;
-}
-
-std::string RuntimeFolder() {
-    const char *runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (runtime != nullptr && runtime[0] == '/' && IsPrivateFolder(runtime)) return runtime;
-    const char *tmp = std::getenv("TMPDIR");
-    const std::string folder =
-        std::string(tmp != nullptr && tmp[0] == '/' ? tmp : "/tmp") + "/lumora-" + std::to_string(::geteuid());
-    ::mkdir(folder.c_str(), 0700);
-    return IsPrivateFolder(folder) ? folder : std::string();
-}
+// --- Service names ------------------------------------------------------------------------
 
 bool IsServiceName(const char *name) {
     if (name == nullptr || name[0] == '\0' || name[0] == '.') return false;
@@ -936,7 +921,7 @@ void mig_put_reply_port(mach_port_t) {}
 
 const char *bootstrap_runtime_folder(void) {
     thread_local std::string folder;
-    folder = RuntimeFolder();
+    folder = LumoraPrivateRuntimeFolder();
     return folder.c_str();
 }
 
@@ -944,7 +929,7 @@ kern_return_t bootstrap_check_in(mach_port_t, const char *service_name, mach_por
     if (sp == nullptr) return KERN_INVALID_ARGUMENT;
     *sp = MACH_PORT_NULL;
     if (!IsServiceName(service_name)) return BOOTSTRAP_BAD_NAME;
-    const std::string folder = RuntimeFolder();
+    const std::string folder = LumoraPrivateRuntimeFolder();
     if (folder.empty()) return BOOTSTRAP_NOT_PRIVILEGED;
     sockaddr_un address;
     auto service = std::make_shared<Service>();
@@ -982,7 +967,7 @@ kern_return_t bootstrap_look_up(mach_port_t, const char *service_name, mach_port
     if (sp == nullptr) return KERN_INVALID_ARGUMENT;
     *sp = MACH_PORT_NULL;
     if (!IsServiceName(service_name)) return BOOTSTRAP_BAD_NAME;
-    const std::string folder = RuntimeFolder();
+    const std::string folder = LumoraPrivateRuntimeFolder();
     if (folder.empty()) return BOOTSTRAP_NOT_PRIVILEGED;
     sockaddr_un address;
     std::string path;
