@@ -2,6 +2,7 @@
 
 #include "LumBroadcastControl.h"
 #include "LumoraControlDefaults.h"
+#include "NSOGLTextureLayerPBuffer.h"
 #include "QActualFPSController.h"
 #include "LumoraRenderBuffer.h"
 #include "QTZInputController.h"
@@ -103,24 +104,6 @@ public:
 
 private:
     LumoraRenderBuffer &mBuffer;
-};
-
-// The render buffer's texture as a texture of the kit, for the drawing categories; the name
-// stays the buffer's.
-class BorrowedTexture : public NSOGLTextureBase {
-public:
-    explicit BorrowedTexture(const NSOGLPBufferRendererBase &renderer) {
-        setTextureTarget(renderer.textureTarget());
-        setTextureWidth(renderer.textureWidth());
-        setTextureHeight(renderer.textureHeight());
-        setFlipVertical(renderer.flipVertical());
-        setFlipHorizontal(renderer.flipHorizontal());
-        setTextureName(renderer.textureName());
-    }
-    ~BorrowedTexture() override {
-        setTextureShareContext(nullptr);
-        setTextureName(kNoTextureName);
-    }
 };
 
 // Clears the in-progress flag when the frame step is left, whatever way.
@@ -491,7 +474,7 @@ void NSUILumoraView::renderSceneSelf() {
         if (buffer == nullptr) return;
         const NSOGLDrawableRect rect = renderCoordsFrom(renderBounds());
         RenderBufferLock locked(*buffer);
-        const BorrowedTexture texture(*buffer);
+        const NSOGLBorrowedRendererTexture texture(*buffer);
         renderDrawQuad(rect, &texture);
     } catch (const NSException &exception) {
         LogException("renderSceneSelf", exception.description());
