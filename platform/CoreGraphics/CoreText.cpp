@@ -171,7 +171,9 @@ double Units(int value) { return double(value) / PANGO_SCALE; }
 std::vector<std::pair<const __CTLine::Run *, cgimpl::PathData>> GlyphPaths(CTLineRef line,
                                                                            const CGAffineTransform &layoutToDevice) {
     std::vector<std::pair<const __CTLine::Run *, cgimpl::PathData>> paths;
-    cairo_surface_t *scratch = cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1);
+    // Unbounded: cairo leaves out of a glyph path every glyph that starts more than ten ems
+    // outside its surface, which for a small surface cut all but a line's first letters.
+    cairo_surface_t *scratch = cairo_recording_surface_create(CAIRO_CONTENT_ALPHA, nullptr);
     cairo_t *cr = cairo_create(scratch);
     std::lock_guard<std::recursive_mutex> guard(TextLock());
     PangoLayoutIter *iter = pango_layout_get_iter(line->mLayout);

@@ -188,6 +188,39 @@ TEST(Line, CentredInARectangle) {
     EXPECT_TRUE(found);
 }
 
+TEST(Line, EveryGlyphIsDrawnFarFromTheDeviceOrigin) {
+    // Small text well to the right of the bitmap's corner, filled or filled and outlined the
+    // way the slider labels draw it: the ink spans the whole line, not its first letters.
+    struct {
+        const char *text;
+        CGFloat size;
+        CGFloat x;
+        CGTextDrawingMode mode;
+    } cases[] = {{"Amount", 9, 82, kCGTextFillStroke},
+                 {"Amount   0.50", 9, 68, kCGTextFillStroke},
+                 {"Amount   0.50", 9, 68, kCGTextFill},
+                 {"Lumora", 12, 140, kCGTextFill},
+                 {"a long line of small letters", 6, 40, kCGTextFill}};
+    for (const auto &c : cases) {
+        Holder<CTLineRef> line = MakeLine(c.text, "DejaVu Sans", c.size);
+        Bitmap bitmap = Bitmap::Make(200, 24, kCGImageAlphaPremultipliedFirst);
+        CGContextSetRGBFillColor(bitmap.context, 1, 1, 1, 1);
+        CGContextSetRGBStrokeColor(bitmap.context, 1, 1, 1, 1);
+        CGContextSetLineWidth(bitmap.context, c.size / 16);
+        CGContextSetTextDrawingMode(bitmap.context, c.mode);
+        CGContextSetTextPosition(bitmap.context, c.x, 8);
+        const CGRect bounds = CTLineGetImageBounds(line, bitmap.context);
+        CTLineDraw(line, bitmap.context);
+        const Ink ink = InkOf(bitmap, 64);
+        if (ink.empty()) {
+            ADD_FAILURE() << c.text << " drew nothing";
+            continue;
+        }
+        EXPECT_NEAR(ink.x0, CGRectGetMinX(bounds), 1.5) << c.text;
+        EXPECT_NEAR(ink.x1, CGRectGetMaxX(bounds), 1.5) << c.text;
+    }
+}
+
 TEST(Line, ColourComesFromTheContextTheAttributeOrIsBlack) {
     Holder<CGColorRef> green(CGColorCreateGenericRGB(0, 1, 0, 1));
     struct {
