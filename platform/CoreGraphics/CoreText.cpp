@@ -51,8 +51,16 @@ PangoContext *TextContext() {
     return context;
 }
 
+// A line break has no place on a single line: pango would give most of them the width and
+// ink of a visible glyph (a trailing newline pushed centred text to the left).
+bool IsLineBreak(char32_t c) {
+    return (c >= 0x0A && c <= 0x0D) || c == 0x85 || c == 0x2028 || c == 0x2029;
+}
+constexpr char32_t kZeroWidthSpace = 0x200B;
+
 // UTF-8 of a string, with the UTF-8 offset of every UTF-16 index (one past the end too).
-// A lone surrogate becomes U+FFFD, and so does U+0000, which pango would take for the end.
+// A lone surrogate becomes U+FFFD, and so does U+0000, which pango would take for the end;
+// a line break becomes a zero-width space.
 void ToUTF8(CFStringRef string, std::string &text, std::vector<int> &offsets) {
     const CFIndex length = CFStringGetLength(string);
     std::vector<UniChar> units(static_cast<size_t>(length));
@@ -63,6 +71,7 @@ void ToUTF8(CFStringRef string, std::string &text, std::vector<int> &offsets) {
         const cf::utf::Decoded character = cf::utf::DecodeUTF16(units.data() + i, units.size() - i);
         char32_t c = character.verdict == cf::utf::Verdict::Valid ? character.value : cf::utf::kReplacement;
         if (c == 0) c = cf::utf::kReplacement;
+        if (IsLineBreak(c)) c = kZeroWidthSpace;
         for (size_t k = 0; k < character.length; ++k) offsets[i + k] = int(text.size());
         unsigned char bytes[4];
         text.append(reinterpret_cast<const char *>(bytes), cf::utf::EncodeUTF8(c, bytes));

@@ -221,6 +221,19 @@ TEST(Line, EveryGlyphIsDrawnFarFromTheDeviceOrigin) {
     }
 }
 
+TEST(Line, LineBreaksTakeNoRoomAndDrawNothing) {
+    // A label's text ends in a newline: centred on its width, it must sit where the text
+    // without it would.
+    Holder<CTLineRef> plain = MakeLine("0.50", "DejaVu Sans", 30);
+    const double plainWidth = CTLineGetTypographicBounds(plain, nullptr, nullptr, nullptr);
+    const CGRect plainInk = CTLineGetImageBounds(plain, nullptr);
+    for (const char *text : {"0.50\n", "0.50\r\n", "0.\n50", "0.50\u2028", "0.50\u2029", "0.50\v\f\u0085"}) {
+        Holder<CTLineRef> line = MakeLine(text, "DejaVu Sans", 30);
+        EXPECT_NEAR(CTLineGetTypographicBounds(line, nullptr, nullptr, nullptr), plainWidth, 1e-6) << text;
+        EXPECT_TRUE(CGRectEqualToRect(CTLineGetImageBounds(line, nullptr), plainInk)) << text;
+    }
+}
+
 TEST(Line, ColourComesFromTheContextTheAttributeOrIsBlack) {
     Holder<CGColorRef> green(CGColorCreateGenericRGB(0, 1, 0, 1));
     struct {
