@@ -1,5 +1,5 @@
 // What the hand-drawn sliders share: orientation, the knob rectangle over orientation and
-// flipping, images turned by 90 degrees (pixel by pixel), the capsule and the new image.
+// flipping, images turned by 90 degrees (pixel by pixel), the capsule, the label text and the new image.
 #include <UICocoaControls/NSSliderCell_Labeling.h>
 
 #include <AppKit/NSGraphicsContext.h>
@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+
+#include <algorithm>
 
 namespace {
 
@@ -173,6 +175,30 @@ TEST(SliderCellLabeling, NewImageIsClearAndLozengeDrawsGrey) {
     // Without a current context nothing is drawn and nothing fails.
     NSSliderCell_Labeling::drawLozengeBackground(CGRectMake(0, 0, 40, 10));
     NSSliderCell_Labeling::drawTextInRect(CGRectMake(0, 0, 40, 10), "1.00", 11, Qt::black);
+}
+
+TEST(SliderCellLabeling, LabelTextIsWholeAndCentred) {
+    riradi_test::Application();
+    // The label of a self-labelling slider: small text, a trailing newline, centred in a
+    // lozenge about 200 points wide.
+    const struct {
+        const char *text;
+        int minimumWidth;
+    } cases[] = {{"Amount", 30}, {"Amount   0.50\n", 55}};
+    for (const auto &c : cases) {
+        auto offscreen = NSSliderCell_Labeling::beginNewImageWithLockedFocus(CGRectMake(0, 0, 200, 22));
+        ASSERT_NE(offscreen, nullptr);
+        NSSliderCell_Labeling::drawTextInRect(CGRectMake(12, 4.4, 176, 13.2), c.text, 9, Qt::white);
+        offscreen->unlockFocus();
+        const QImage pixels = offscreen->bitmapImageRep()->toQImage();
+        int x0 = pixels.width(), x1 = -1;
+        for (int y = 0; y < pixels.height(); ++y)
+            for (int x = 0; x < pixels.width(); ++x)
+                if (qAlpha(pixels.pixel(x, y)) >= 64) x0 = std::min(x0, x), x1 = std::max(x1, x + 1);
+        ASSERT_LT(x0, x1) << c.text << ": no ink";
+        EXPECT_GE(x1 - x0, c.minimumWidth) << c.text;
+        EXPECT_NEAR((x0 + x1) / 2.0, 100, 1.5) << c.text;
+    }
 }
 
 }  // namespace
