@@ -36,6 +36,8 @@ class QPainter;
 class NSButton : public QAbstractButton {
     Q_OBJECT
     Q_PROPERTY(int state READ state WRITE setState NOTIFY stateChanged)
+    // A switch's number is its state: key paths such as "outletX.intValue" read and set it.
+    Q_PROPERTY(int intValue READ state WRITE setState NOTIFY stateChanged)
     Q_PROPERTY(QString title READ title WRITE setTitle)
     Q_PROPERTY(bool bordered READ isBordered WRITE setBordered)
     Q_PROPERTY(std::shared_ptr<NSImage> image READ image WRITE setImage)

@@ -97,6 +97,11 @@ TEST(NSButton, StateAndImagesLiveInItsCell) {
         EXPECT_EQ(button.state(), kept);
         EXPECT_EQ(button.cell()->state(), kept);
     }
+    // The number of a switch is its state, both ways.
+    EXPECT_TRUE(button.setProperty("intValue", 1));
+    EXPECT_EQ(button.state(), 1);
+    button.setState(0);
+    EXPECT_EQ(button.property("intValue").toInt(), 0);
     QImage picture(4, 4, QImage::Format_RGBA8888);
     picture.fill(Qt::red);
     const auto image = NSImage::imageWithQImage(picture);
