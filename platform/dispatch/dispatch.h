@@ -107,6 +107,12 @@ long dispatch_main_queue_drain();
 void dispatch_async(dispatch_queue_t queue, dispatch_block_t block);
 void dispatch_async_f(dispatch_queue_t queue, void *context, dispatch_function_t work);
 
+// Submits work to the queue once the time has come (at once for a time already past; never
+// for DISPATCH_TIME_FOREVER). The queue is kept alive until then. One timer thread of the layer
+// waits for every such work; the work itself runs on its queue.
+void dispatch_after(dispatch_time_t when, dispatch_queue_t queue, dispatch_block_t block);
+void dispatch_after_f(dispatch_time_t when, dispatch_queue_t queue, void *context, dispatch_function_t work);
+
 // Submits work and returns once it has run. On a serial queue it runs after everything
 // submitted before it; on a global queue it runs at once on the caller's thread.
 void dispatch_sync(dispatch_queue_t queue, const dispatch_block_t &block);

@@ -333,6 +333,50 @@ TEST(DispatchGroup, EnterLeaveAndReleaseBeforeTheWorkEnds) {
     EXPECT_NE(dispatch_group_wait(nullptr, DISPATCH_TIME_NOW), 0);
 }
 
+TEST(DispatchAfter, WorkRunsOnItsQueueInTimeOrderAndKeepsTheQueueAlive) {
+    dispatch_queue_t queue = dispatch_queue_create("after", DISPATCH_QUEUE_SERIAL);
+    std::mutex mutex;
+    std::vector<int> order;
+    std::atomic<bool> onQueue{true};
+    const auto start = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::duration firstAfter{};
+    auto record = [&](int value) {
+        return [&, value] {
+            if (value == 1) firstAfter = std::chrono::steady_clock::now() - start;
+            std::lock_guard<std::mutex> lock(mutex);
+            order.push_back(value);
+        };
+    };
+    // Submitted latest-first: they run earliest-first; a time already past runs at once.
+    dispatch_after(dispatch_time(DISPATCH_TIME_NOW, 120 * int64_t(NSEC_PER_MSEC)), queue, record(3));
+    dispatch_after(dispatch_time(DISPATCH_TIME_NOW, 60 * int64_t(NSEC_PER_MSEC)), queue, record(2));
+    dispatch_after(dispatch_time(DISPATCH_TIME_NOW, -int64_t(NSEC_PER_SEC)), queue, record(0));
+    dispatch_after(DISPATCH_TIME_FOREVER, queue, record(99));
+    int context = 1;
+    dispatch_after_f(dispatch_time(DISPATCH_TIME_NOW, 30 * int64_t(NSEC_PER_MSEC)), queue, &context, [](void *c) {
+        EXPECT_EQ(*static_cast<int *>(c), 1);
+    });
+    dispatch_after(dispatch_time(DISPATCH_TIME_NOW, 30 * int64_t(NSEC_PER_MSEC)), queue, [&] {
+        record(1)();
+        dispatch_queue_t again = dispatch_queue_create("other", DISPATCH_QUEUE_SERIAL);
+        onQueue = again != nullptr;
+        dispatch_release(again);
+    });
+    // The caller's reference goes; the waiting work keeps the queue.
+    dispatch_release(queue);
+    EXPECT_TRUE(Eventually([&] {
+        std::lock_guard<std::mutex> lock(mutex);
+        return order.size() == 4;
+    }));
+    std::this_thread::sleep_for(50ms);
+    std::lock_guard<std::mutex> lock(mutex);
+    EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_GE(firstAfter, 30ms);
+    EXPECT_TRUE(onQueue.load());
+    // A null queue is refused.
+    dispatch_after(DISPATCH_TIME_NOW, nullptr, [] { ADD_FAILURE() << "ran without a queue"; });
+}
+
 TEST(DispatchTime, Arithmetic) {
     const dispatch_time_t now = dispatch_time(DISPATCH_TIME_NOW, 0);
     EXPECT_GT(now, 0u);
