@@ -127,3 +127,18 @@ function(lumora_fuzz_target name)
       ENVIRONMENT "LUMORA_SYSTEM_LIBRARY=${LUMORA_SYSTEM_LIBRARY};LUMORA_LOCAL_LIBRARY=${LUMORA_LOCAL_LIBRARY}")
   endif()
 endfunction()
+
+# lumora_image_unit_host(<target>)
+# A program that loads image units (CIPlugIn): units link no copy of the platform layers and
+# bind to the program's, so the program exports its symbols and holds every object of the
+# layers a unit may call, whether or not the program itself calls it.
+function(lumora_image_unit_host target)
+  set(layers CoreFoundation Carbon asl dispatch Mach IOSurface Security CoreGraphics ImageIO CoreVideo OpenGL CoreImage)
+  set(archives)
+  foreach(layer IN LISTS layers)
+    list(APPEND archives "$<TARGET_FILE:${layer}>")
+  endforeach()
+  set_target_properties(${target} PROPERTIES ENABLE_EXPORTS ON)
+  target_link_libraries(${target} PRIVATE ${layers})
+  target_link_options(${target} PRIVATE "LINKER:--whole-archive" ${archives} "LINKER:--no-whole-archive")
+endfunction()
