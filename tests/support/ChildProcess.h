@@ -72,6 +72,12 @@ public:
         if (mPid > 0) ::kill(mPid, number);
     }
 
+    // Closes its standard input (it sees the end) without waiting for it.
+    void closeInput() {
+        if (mInput >= 0) ::close(mInput);
+        mInput = -1;
+    }
+
     // Ends it by closing its input (or by SIGKILL) and answers its wait status.
     int finish(bool kill = false) {
         if (mInput >= 0) ::close(mInput);
