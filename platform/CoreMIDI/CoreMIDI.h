@@ -1,0 +1,4 @@
+// Core MIDI: the whole layer.
+#pragma once
+
+#include <CoreMIDI/MIDIServices.h>
