@@ -285,6 +285,25 @@ std::vector<UInt8> decodeEvent(snd_midi_event_t *decoder, const snd_seq_event_t 
     return bytes;
 }
 
+// The sequencer drops the subscriptions of a port that goes away; so do the client's input
+// ports (under gRegistryMutex), so that a source that comes back at the same address is
+// connected again.
+void forgetConnections(const Client &client, snd_seq_addr_t gone, bool wholeClient) {
+    for (auto &[ref, port] : gPorts) {
+        if (port->client.get() != &client) {
+            continue;
+        }
+        for (auto connection = port->connections.begin(); connection != port->connections.end();) {
+            auto address = endpointAddress(connection->first, kRefSource);
+            if (address && address->client == gone.client && (wholeClient || address->port == gone.port)) {
+                connection = port->connections.erase(connection);
+            } else {
+                ++connection;
+            }
+        }
+    }
+}
+
 void receiveLoop(std::shared_ptr<Client> client) {
     for (;;) {
         std::vector<pollfd> fds;
@@ -328,6 +347,9 @@ void receiveLoop(std::shared_ptr<Client> client) {
                 }
                 if (ev->source.client == SND_SEQ_CLIENT_SYSTEM && isAnnouncement(ev)) {
                     setupChanged = true;
+                    if (ev->type == SND_SEQ_EVENT_PORT_EXIT || ev->type == SND_SEQ_EVENT_CLIENT_EXIT) {
+                        forgetConnections(*client, ev->data.addr, ev->type == SND_SEQ_EVENT_CLIENT_EXIT);
+                    }
                     continue;
                 }
                 for (auto &[ref, port] : gPorts) {

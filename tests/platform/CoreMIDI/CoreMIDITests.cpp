@@ -237,6 +237,7 @@ void ExpectSequencerEndToEnd() {
         std::lock_guard lock(received.mutex);
         EXPECT_EQ(received.packets, (std::vector<Bytes>{{0x90, 0x3C, 0x40}, {0x90, 0x3C, 0x00}, {0xB0, 0x07, 0x7F}}));
         for (void *refCon : received.connections) EXPECT_EQ(refCon, &connection);
+        received.packets.clear();
     }
 
     // Disconnected, the source no longer reaches the port.
@@ -244,6 +245,28 @@ void ExpectSequencerEndToEnd() {
     EXPECT_EQ(MIDIPortDisconnectSource(port, source), kMIDINoConnection);
     EXPECT_EQ(MIDIEndpointDispose(source), noErr);
     EXPECT_EQ(MIDIObjectGetIntegerProperty(source, kMIDIPropertyUniqueID, &uniqueID), kMIDIObjectNotFound);
+
+    // A connected source that goes away and comes back (the sequencer gives it the same
+    // address, so the same reference) is subscribed anew when connected again.
+    MIDIEndpointRef first = 0;
+    ASSERT_EQ(MIDISourceCreate(client, CFSTR("Lumora test again"), &first), noErr);
+    ASSERT_EQ(MIDIPortConnectSource(port, first, &connection), noErr);
+    const int changesBeforeExit = [&] {
+        std::lock_guard lock(received.mutex);
+        return received.setupChanges;
+    }();
+    ASSERT_EQ(MIDIEndpointDispose(first), noErr);
+    EXPECT_TRUE(received.waitFor([&](Received &r) { return r.setupChanges > changesBeforeExit; }));
+    MIDIEndpointRef second = 0;
+    ASSERT_EQ(MIDISourceCreate(client, CFSTR("Lumora test again"), &second), noErr);
+    ASSERT_EQ(MIDIPortConnectSource(port, second, &connection), noErr);
+    const size_t before = [&] {
+        std::lock_guard lock(received.mutex);
+        return received.packets.size();
+    }();
+    ASSERT_EQ(MIDIReceived(second, list), noErr);
+    EXPECT_TRUE(received.waitFor([&](Received &r) { return r.packets.size() >= before + 3; }));
+    EXPECT_EQ(MIDIEndpointDispose(second), noErr);
     EXPECT_EQ(MIDIPortDispose(port), noErr);
     EXPECT_EQ(MIDIClientDispose(client), noErr);
     EXPECT_EQ(MIDIClientDispose(client), kMIDIInvalidClient);
