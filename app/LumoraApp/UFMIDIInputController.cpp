@@ -13,9 +13,12 @@ UFMIDIInputController::UFMIDIInputController(QObject *parent)
     : NSObject(parent), mOutletInputPortName(QStringLiteral("UFMIDIClientInputPort")) {}
 
 UFMIDIInputController::~UFMIDIInputController() {
-    // The port first: disposing of it waits for a packet being delivered to this object.
-    mMidiInputPort.reset();
+    stopMIDI();
+}
+
+void UFMIDIInputController::stopMIDI() {
     mMidiClient.reset();
+    mMidiInputPort.reset();
 }
 
 void UFMIDIInputController::awakeFromNib() {
@@ -41,7 +44,14 @@ void UFMIDIInputController::midiInputPortMidiPacket(UFMIDIClientInputPort *, con
 
 UFMIDIChannelInController::UFMIDIChannelInController(QObject *parent) : UFMIDIInputController(parent) {}
 
-UFMIDIChannelInController::~UFMIDIChannelInController() = default;
+UFMIDIChannelInController::~UFMIDIChannelInController() {
+    stopMIDI();
+}
+
+void UFMIDIChannelInController::setDelegate(UFMIDIChannelInControllerDelegate *delegate) {
+    std::lock_guard lock(mDelegateMutex);
+    mDelegate.store(delegate);
+}
 
 void UFMIDIChannelInController::setListenChannel(int channel) {
     mListenChannel.store(std::clamp(channel, 0, 16), std::memory_order_relaxed);
@@ -74,6 +84,7 @@ void UFMIDIChannelInController::midiInputPortMidiMessageData(UFMIDIClientInputPo
     if (!UFMIDIChannel::inputChannelShouldRespondToMessage(listenChannel(), channel)) {
         return;
     }
+    std::lock_guard lock(mDelegateMutex);
     UFMIDIChannelInControllerDelegate *delegate = mDelegate.load();
     if (delegate == nullptr) {
         return;

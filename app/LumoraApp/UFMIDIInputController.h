@@ -7,7 +7,9 @@
 // Threads. The decoding, the announcements and the delegate calls run on the MIDI receiving
 // thread. The records and the listening channel are read and written across threads, so their
 // fields are atomics (each field stands alone; a reader on the main thread may see a record
-// half way through an update, never a torn value).
+// half way through an update, never a torn value). The delegate is called under a lock that
+// setDelegate takes too, so a delegate that unsets itself is not called afterwards; the
+// controllers stop MIDI input (joining the receiving thread) before their members go.
 //
 // Without a MIDI service the client has no reference and the port no Core MIDI port: nothing
 // arrives and the application goes on without MIDI (midiAvailable is false). Packets can still
@@ -22,6 +24,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 
 struct tagUFMIDINote {
     double messageTime;  // seconds
@@ -67,6 +70,12 @@ public:
     // Nothing.
     void midiInputPortMidiPacket(UFMIDIClientInputPort *port, const MIDIPacket *packet, double seconds) override;
 
+protected:
+    // Ends MIDI input: the client first (its receiving thread is joined, so no callback is
+    // running or comes later), then the port. Subclasses call it from their destructor, before
+    // their own members go.
+    void stopMIDI();
+
 private:
     QString mOutletInputPortName;
     std::unique_ptr<UFMIDIClient> mMidiClient;
@@ -101,7 +110,8 @@ public:
     Q_INVOKABLE explicit UFMIDIChannelInController(QObject *parent = nullptr);
     ~UFMIDIChannelInController() override;
 
-    void setDelegate(UFMIDIChannelInControllerDelegate *delegate) { mDelegate.store(delegate); }
+    // Setting the delegate waits for a call of the old one in progress on the MIDI thread.
+    void setDelegate(UFMIDIChannelInControllerDelegate *delegate);
     UFMIDIChannelInControllerDelegate *delegate() const { return mDelegate.load(); }
 
     // 0: every channel; 1-16: that channel only. Values outside are clamped.
@@ -133,6 +143,7 @@ public:
 
 private:
     std::atomic<UFMIDIChannelInControllerDelegate *> mDelegate{nullptr};
+    std::recursive_mutex mDelegateMutex;  // held while the delegate is called
     std::atomic<int> mListenChannel{0};
     std::atomic<double> mNoteTime{0.0};
     std::atomic<int> mNoteChannel{0};
