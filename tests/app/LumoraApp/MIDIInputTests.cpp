@@ -290,11 +290,22 @@ TEST(MIDIChannelInController, DecodesNotesAndControllersOfItsChannel) {
     }
 }
 
+class KeyObserver : public NSObject {
+public:
+    void observeValueForKeyPath(const QString &keyPath, QObject *, const QVariantMap &change, void *) override {
+        seen.push_back(keyPath.toStdString() + "=" + change.value(NSKeyValueChangeNewKey).toString().toStdString());
+    }
+    std::vector<std::string> seen;
+};
+
 TEST(MIDIChannelInController, KeepsTheLastRecordsForTheInterface) {
     UFMIDIChannelInController controller;
     controller.awakeFromNib();
     RecordingChannelDelegate delegate;
     controller.setDelegate(&delegate);
+    KeyObserver observer;
+    controller.addObserver(&observer, QStringLiteral("midiNoteValue"), NSKeyValueObservingOptionNew);
+    controller.addObserver(&observer, QStringLiteral("midiControlValue"), NSKeyValueObservingOptionNew);
     std::vector<uint8_t> storage = MIDIEventCoding::packetListForBytes({0x94, 62, 90, 62, 0, 0xB4, 2, 127}, 4000000000);
     controller.midiInputPort()->midiPacket(reinterpret_cast<const MIDIPacketList *>(storage.data()), nullptr);
     const tagUFMIDINote note = controller.lastNote();
@@ -306,6 +317,10 @@ TEST(MIDIChannelInController, KeepsTheLastRecordsForTheInterface) {
     EXPECT_EQ(controller.property("midiControlMessage").toInt(), 2);
     EXPECT_EQ(controller.property("midiControlValue").toInt(), 127);
     EXPECT_EQ(controller.property("midiControlChannel").toInt(), 4);
+    // Announced for the interface, once per decoded message.
+    EXPECT_EQ(observer.seen, (std::vector<std::string>{"midiNoteValue=62", "midiNoteValue=62", "midiControlValue=127"}));
+    controller.removeObserver(&observer, QStringLiteral("midiNoteValue"));
+    controller.removeObserver(&observer, QStringLiteral("midiControlValue"));
     controller.setListenChannel(40);
     EXPECT_EQ(controller.listenChannel(), 16);
     EXPECT_EQ(controller.outletInputPortName(), "UFMIDIClientInputPort");
