@@ -42,6 +42,10 @@ struct CapturedFrame {
     int64_t microseconds;  // capture time since Start
 };
 
+// The image controls a device may have. A value is a fraction 0..1 of the device's own range
+// (V4L2_CID_BRIGHTNESS, _CONTRAST, _SATURATION, _GAMMA on a V4L2 camera).
+enum class CaptureControl { Brightness, Contrast, Saturation, Gamma };
+
 // One open device. Errors are OSErr values: noDeviceForChannel (gone), deviceCantMeetRequest
 // (refused or busy), permErr, memFullErr, ioErr.
 class CaptureSource {
@@ -57,7 +61,23 @@ public:
     virtual OSErr TakeFrames(const std::function<OSErr(const CapturedFrame &)> &deliver) = 0;
     // Stops streaming (the device stays open until the object is destroyed).
     virtual void Stop() = 0;
+    // The control's value; false (value untouched) when the device lacks the control.
+    virtual bool GetControl(CaptureControl control, double &value) {
+        (void)control, (void)value;
+        return false;
+    }
+    // Sets the control (value clamped to 0..1, then to the device's step); false when the
+    // device lacks it or refuses the value.
+    virtual bool SetControl(CaptureControl control, double value) {
+        (void)control, (void)value;
+        return false;
+    }
 };
+
+// The image description of frames in the format (what SGGetChannelSampleDescription
+// answers): type, size, 'rowb' for the uncompressed formats, 'colr' for the 4:2:2 ones. The
+// handle is resized to hold it.
+OSErr MakeCaptureImageDescription(const CaptureFormat &format, ImageDescriptionHandle desc);
 
 // Opens the device. Null with the error in err.
 std::unique_ptr<CaptureSource> OpenCaptureSource(const CaptureDeviceInfo &device, OSErr &err);

@@ -369,42 +369,7 @@ ComponentResult SGGetChannelSampleDescription(SGChannel c, Handle sampleDesc) {
     if (channel == nullptr) return badSGChannel;
     if (sampleDesc == nullptr) return paramErr;
     if (!channel->mHasFormat) return seqGrabInfoNotAvailable;
-    const CaptureFormat &format = channel->mFormat;
-    SetHandleSize(sampleDesc, sizeof(ImageDescription));
-    if (MemError() != noErr) return MemError();
-    auto desc = reinterpret_cast<ImageDescriptionHandle>(sampleDesc);
-    ImageDescription &d = **desc;
-    std::memset(&d, 0, sizeof d);
-    d.idSize = sizeof(ImageDescription);
-    d.cType = format.type;
-    d.version = 2;
-    d.spatialQuality = format.type == kJPEGCodecType ? codecNormalQuality : codecLosslessQuality;
-    d.width = SInt16(format.width);
-    d.height = SInt16(format.height);
-    d.hRes = d.vRes = Long2Fix(72);
-    d.dataSize = SInt32(std::min<int64_t>(format.frameBytes, INT32_MAX));
-    d.frameCount = 1;
-    ToPascal(FormatName(format.type), d.name, sizeof d.name);
-    d.depth = 24;
-    d.clutID = -1;
-    if (format.rowBytes > 0) {
-        const SInt32 rowBytes = SInt32(format.rowBytes);
-        const OSStatus err =
-            ICMImageDescriptionSetProperty(desc, kQTPropertyClass_ImageDescription,
-                                           kICMImageDescriptionPropertyID_RowBytes, sizeof rowBytes, &rowBytes);
-        if (err != noErr) return ComponentResult(err);
-    }
-    if (format.type == k2vuyPixelFormat || format.type == kYUVSPixelFormat) {
-        const bool bt601 = format.matrix == kQTMatrix_ITU_R_601_4;
-        const NCLCColorInfoImageDescriptionExtension colour{
-            kVideoColorInfoImageDescriptionExtensionType, bt601 ? kQTPrimaries_SMPTE_C : kQTPrimaries_ITU_R709_2,
-            kQTTransferFunction_ITU_R709_2, bt601 ? kQTMatrix_ITU_R_601_4 : kQTMatrix_ITU_R_709_2};
-        const OSStatus err =
-            ICMImageDescriptionSetProperty(desc, kQTPropertyClass_ImageDescription,
-                                           kICMImageDescriptionPropertyID_NCLCColorInfo, sizeof colour, &colour);
-        if (err != noErr) return ComponentResult(err);
-    }
-    return noErr;
+    return ComponentResult(MakeCaptureImageDescription(channel->mFormat, reinterpret_cast<ImageDescriptionHandle>(sampleDesc)));
 }
 
 ComponentResult SGGetChannelDeviceList(SGChannel c, long selectionFlags, SGDeviceList *list) {
@@ -496,3 +461,47 @@ ComponentResult SGSetChannelSettingsStateChanging(SGChannel c, UInt32 inFlags) {
     }
     return paramErr;
 }
+
+namespace lumora::qt {
+
+OSErr MakeCaptureImageDescription(const CaptureFormat &format, ImageDescriptionHandle desc) {
+    if (desc == nullptr) return paramErr;
+    SetHandleSize(reinterpret_cast<Handle>(desc), sizeof(ImageDescription));
+    if (MemError() != noErr) return MemError();
+    ImageDescription &d = **desc;
+    std::memset(&d, 0, sizeof d);
+    d.idSize = sizeof(ImageDescription);
+    d.cType = format.type;
+    d.version = 2;
+    d.spatialQuality = format.type == kJPEGCodecType ? codecNormalQuality : codecLosslessQuality;
+    d.width = SInt16(format.width);
+    d.height = SInt16(format.height);
+    d.hRes = d.vRes = Long2Fix(72);
+    d.dataSize = SInt32(std::min<int64_t>(format.frameBytes, INT32_MAX));
+    d.frameCount = 1;
+    ToPascal(FormatName(format.type), d.name, sizeof d.name);
+    d.depth = 24;
+    d.clutID = -1;
+    if (format.rowBytes > 0) {
+        const SInt32 rowBytes = SInt32(format.rowBytes);
+        const OSStatus err =
+            ICMImageDescriptionSetProperty(desc, kQTPropertyClass_ImageDescription,
+                                           kICMImageDescriptionPropertyID_RowBytes, sizeof rowBytes, &rowBytes);
+        if (err != noErr) return OSErr(err);
+    }
+    if (format.type == k2vuyPixelFormat || format.type == kYUVSPixelFormat) {
+        const bool bt601 = format.matrix == kQTMatrix_ITU_R_601_4;
+        const NCLCColorInfoImageDescriptionExtension colour{
+            kVideoColorInfoImageDescriptionExtensionType, bt601 ? kQTPrimaries_SMPTE_C : kQTPrimaries_ITU_R709_2,
+            kQTTransferFunction_ITU_R709_2, bt601 ? kQTMatrix_ITU_R_601_4 : kQTMatrix_ITU_R_709_2};
+        const OSStatus err =
+            ICMImageDescriptionSetProperty(desc, kQTPropertyClass_ImageDescription,
+                                           kICMImageDescriptionPropertyID_NCLCColorInfo, sizeof colour, &colour);
+        if (err != noErr) return OSErr(err);
+    }
+    return noErr;
+}
+
+
+}  // namespace lumora::qt
+

@@ -2,6 +2,7 @@
 // for, timed by the microsecond clock.
 #include <QuickTime/TestCamera.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstring>
@@ -95,7 +96,21 @@ public:
 
     void Stop() override { mPixels.clear(); }
 
+    // Brightness, contrast and saturation are kept (the pattern does not change with them);
+    // the test camera has no gamma control, as many cameras have none.
+    bool GetControl(CaptureControl control, double &value) override {
+        if (control == CaptureControl::Gamma) return false;
+        value = mControls[size_t(control)];
+        return true;
+    }
+    bool SetControl(CaptureControl control, double value) override {
+        if (control == CaptureControl::Gamma || !std::isfinite(value)) return false;
+        mControls[size_t(control)] = std::clamp(value, 0.0, 1.0);
+        return true;
+    }
+
 private:
+    double mControls[4] = {0.5, 0.5, 0.5, 0.5};
     CaptureFormat mFormat;
     double mRate = kDefaultRate;
     int64_t mStart = 0;

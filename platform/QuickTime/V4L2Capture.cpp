@@ -270,6 +270,29 @@ public:
         }
     }
 
+    bool GetControl(CaptureControl control, double &value) override {
+        v4l2_queryctrl query{};
+        if (!Query(control, query)) return false;
+        v4l2_control current{};
+        current.id = query.id;
+        if (Ioctl(VIDIOC_G_CTRL, &current) != 0) return false;
+        value = double(int64_t(current.value) - query.minimum) / double(int64_t(query.maximum) - query.minimum);
+        return true;
+    }
+
+    bool SetControl(CaptureControl control, double value) override {
+        v4l2_queryctrl query{};
+        if (!Query(control, query) || !std::isfinite(value)) return false;
+        if ((query.flags & (V4L2_CTRL_FLAG_READ_ONLY | V4L2_CTRL_FLAG_GRABBED)) != 0) return false;
+        const double range = double(int64_t(query.maximum) - query.minimum);
+        int64_t raw = query.minimum + int64_t(std::llround(std::clamp(value, 0.0, 1.0) * range));
+        if (query.step > 1) raw = query.minimum + (raw - query.minimum) / query.step * query.step;
+        v4l2_control wanted{};
+        wanted.id = query.id;
+        wanted.value = __s32(std::clamp<int64_t>(raw, query.minimum, query.maximum));
+        return Ioctl(VIDIOC_S_CTRL, &wanted) == 0;
+    }
+
 private:
     struct Buffer {
         uint8_t *start;
@@ -281,6 +304,18 @@ private:
         do result = v4l2_ioctl(mFd, request, arg);
         while (result == -1 && errno == EINTR);
         return result;
+    }
+
+    // The control's description; false when the device has no usable integer control of
+    // that kind.
+    bool Query(CaptureControl control, v4l2_queryctrl &query) {
+        static constexpr __u32 kIds[] = {V4L2_CID_BRIGHTNESS, V4L2_CID_CONTRAST, V4L2_CID_SATURATION,
+                                         V4L2_CID_GAMMA};
+        query = v4l2_queryctrl{};
+        query.id = kIds[size_t(control)];
+        if (Ioctl(VIDIOC_QUERYCTRL, &query) != 0) return false;
+        return (query.flags & V4L2_CTRL_FLAG_DISABLED) == 0 && query.type == V4L2_CTRL_TYPE_INTEGER &&
+               query.maximum > query.minimum;
     }
 
     static v4l2_format Request(__u32 fourcc, int width, int height) {
