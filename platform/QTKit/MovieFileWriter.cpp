@@ -106,7 +106,7 @@ OSErr MovieFileWriter::Open(const std::string &path, int width, int height) {
     if (state->encoder == nullptr || state->frame == nullptr || state->packet == nullptr) return memFullErr;
     state->encoder->width = width;
     state->encoder->height = height;
-    state->encoder->pix_fmt = AV_PIX_FMT_YUVJ422P;
+    state->encoder->pix_fmt = AV_PIX_FMT_YUV422P;  // full range (color_range below)
     state->encoder->time_base = AVRational{1, kTimeScale};
     state->encoder->color_range = AVCOL_RANGE_JPEG;
     state->encoder->flags |= AV_CODEC_FLAG_QSCALE;
@@ -127,9 +127,11 @@ OSErr MovieFileWriter::Open(const std::string &path, int width, int height) {
     state->frame->height = height;
     if (av_frame_get_buffer(state->frame, 0) < 0) return memFullErr;
     // '2vuy' is video range; the JPEG planes are full range.
-    state->scaler = sws_getContext(width, height, AV_PIX_FMT_UYVY422, width, height, AV_PIX_FMT_YUVJ422P,
+    state->scaler = sws_getContext(width, height, AV_PIX_FMT_UYVY422, width, height, AV_PIX_FMT_YUV422P,
                                    SWS_POINT, nullptr, nullptr, nullptr);
     if (state->scaler == nullptr) return memFullErr;
+    const int *coefficients = sws_getCoefficients(SWS_CS_ITU601);
+    sws_setColorspaceDetails(state->scaler, coefficients, 0, coefficients, 1, 0, 1 << 16, 1 << 16);
     mState = std::move(state);
     return noErr;
 }
