@@ -49,6 +49,9 @@
 namespace lumora::qt {
 struct CaptureFormat;
 }
+namespace lumora::qtkit {
+class FrameConverter;
+}
 
 class QTCaptureSession;
 class QTCaptureConnection;
@@ -216,7 +219,6 @@ public:
     std::vector<QTCaptureConnection *> connectionsOf(const QTCaptureOutput *output) const;
 
 private:
-    struct Converter;
     void captureLoop();
     bool startInput(QTCaptureDeviceInput &input, QTCaptureError *error);
     void stopInput(QTCaptureDeviceInput &input);
@@ -230,7 +232,7 @@ private:
     std::condition_variable mWake;
     bool mStop = false;
     std::thread mThread;
-    std::unique_ptr<Converter> mConverter;
+    std::unique_ptr<lumora::qtkit::FrameConverter> mConverter;  // the capture thread's
 };
 
 bool import_QTCaptureSession();
