@@ -5,6 +5,7 @@
 #include <QuickTime/SequenceGrabber.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstring>
 #include <memory>
@@ -460,6 +461,53 @@ ComponentResult SGSetChannelSettingsStateChanging(SGChannel c, UInt32 inFlags) {
         return noErr;
     }
     return paramErr;
+}
+
+// --- The channel's video digitizer ---
+
+namespace {
+
+VideoDigitizerError GetControl(VideoDigitizerComponent ci, CaptureControl control, unsigned short *value) {
+    VideoChannel *channel = ChannelOf(ci);
+    if (channel == nullptr) return badSGChannel;
+    if (value == nullptr) return paramErr;
+    if (!channel->mSource) return noDeviceForChannel;
+    double fraction = 0;
+    if (!channel->mSource->GetControl(control, fraction)) return digiUnimpErr;
+    *value = static_cast<unsigned short>(std::lround(std::clamp(fraction, 0.0, 1.0) * 65535.0));
+    return noErr;
+}
+
+VideoDigitizerError SetControl(VideoDigitizerComponent ci, CaptureControl control, const unsigned short *value) {
+    VideoChannel *channel = ChannelOf(ci);
+    if (channel == nullptr) return badSGChannel;
+    if (value == nullptr) return paramErr;
+    if (!channel->mSource) return noDeviceForChannel;
+    return channel->mSource->SetControl(control, *value / 65535.0) ? VideoDigitizerError(noErr)
+                                                                   : VideoDigitizerError(digiUnimpErr);
+}
+
+}  // namespace
+
+VideoDigitizerComponent SGGetVideoDigitizerComponent(SGChannel c) { return ChannelOf(c) != nullptr ? c : nullptr; }
+
+VideoDigitizerError VDGetBrightness(VideoDigitizerComponent ci, unsigned short *v) {
+    return GetControl(ci, CaptureControl::Brightness, v);
+}
+VideoDigitizerError VDSetBrightness(VideoDigitizerComponent ci, unsigned short *v) {
+    return SetControl(ci, CaptureControl::Brightness, v);
+}
+VideoDigitizerError VDGetContrast(VideoDigitizerComponent ci, unsigned short *v) {
+    return GetControl(ci, CaptureControl::Contrast, v);
+}
+VideoDigitizerError VDSetContrast(VideoDigitizerComponent ci, unsigned short *v) {
+    return SetControl(ci, CaptureControl::Contrast, v);
+}
+VideoDigitizerError VDGetSaturation(VideoDigitizerComponent ci, unsigned short *v) {
+    return GetControl(ci, CaptureControl::Saturation, v);
+}
+VideoDigitizerError VDSetSaturation(VideoDigitizerComponent ci, unsigned short *v) {
+    return SetControl(ci, CaptureControl::Saturation, v);
 }
 
 namespace lumora::qt {

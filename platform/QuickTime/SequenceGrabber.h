@@ -239,4 +239,26 @@ ComponentResult SGGetChannelDeviceAndInputNames(SGChannel c, Str255 outDeviceNam
 // paramErr for other flags or an end without a begin.
 ComponentResult SGSetChannelSettingsStateChanging(SGChannel c, UInt32 inFlags);
 
+// The channel's video digitizer. A channel is its own digitizer: SGGetVideoDigitizerComponent
+// answers the channel (null for one that is not a channel), and the VD calls take it. Its
+// picture controls are the device's own (a V4L2 camera's brightness, contrast and saturation
+// controls; the test camera keeps them; CaptureDevices.h), as 16-bit values spanning the
+// device's range (0 its minimum, 65535 its maximum). They reach the device while the channel
+// has it open (prepared or recording), else noDeviceForChannel; digiUnimpErr when the device
+// has no such control; badSGChannel for a digitizer that is not a channel. The digitizer's
+// component description is the channel's, so its manufacturer is never 'iidc': no IIDC
+// feature calls are provided.
+typedef ComponentInstance VideoDigitizerComponent;
+typedef ComponentResult VideoDigitizerError;
+enum : OSErr {
+    digiUnimpErr = -2201,
+};
+VideoDigitizerComponent SGGetVideoDigitizerComponent(SGChannel c);
+VideoDigitizerError VDGetBrightness(VideoDigitizerComponent ci, unsigned short *brightness);
+VideoDigitizerError VDSetBrightness(VideoDigitizerComponent ci, unsigned short *brightness);
+VideoDigitizerError VDGetContrast(VideoDigitizerComponent ci, unsigned short *contrast);
+VideoDigitizerError VDSetContrast(VideoDigitizerComponent ci, unsigned short *contrast);
+VideoDigitizerError VDGetSaturation(VideoDigitizerComponent ci, unsigned short *saturation);
+VideoDigitizerError VDSetSaturation(VideoDigitizerComponent ci, unsigned short *saturation);
+
 }  // extern "C"
