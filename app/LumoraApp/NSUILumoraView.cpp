@@ -248,7 +248,7 @@ LumoraRenderBuffer *NSUILumoraView::lumoraBuffer() const {
 protocol_IOSurfaceSharingController *NSUILumoraView::surfaceSharing() {
     if (auto *sharing = dynamic_cast<protocol_IOSurfaceSharingController *>(outletIOSurfaceSharing.data()))
         return sharing;
-    return &mSharingStandIn;
+    return &mSharingController;
 }
 
 protocol_NSUIDisplayLinkViewControllerProtocol *NSUILumoraView::displayLinkController() const {

@@ -23,8 +23,8 @@
 // Outlets whose objects are not built into this library (inspector, count-down, quick-save and
 // movie folders, recorder, 1-D filter editors, effect packs, browse controller) are plain
 // QObject properties that may be null; their uses are skipped when they are. The frame-sharing
-// controller is reached through protocol_IOSurfaceSharingController; without one connected, a
-// stand-in that shares nothing takes its place.
+// controller is reached through protocol_IOSurfaceSharingController; without one connected, the
+// view's own IOSurfaceSharingController takes its place.
 //
 // User defaults (standard defaults; loads take a stored value only of the expected kind):
 //   "outletMenuItemOpenSnapshot" integer 1, "outletEffectsPopupButton" string "iSight",
@@ -136,12 +136,12 @@ public:
 
     // The render buffer of outletLumoraBuffer; null without one.
     LumoraRenderBuffer *lumoraBuffer() const;
-    // The connected sharing controller, else the stand-in (never null).
+    // The connected sharing controller, else the view's own (never null).
     protocol_IOSurfaceSharingController *surfaceSharing();
     // The rebroadcast control's switch (false without a control): handed to every broadcast.
     bool isBroadcasting() const;
-    // The stand-in used while no controller is connected.
-    IOSurfaceSharingStandIn &surfaceSharingStandIn() { return mSharingStandIn; }
+    // The view's own controller, used while no other is connected.
+    IOSurfaceSharingController &surfaceSharingController() { return mSharingController; }
 
     // ---- Frame loop (main thread) ----
 
@@ -265,7 +265,7 @@ private:
     std::atomic<bool> mRenderFrameInProgress{false};
     std::atomic<bool> mRenderFrameAvailable{false};
     std::recursive_mutex mCompositionLock;
-    IOSurfaceSharingStandIn mSharingStandIn;
+    IOSurfaceSharingController mSharingController;
     QPointer<QObject> mObservedSettings;  // the compression settings observed for "frameRate"
     std::atomic<uint64_t> mDisplayLinkFrames{0};
 };

@@ -9,6 +9,7 @@
 #include <CoreGraphics/CGWindow.h>
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QPaintEvent>
 #include <QPainter>
 
@@ -133,7 +134,8 @@ NSWindowExactBytes::NSWindowExactBytes(uint32_t rawDataSizeBytes)
     move(0, 0);
     if (content.size.width > 0) {
         show();
-        lower();
+        // Only a window system has an order of windows.
+        if (QGuiApplication::platformName() == QLatin1String("xcb")) lower();
     }
 }
 

@@ -290,13 +290,13 @@ TEST_F(CameraViewFrameLoop, A1280x720PictureIsFlippedAboutItsHeightAndScaledInto
 }
 
 TEST_F(CameraViewFrameLoop, SharingGetsTheRebroadcastSwitchAndRecordingIsTimed) {
-    // The stand-in: asked, shares nothing.
+    // The view's own controller, not published: it has no surface to share, and moves on to
+    // no other slot.
     mView->step = [this] { return PictureFrame(); };
     mBroadcast.broadcasting = true;
     mView->renderSceneDoubleTimer();
-    EXPECT_EQ(mView->surfaceSharingStandIn().requestCount(), 1u);
-    EXPECT_TRUE(mView->surfaceSharingStandIn().lastBroadcast());
-    EXPECT_FALSE(mView->surfaceSharingStandIn().publishServerWithTextureClass("LumoraIOSurfaceFBO"));
+    EXPECT_EQ(mView->surfaceSharingController().nextSurfaceIndex(), 0u);
+    EXPECT_EQ(mView->surfaceSharingController().surfaceTextures(), nullptr);
 
     SharingController sharing;
     mView->outletIOSurfaceSharing = &sharing;
@@ -319,7 +319,7 @@ TEST_F(CameraViewFrameLoop, SharingGetsTheRebroadcastSwitchAndRecordingIsTimed) 
     EXPECT_EQ(sharing.surface.renders, 3);
     EXPECT_TRUE(bufferLockedWhileDrawn);
     EXPECT_EQ(Reports(NSUILumoraView::kRenderSharedImage), 3u);
-    EXPECT_EQ(mView->surfaceSharingStandIn().requestCount(), 1u);
+    EXPECT_EQ(mView->surfaceSharingController().nextSurfaceIndex(), 0u);
 
     // The application's rebroadcast control: its switch as it stands.
     LumBroadcastControl control;
