@@ -114,9 +114,10 @@ bool IOSurfaceSharingNSWindowDecodeImage(CGImageRef image, IOSurfaceMessagePacke
     const CGImageDataWrapper &wrapper = CGImageDataWrapper::sharedPacketWrapper();
     CGImageRef prepared = wrapper.createPreparedImage(image);
     if (prepared == nullptr) return false;
-    const bool read = wrapper.readBytes(prepared, bytes.data(), bytes.size());
+    const bool valid = wrapper.readBytes(prepared, bytes.data(), bytes.size()) && IOSurfaceMessagePacketIsValid(bytes);
     CGImageRelease(prepared);
-    return read && IOSurfaceMessagePacketIsValid(bytes);
+    if (!valid) bytes.fill(0);
+    return valid;
 }
 
 // ---- IOSurfaceSharingNSWindowClient -----------------------------------------------------------

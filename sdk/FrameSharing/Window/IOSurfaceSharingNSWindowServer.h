@@ -86,7 +86,8 @@ private:
 };
 
 // Reads a packet out of a window image: prepares the capture at the packet's size (whole
-// multiples only), reads 44 bytes and checks size and checksum. False for anything else.
+// multiples only), reads 44 bytes and checks size and checksum. False (the bytes all 0) for
+// anything else.
 bool IOSurfaceSharingNSWindowDecodeImage(CGImageRef image, IOSurfaceMessagePacketBytes &bytes);
 
 // The reader a consumer in another process runs, polling: finds the window by its title
