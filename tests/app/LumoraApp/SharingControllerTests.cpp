@@ -11,9 +11,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <sys/wait.h>
+#include <thread>
 #include <vector>
 
 #include "sdk/RiradI/RiradITestApplication.h"
@@ -205,6 +209,44 @@ TEST(IOSurfaceSharingController, PublishesTheThreeChannelsAndAClientSeesTheFrame
     const uint32_t sequence = window->message().sequenceNumber;
     EXPECT_TRUE(controller.broadcastNextSurface(true, true));
     EXPECT_EQ(window->message().sequenceNumber, sequence + 1);
+}
+
+// The frame loop's broadcast with one client stopped (SIGSTOP) and one killed: no frame waits
+// for either, and both are dropped from the Mach service.
+TEST(IOSurfaceSharingController, StoppedAndDeadClientsDoNotSlowTheFrameLoop) {
+    riradi_test::Application();
+    IOSurfaceServerTextureQueue::registerTextureClass("PaintedTexture", PaintedClass().textureWithIOSurface);
+    IOSurfaceSharingController controller;
+    Painter painter;
+    controller.setSurfaceSharingDelegate(&painter);
+    controller.publishServerWithTextureClass(QStringLiteral("PaintedTexture"));
+    auto mach = controller.serverOutputs()->outputWithClass<IOSurfaceSharingServerOutputMachMessage>();
+    ASSERT_NE(mach, nullptr);
+    ChildProcess stopped({LUMORA_FRAMESHARING_CLIENT, "mach", "com.tarvex.Lumora2.IOSurfaceSharing", "1000000"});
+    ChildProcess dead({LUMORA_FRAMESHARING_CLIENT, "mach", "com.tarvex.Lumora2.IOSurfaceSharing", "1000000"});
+    ASSERT_EQ(stopped.line().substr(0, 9), "checkin 1");
+    ASSERT_EQ(dead.line().substr(0, 9), "checkin 1");
+    ASSERT_EQ(mach->machSurfaceServer()->remoteClients().size(), 2u);
+    stopped.signal(SIGSTOP);
+    dead.finish(true);
+
+    std::vector<double> times;
+    const auto start = std::chrono::steady_clock::now();
+    while (std::chrono::steady_clock::now() - start < std::chrono::seconds(5)) {
+        const auto before = std::chrono::steady_clock::now();
+        EXPECT_TRUE(controller.broadcastNextSurface(true, true));
+        times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - before).count());
+        if (mach->machSurfaceServer()->remoteClients().empty() && times.size() > 10) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    std::sort(times.begin(), times.end());
+    const double slowest = times.back(), median = times[times.size() / 2];
+    std::printf("frame-loop broadcast with a stopped and a dead client: %zu frames, median %.3f ms, slowest %.3f ms\n",
+                times.size(), median, slowest);
+    EXPECT_TRUE(mach->machSurfaceServer()->remoteClients().empty());
+    EXPECT_LT(slowest, 250.0);  // a loaded machine, a sanitizer build: nothing ever waits
+    EXPECT_LT(median, 20.0);
+    stopped.finish(true);
 }
 
 }  // namespace
