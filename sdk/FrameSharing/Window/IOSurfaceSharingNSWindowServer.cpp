@@ -4,6 +4,8 @@
 
 #include <IOSurface/IOSurface.h>
 
+#include <QApplication>
+
 // ---- IOSurfaceSharingNSWindow -----------------------------------------------------------------
 
 QString IOSurfaceSharingNSWindow::mangledServerPortNameWithPublishedPortName(const QString &name, uint32_t number) {
@@ -39,8 +41,12 @@ std::shared_ptr<IOSurfaceSharingNSWindowServer> IOSurfaceSharingNSWindowServer::
 
 IOSurfaceSharingNSWindowServer::IOSurfaceSharingNSWindowServer(const QVariant &connectionID)
     : IOSurfaceSharingNSWindow(connectionID) {
-    mWindow = std::make_unique<NSWindowExactBytes>(uint32_t(kIOSurfaceMessagePacketSize));
-    mWindow->setAbstractWindowName(mangledPublishedPortName());
+    // A window needs the application object of a widget program; without one there is no
+    // channel (hasServerConnection answers NO).
+    if (qobject_cast<QApplication *>(QCoreApplication::instance()) != nullptr) {
+        mWindow = std::make_unique<NSWindowExactBytes>(uint32_t(kIOSurfaceMessagePacketSize));
+        mWindow->setAbstractWindowName(mangledPublishedPortName());
+    }
     mMessage = tagIOSurfaceMessagePacket();
 }
 
