@@ -4,10 +4,15 @@
 //   the floor, a plain memcpy of the frame.
 //   Broadcast/N: the time the frame loop spends in one broadcast to N clients (the replies
 //   are waited for outside the measured time, so every broadcast finds the clients idle).
+//   WindowChannelSend: the window channel's share of a frame (the packet built, laid out as
+//   pixels and painted into its window), on the offscreen Qt platform.
 // The clients are connections of this process served on the shared local run-loop thread,
 // as a client process's would be on its own.
 #include <FrameSharing/Mach/IOSurfaceIPC.h>
 #include <FrameSharing/Mach/IOSurfaceMachServer.h>
+#include <FrameSharing/Window/IOSurfaceSharingNSWindowServer.h>
+
+#include <QApplication>
 
 #include <IOSurface/IOSurface.h>
 
@@ -161,5 +166,27 @@ void BM_Broadcast(benchmark::State &state) {
     }
 }
 BENCHMARK(BM_Broadcast)->Arg(1)->Arg(8)->UseManualTime();
+
+void BM_WindowChannelSend(benchmark::State &state) {
+    static QApplication *application = [] {
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        static int argc = 1;
+        static char name[] = "FrameSharingBench";
+        static char *argv[] = {name, nullptr};
+        return new QApplication(argc, argv);
+    }();
+    (void)application;
+    IOSurfaceSharingNSWindowServer server(
+        QVariant::fromValue(IOSurfaceSharingConnectionID(QStringLiteral("bench.window"), 30300)));
+    IOSurfaceRef surface = IOSurfaceIPC::globalSurfaceWithSizePixels(kWidth, kHeight, 0x42475241);
+    if (surface == nullptr || !server.hasServerConnection()) {
+        state.SkipWithError("no window");
+        return;
+    }
+    uint64_t time = 0;
+    for (auto _ : state) benchmark::DoNotOptimize(server.broadcastSurfaceWithSurfaceTime(surface, ++time));
+    CFRelease(surface);
+}
+BENCHMARK(BM_WindowChannelSend);
 
 }  // namespace

@@ -41,9 +41,13 @@ std::shared_ptr<IOSurfaceSharingNSWindowServer> IOSurfaceSharingNSWindowServer::
 
 IOSurfaceSharingNSWindowServer::IOSurfaceSharingNSWindowServer(const QVariant &connectionID)
     : IOSurfaceSharingNSWindow(connectionID) {
-    // A window needs the application object of a widget program; without one there is no
-    // channel (hasServerConnection answers NO).
-    if (qobject_cast<QApplication *>(QCoreApplication::instance()) != nullptr) {
+    // A window needs the application object of a widget program, on X11 (where readers find
+    // it through the window list) or the offscreen platform; elsewhere (Wayland, say) it would
+    // be an ordinary window on the desktop, so there is no channel (hasServerConnection
+    // answers NO).
+    const QString platform = QGuiApplication::platformName();
+    if (qobject_cast<QApplication *>(QCoreApplication::instance()) != nullptr &&
+        (platform == QLatin1String("xcb") || platform == QLatin1String("offscreen"))) {
         mWindow = std::make_unique<NSWindowExactBytes>(uint32_t(kIOSurfaceMessagePacketSize));
         mWindow->setAbstractWindowName(mangledPublishedPortName());
     }

@@ -8,7 +8,8 @@
 // the channel tells every local X client the surface identifiers and times, never the pixels:
 // a surface is opened only by its owner's user.
 //
-// Everything but the reader runs on the main (Qt) thread.
+// The window exists only in a widget program on X11 (or the offscreen platform); elsewhere the
+// output has no channel. Everything but the reader runs on the main (Qt) thread.
 #pragma once
 
 #include <FrameSharing/IOSurfaceSharingServerOutputProtocol.h>
