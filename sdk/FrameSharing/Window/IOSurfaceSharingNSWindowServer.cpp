@@ -1,5 +1,6 @@
 #include <FrameSharing/Mach/IOSurfaceMachConnection.h>
 #include <FrameSharing/Window/CGImageDataWrapper.h>
+#include <FrameSharing/Window/IOSurfaceSharingNSWindowInfoController.h>
 #include <FrameSharing/Window/IOSurfaceSharingNSWindowServer.h>
 
 #include <IOSurface/IOSurface.h>
@@ -76,6 +77,14 @@ bool IOSurfaceSharingNSWindowServer::sendMessageSurface(IOSurfaceRef surface, ui
     CGImageRef image = CGImageDataWrapper::sharedPacketWrapper().createImageWithBytes(bytes.data(), bytes.size());
     if (image == nullptr) return false;
     const bool shown = mWindow->writeImageData(image);
+    if (IOSurfaceSharingNSWindowViewNibbler *panel = mSentImageInfo.data()) {
+        CGImageRef read = mWindow->copyWindowViewImage();
+        panel->windowInfoController()->setWindowImage(read, mWindow->quartzWindowID(), QStringLiteral("n/a"), QString());
+        CGImageRelease(read);
+    }
+    if (IOSurfaceSharingNSWindowViewNibbler *panel = mGlobalImageInfo.data(); panel != nullptr && findServerPublishedPortName())
+        panel->windowInfoController()->setWindowImage(windowImageGlobalCached(), mGlobalWindowID,
+                                                      mWindow->abstractWindowName(), QString());
     CGImageRelease(image);
     return shown;
 }

@@ -15,10 +15,12 @@
 #include <FrameSharing/IOSurfaceSharingServerOutputProtocol.h>
 #include <FrameSharing/Window/IOSurfaceMessagePacket.h>
 #include <FrameSharing/Window/IOSurfaceSharingConnectionID.h>
+#include <FrameSharing/Window/IOSurfaceSharingNSWindowInfoController.h>
 #include <FrameSharing/Window/NSWindowExactBytes.h>
 
 #include <CoreGraphics/CGImage.h>
 
+#include <QPointer>
 #include <QString>
 #include <QVariant>
 
@@ -78,7 +80,16 @@ public:
     // Whether the image decodes to a valid packet; releases the image when asked.
     static bool verifyMessage(CGImageRef image, bool andReleaseImage);
 
+    // Optional inspector panels (not owned; the application sets neither): after each send the
+    // sent-image panel is given the view's own reading of its pixels (named "n/a"), the
+    // global-image panel the window server's capture of the window once it is found.
+    IOSurfaceSharingNSWindowViewNibbler *sentImageInfo() const { return mSentImageInfo.data(); }
+    void setSentImageInfo(IOSurfaceSharingNSWindowViewNibbler *panel) { mSentImageInfo = panel; }
+    IOSurfaceSharingNSWindowViewNibbler *globalImageInfo() const { return mGlobalImageInfo.data(); }
+    void setGlobalImageInfo(IOSurfaceSharingNSWindowViewNibbler *panel) { mGlobalImageInfo = panel; }
+
 private:
+    QPointer<IOSurfaceSharingNSWindowViewNibbler> mSentImageInfo, mGlobalImageInfo;
     std::unique_ptr<NSWindowExactBytes> mWindow;
     tagIOSurfaceMessagePacket mMessage;
     uint32_t mGlobalWindowID = 0;

@@ -5,6 +5,7 @@
 #include <FrameSharing/Mach/IOSurfaceIPC.h>
 #include <FrameSharing/Outputs/IOSurfaceSharingServerOutput.h>
 #include <FrameSharing/Window/CGImageDataWrapper.h>
+#include <FrameSharing/Window/IOSurfaceSharingNSWindowInfoController.h>
 #include <FrameSharing/Window/IOSurfaceSharingNSWindowServer.h>
 
 #include <CoreFoundation/CFData.h>
@@ -334,6 +335,47 @@ TEST(IOSurfaceSharingServerOutputNetworkUDP, AnswersYesForACastMade) {
                                           "from server:MessageType_ServerDataCast.");
     ASSERT_EQ(last.size(), expected.sendMessageDataSize());
     EXPECT_EQ(std::memcmp(last.data(), expected.data(), last.size()), 0);
+    CFRelease(surface);
+}
+
+}  // namespace
+
+namespace {
+
+// The inspector: what it shows of a window image, announced as one change.
+TEST(IOSurfaceSharingNSWindowInfoController, ShowsThePacketOfTheWindowImage) {
+    Application();
+    IOSurfaceSharingNSWindowInfoController empty;
+    EXPECT_EQ(empty.imageRefHexValue(), "CGImageRef(NULL)");
+    EXPECT_EQ(empty.imageSizePixels(), "CGSize(0,0)");
+    EXPECT_FALSE(empty.messageChecksumVerify());
+
+    auto server = IOSurfaceSharingNSWindowServer::serverOutputWithConnectionID(
+        QVariant::fromValue(IOSurfaceSharingConnectionID("com.example.inspected", 0)));
+    IOSurfaceSharingNSWindowViewNibbler panel;
+    IOSurfaceSharingNSWindowInfoController *info = panel.windowInfoController();
+    ASSERT_NE(info, nullptr);
+    info->setLiveUpdates(true);
+    server->setSentImageInfo(&panel);
+    IOSurfaceRef surface = Surface();
+    ASSERT_TRUE(server->broadcastSurfaceWithSurfaceTime(surface, 42));
+    ASSERT_TRUE(server->broadcastSurfaceWithSurfaceTime(surface, 43));
+    EXPECT_TRUE(info->messageChecksumVerify());
+    EXPECT_EQ(info->sizeofMessagePacket(), 44u);
+    EXPECT_EQ(info->messageSequenceNumber(), 2u);
+    EXPECT_EQ(info->messageSurfaceID(), IOSurfaceGetID(surface));
+    EXPECT_EQ(info->messageChecksumHexValue(), QString::asprintf("%08X", server->message().messageChecksum));
+    EXPECT_EQ(info->imageSizePixels(), "CGSize(24,40)");
+    EXPECT_TRUE(info->imageRefHexValue().startsWith("CGImageRef(0x"));
+    EXPECT_EQ(info->windowDescription(), "n/a ()");
+    EXPECT_EQ(info->image().size(), QSize(24, 40));
+
+    // An image of no packet: shown as not verified.
+    CGImageRef blank = ImageOf(std::vector<uint32_t>(24 * 40), 24, 40);
+    EXPECT_FALSE(info->messageConstruct(blank));
+    EXPECT_FALSE(info->messageChecksumVerify());
+    EXPECT_EQ(info->messageSurfaceID(), 0u);
+    CGImageRelease(blank);
     CFRelease(surface);
 }
 

@@ -89,6 +89,19 @@ TEST(IOSurfaceSharingNSWindowServer, ClientProcessReadsEachPacketFromTheWindowsP
     EXPECT_EQ(WEXITSTATUS(client.finish()), 0);
     ASSERT_NE(server.windowImageGlobalCached(), nullptr);
     EXPECT_EQ(CGImageGetWidth(server.windowImageGlobal()), 24u);
+
+    // The global-image inspector is given the window server's capture of each frame.
+    IOSurfaceSharingNSWindowViewNibbler panel;
+    panel.windowInfoController()->setLiveUpdates(true);
+    server.setGlobalImageInfo(&panel);
+    ASSERT_TRUE(server.broadcastSurfaceWithSurfaceTime(surface, 6000));
+    Settle();
+    ASSERT_TRUE(server.broadcastSurfaceWithSurfaceTime(surface, 6001));
+    IOSurfaceSharingNSWindowInfoController *info = panel.windowInfoController();
+    EXPECT_TRUE(info->messageChecksumVerify());
+    EXPECT_GE(info->messageSequenceNumber(), 4u);
+    EXPECT_EQ(info->windowID(), server.globalWindowID());
+    EXPECT_EQ(info->globalWindowName(), name + ":30300.NSWindow");
     CFRelease(surface);
 }
 
