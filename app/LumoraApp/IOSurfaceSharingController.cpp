@@ -53,14 +53,14 @@ IOSurfaceServerTextureQueue::IOSurfaceServerTextureQueue(const IOSurfaceSharingT
 }
 
 IOSurfaceServerTextureQueue::~IOSurfaceServerTextureQueue() {
-    // The textures give their GL objects up on the context they were made on.
-    const std::shared_ptr<NSOpenGLContext> root = NSOGLSharingContext::rootSharingContext();
     std::vector<IOSurfaceSharingTextureRef> textures;
     {
         std::lock_guard<std::mutex> lock(mQueueLock);
         textures.swap(mQueueArray);
     }
     if (textures.empty()) return;
+    // The textures give their GL objects up on the context they were made on.
+    const std::shared_ptr<NSOpenGLContext> root = NSOGLSharingContext::rootSharingContext();
     const bool hadNone = CGLGetCurrentContext() == nullptr;
     {
         OpenGL::CGLContextState current(root.get());
