@@ -51,7 +51,7 @@ bool MakeRoot(const std::string &root, std::string &error) {
     }
     struct stat info {};
     if (::stat(root.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-        error = "the Library folder \"" + root + "\" is not a folder";
+        error = "cannot use the Library folder \"" + root + "\": not a folder";
         return false;
     }
     return true;
@@ -89,7 +89,7 @@ bool WalkSubFolders(const std::string &root, const std::string &folder, bool mak
             return false;
         }
         if (!S_ISDIR(info.st_mode)) {
-            error = "the location folder \"" + path + "\" is not a folder";
+            error = "cannot use the location folder \"" + path + "\": not a folder";
             return false;
         }
     }
@@ -366,9 +366,9 @@ int RunPrivileged(Request &request, std::string &error) {
     const bool install = request.command == Command::Install;
     bool absent = false;
     if (!ResolveInsideLocation(request, install, absent, error)) {
+        // Failures of the system read "cannot ..."; the rest are the rules refusing.
         return error.rfind("cannot", 0) == 0 ? kStatusFailed : kStatusRefused;
     }
-    Log("destination:" + request.destination);
     Log("executing " + request.commandName);
     if (install) return Install(request, error);
     if (absent) {
@@ -485,6 +485,7 @@ int Main(int argc, const char *const *argv, const std::string &selfPath) {
         Log("error: " + error);
         return finish(kStatusRefused);
     }
+    Log("destination:" + request.destination);
     if (!privileged) {
         if (selfPath.empty()) {
             Log("error: cannot find the helper's own program");
