@@ -247,6 +247,12 @@ int Install(const Request &request, std::string &error) {
         error = "the payload \"" + request.payload + "\" is neither a folder nor a regular file";
         return kStatusRefused;
     }
+    // A payload that holds the location folder would copy its own copy without end.
+    const std::string resolved = RealPath(request.payload);
+    if (resolved.empty() || resolved == request.folder || IsStrictlyInside(request.folder, resolved)) {
+        error = "the payload \"" + request.payload + "\" holds the location folder";
+        return kStatusRefused;
+    }
     std::string staging = request.folder + "/.LumoraInstallHelper.XXXXXX";
     if (::mkdtemp(staging.data()) == nullptr) {
         error = SystemError("cannot make a temporary folder in", request.folder, errno);

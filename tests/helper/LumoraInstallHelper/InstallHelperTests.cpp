@@ -91,6 +91,8 @@ TEST_F(InstallHelperTest, RefusesHostileRequestsAndTouchesNothing) {
         {"install of .", {"install", "Library.Compositions", "@/payloads/."}, kStatusRefused, nullptr},
         {"relative payload", {"install", "Library.QuickTime", "payloads/Lumora2.VDIG.component"}, kStatusRefused, nullptr},
         {"payload ..", {"delete", "Library.QuickTime", ".."}, kStatusRefused, nullptr},
+        {"payload holding the location folder", {"install", "Library.QuickTime", "@/Local"}, kStatusRefused,
+         [](const std::string &root) { lumora::test::MakeFolders(root + "/Local/Library/QuickTime"); }},
         {"too few arguments", {"install", "Library.QuickTime"}, kStatusUsage, nullptr},
         {"too many arguments", {"install", "Library.QuickTime", component, "extra"}, kStatusUsage, nullptr},
         {"privileged run with an unknown location",
