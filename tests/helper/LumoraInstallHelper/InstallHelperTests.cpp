@@ -5,6 +5,7 @@
 // fresh folder; a picture of the whole folder before and after shows what a run changed.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <grp.h>
 #include <pwd.h>
@@ -264,10 +265,21 @@ TEST_F(InstallHelperTest, FailuresAreReportedAndKeepThePreviousInstall) {
 TEST_F(InstallHelperTest, PrivilegedRunRefusesToRunUnlessRoot) {
     const struct passwd *nobody = ::getpwnam("nobody");
     ASSERT_NE(nobody, nullptr);
+    // A copy of the helper that the user can reach whatever folder the build lives in.
+    char folder[] = "/tmp/lumora-helper-XXXXXX";
+    ASSERT_NE(::mkdtemp(folder), nullptr);
+    ASSERT_EQ(::chmod(folder, 0755), 0);
+    const std::string helper = std::string(folder) + "/LumoraInstallHelper";
+    std::error_code error;
+    std::filesystem::copy_file(kHelper, helper, error);
+    ASSERT_FALSE(error) << error.message();
+    ASSERT_EQ(::chmod(helper.c_str(), 0755), 0);
+
     const std::string source = payload("Effect.qtz");
     const TreePicture before = PictureOfTree(mRoot.path());
-    const HelperRun run = lumora::test::RunProgram({kHelper, kHelper, "--self-repair", "install", "Library.Compositions", source},
+    const HelperRun run = lumora::test::RunProgram({helper, helper, "--self-repair", "install", "Library.Compositions", source},
                                                    Environment(), "/", nobody->pw_uid);
+    lumora::test::RemoveTree(folder);
     EXPECT_EQ(run.status, lumora::installhelper::kStatusNotRoot) << run.log;
     EXPECT_NE(run.log.find("must run as root"), std::string::npos) << run.log;
     EXPECT_EQ(PictureOfTree(mRoot.path()), before);
