@@ -96,42 +96,50 @@ bool WalkSubFolders(const std::string &root, const std::string &folder, bool mak
     return true;
 }
 
-// Copies without following links; every file made is owned by root and `group`.
+// Copies without following links; every file made is owned by root and `group`. The source
+// is walked through folder descriptors (openat with O_NOFOLLOW), so a payload whose parts are
+// swapped for links while it is copied still never leads the copy out of it.
 class TreeCopier {
 public:
     explicit TreeCopier(gid_t group) : mGroup(group) {}
 
-    bool Copy(const std::string &source, const std::string &target, std::string &error) {
+    // Copies the entry `name` of the open folder `parent` (`source` is its path, for messages).
+    bool Copy(int parent, const std::string &name, const std::string &source, const std::string &target,
+              std::string &error) {
         struct stat info {};
-        if (::lstat(source.c_str(), &info) != 0) {
+        if (::fstatat(parent, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
             error = SystemError("cannot read", source, errno);
             return false;
         }
         const mode_t mode = info.st_mode & 0755;
-        if (S_ISDIR(info.st_mode)) return CopyFolder(source, target, mode, error);
-        if (S_ISREG(info.st_mode)) return CopyFile(source, target, mode, error);
-        if (S_ISLNK(info.st_mode)) return CopyLink(source, target, error);
+        if (S_ISDIR(info.st_mode)) return CopyFolder(parent, name, source, target, mode, error);
+        if (S_ISREG(info.st_mode)) return CopyFile(parent, name, source, target, mode, error);
+        if (S_ISLNK(info.st_mode)) return CopyLink(parent, name, source, target, error);
         error = "cannot copy \"" + source + "\": neither a folder, a file nor a symbolic link";
         return false;
     }
 
 private:
-    bool CopyFolder(const std::string &source, const std::string &target, mode_t mode, std::string &error) {
-        if (::mkdir(target.c_str(), 0700) != 0) {
-            error = SystemError("cannot make the folder", target, errno);
-            return false;
-        }
-        DIR *folder = ::opendir(source.c_str());
+    bool CopyFolder(int parent, const std::string &name, const std::string &source, const std::string &target,
+                    mode_t mode, std::string &error) {
+        const int descriptor = ::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        DIR *folder = descriptor >= 0 ? ::fdopendir(descriptor) : nullptr;
         if (folder == nullptr) {
             error = SystemError("cannot read the folder", source, errno);
+            if (descriptor >= 0) ::close(descriptor);
+            return false;
+        }
+        if (::mkdir(target.c_str(), 0700) != 0) {
+            error = SystemError("cannot make the folder", target, errno);
+            ::closedir(folder);
             return false;
         }
         bool ok = true;
         errno = 0;
         while (struct dirent *entry = ::readdir(folder)) {
-            const std::string name = entry->d_name;
-            if (name == "." || name == "..") continue;
-            if (!Copy(source + "/" + name, target + "/" + name, error)) {
+            const std::string child = entry->d_name;
+            if (child == "." || child == "..") continue;
+            if (!Copy(::dirfd(folder), child, source + "/" + child, target + "/" + child, error)) {
                 ok = false;
                 break;
             }
@@ -150,10 +158,15 @@ private:
         return true;
     }
 
-    bool CopyFile(const std::string &source, const std::string &target, mode_t mode, std::string &error) {
-        const int in = ::open(source.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-        if (in < 0) {
-            error = SystemError("cannot read", source, errno);
+    bool CopyFile(int parent, const std::string &name, const std::string &source, const std::string &target,
+                  mode_t mode, std::string &error) {
+        // Non-blocking, so that a file swapped for a named pipe cannot hold the open.
+        const int in = ::openat(parent, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        struct stat info {};
+        if (in < 0 || ::fstat(in, &info) != 0 || !S_ISREG(info.st_mode)) {
+            error = in < 0 ? SystemError("cannot read", source, errno)
+                           : "cannot copy \"" + source + "\": no longer a regular file";
+            if (in >= 0) ::close(in);
             return false;
         }
         const int out = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
@@ -197,9 +210,10 @@ private:
         return ok;
     }
 
-    bool CopyLink(const std::string &source, const std::string &target, std::string &error) {
+    bool CopyLink(int parent, const std::string &name, const std::string &source, const std::string &target,
+                  std::string &error) {
         std::vector<char> buffer(PATH_MAX + 1);
-        const ssize_t length = ::readlink(source.c_str(), buffer.data(), buffer.size());
+        const ssize_t length = ::readlinkat(parent, name.c_str(), buffer.data(), buffer.size());
         if (length < 0 || size_t(length) >= buffer.size()) {
             error = SystemError("cannot read the link", source, length < 0 ? errno : ENAMETOOLONG);
             return false;
@@ -260,8 +274,15 @@ int Install(const Request &request, std::string &error) {
     }
     const std::string copy = staging + "/" + request.name;
     const std::string old = staging + "/.previous";
+    // The payload is reached through its folder; from there on nothing is followed.
+    const size_t slash = request.payload.rfind('/');
+    const std::string parentPath = slash == 0 ? std::string("/") : request.payload.substr(0, slash);
+    const int parent = ::open(parentPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     TreeCopier copier(AdministratorsGroup());
-    bool ok = copier.Copy(request.payload, copy, error);
+    bool ok = parent >= 0;
+    if (!ok) error = SystemError("cannot read the folder", parentPath, errno);
+    if (ok) ok = copier.Copy(parent, request.name, request.payload, copy, error);
+    if (parent >= 0) ::close(parent);
     bool replaced = false;
     if (ok && ::lstat(request.destination.c_str(), &info) == 0) {
         if (::rename(request.destination.c_str(), old.c_str()) != 0) {
@@ -424,19 +445,19 @@ std::string AskPass() {
 }
 
 int RunUnprivileged(const Request &request, const std::string &selfPath) {
-    const std::vector<std::string> privileged = {selfPath, selfPath, kSelfRepair, request.commandName, request.location,
-                                                 request.payload};
     if (::geteuid() == 0) {
         Log("executing self-repair");
-        const int status = SpawnAndWait(privileged, environ);
+        const int status = SpawnAndWait(ElevatedCommand(Elevation::AlreadyRoot, request, selfPath), environ);
         return status < 0 ? kStatusSpawnFailed : status;
     }
-    const bool graphical = std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY") != nullptr;
+    const auto set = [](const char *name) {
+        const char *value = std::getenv(name);
+        return value != nullptr && *value != '\0';
+    };
+    const bool graphical = set("DISPLAY") || set("WAYLAND_DISPLAY");
     if (graphical && IsExecutable("/usr/bin/pkexec")) {
         Log("executing self-repair through pkexec");
-        std::vector<std::string> arguments = {"/usr/bin/pkexec"};
-        arguments.insert(arguments.end(), privileged.begin() + 1, privileged.end());
-        const int status = SpawnAndWait(arguments, environ);
+        const int status = SpawnAndWait(ElevatedCommand(Elevation::Pkexec, request, selfPath), environ);
         // 127: pkexec found no agent or could not authorise; try sudo instead.
         if (status != 127) return status < 0 ? kStatusSpawnFailed : status;
         Log("pkexec could not authorise; trying sudo");
@@ -456,13 +477,20 @@ int RunUnprivileged(const Request &request, const std::string &selfPath) {
     std::vector<char *> envp;
     for (std::string &entry : environment) envp.push_back(entry.data());
     envp.push_back(nullptr);
-    std::vector<std::string> arguments = {"/usr/bin/sudo", "-A", "--"};
-    arguments.insert(arguments.end(), privileged.begin() + 1, privileged.end());
-    const int status = SpawnAndWait(arguments, envp.data());
+    const int status = SpawnAndWait(ElevatedCommand(Elevation::Sudo, request, selfPath), envp.data());
     return status < 0 ? kStatusSpawnFailed : status;
 }
 
 }  // namespace
+
+std::vector<std::string> ElevatedCommand(Elevation elevation, const Request &request, const std::string &selfPath) {
+    // pkexec and sudo start the program with argv[0] as they were given it, then the rest.
+    std::vector<std::string> command;
+    if (elevation == Elevation::Pkexec) command = {"/usr/bin/pkexec"};
+    if (elevation == Elevation::Sudo) command = {"/usr/bin/sudo", "-A", "--"};
+    command.insert(command.end(), {selfPath, selfPath, kSelfRepair, request.commandName, request.location, request.payload});
+    return command;
+}
 
 int Main(int argc, const char *const *argv, const std::string &selfPath) {
     Log("started BUILD " LUMORA_INSTALL_HELPER_BUILD);

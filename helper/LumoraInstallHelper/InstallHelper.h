@@ -40,6 +40,7 @@
 #include <string>
 #include <string_view>
 #include <sys/types.h>
+#include <vector>
 
 namespace lumora::installhelper {
 
@@ -86,6 +87,12 @@ gid_t AdministratorsGroup();
 
 // The work of the privileged run, after ParseRequest; answers a status.
 int RunPrivileged(Request &request, std::string &error);
+
+// How the unprivileged run starts the privileged one.
+enum class Elevation { AlreadyRoot, Pkexec, Sudo };
+// The command line that starts the privileged run (the program to start first): the helper
+// itself, "/usr/bin/pkexec" or "/usr/bin/sudo -A --", followed by the privileged command line.
+std::vector<std::string> ElevatedCommand(Elevation elevation, const Request &request, const std::string &selfPath);
 
 // The whole program. `selfPath` is the program's own file (for the relaunch).
 int Main(int argc, const char *const *argv, const std::string &selfPath);

@@ -279,9 +279,18 @@ TEST_F(InstallHelperTest, PrivilegedRunRefusesToRunUnlessRoot) {
     const TreePicture before = PictureOfTree(mRoot.path());
     const HelperRun run = lumora::test::RunProgram({helper, helper, "--self-repair", "install", "Library.Compositions", source},
                                                    Environment(), "/", nobody->pw_uid);
-    lumora::test::RemoveTree(folder);
     EXPECT_EQ(run.status, lumora::installhelper::kStatusNotRoot) << run.log;
     EXPECT_NE(run.log.find("must run as root"), std::string::npos) << run.log;
+    EXPECT_EQ(PictureOfTree(mRoot.path()), before);
+
+    // Unprivileged without a way to obtain rights (no session, no askpass): a failure, not a
+    // success, and nothing done.
+    const HelperRun unprivileged = lumora::test::RunProgram(
+        {helper, helper, "install", "Library.Compositions", source},
+        {"DISPLAY=", "WAYLAND_DISPLAY=", "SUDO_ASKPASS=", "LUMORA_LOCAL_LIBRARY=" + local()}, "/", nobody->pw_uid);
+    lumora::test::RemoveTree(folder);
+    EXPECT_NE(unprivileged.status, 0) << unprivileged.log;
+    EXPECT_NE(unprivileged.log.find("LumoraInstallHelper error: "), std::string::npos) << unprivileged.log;
     EXPECT_EQ(PictureOfTree(mRoot.path()), before);
 }
 
@@ -295,6 +304,27 @@ TEST_F(InstallHelperTest, ShippedHelperTakesNoLibraryFolderFromTheEnvironment) {
     EXPECT_EQ(run.status, 0) << run.log;
     EXPECT_NE(run.log.find("destination:/usr/local/share/Lumora/Library/Compositions/" + name), std::string::npos) << run.log;
     EXPECT_EQ(run.log.find(local()), std::string::npos) << run.log;
+}
+
+}  // namespace
+
+namespace {
+
+// The privileged run's command line through each way of obtaining rights: pkexec and sudo
+// start the program with the arguments after it, so the helper's path comes twice after them.
+TEST(InstallHelperCommand, PrivilegedRunCommandLines) {
+    using lumora::installhelper::Elevation;
+    lumora::installhelper::Request request;
+    std::string error;
+    ASSERT_TRUE(lumora::installhelper::ParseRequest("install", "Library.QuickTime", "/a/X.component", request, error));
+    const std::string self = "/opt/Lumora.app/Contents/Helpers/LumoraInstallHelper";
+    const std::vector<std::string> tail = {self, self, "--self-repair", "install", "Library.QuickTime", "/a/X.component"};
+    std::vector<std::string> pkexec = {"/usr/bin/pkexec"}, sudo = {"/usr/bin/sudo", "-A", "--"};
+    pkexec.insert(pkexec.end(), tail.begin(), tail.end());
+    sudo.insert(sudo.end(), tail.begin(), tail.end());
+    EXPECT_EQ(lumora::installhelper::ElevatedCommand(Elevation::AlreadyRoot, request, self), tail);
+    EXPECT_EQ(lumora::installhelper::ElevatedCommand(Elevation::Pkexec, request, self), pkexec);
+    EXPECT_EQ(lumora::installhelper::ElevatedCommand(Elevation::Sudo, request, self), sudo);
 }
 
 }  // namespace
