@@ -78,6 +78,9 @@ public:
 protected:
     // The size as given to the initialiser (not truncated), for subclasses.
     CGSize sizePixels() const { return CGSizeMake(mSizePixels[0], mSizePixels[1]); }
+    // The bitmap the renders write, for subclasses that draw into it or read it.
+    CoreGraphics::BitmapContext &bitmapContext() { return mBitmapContext; }
+    const CoreGraphics::BitmapContext &bitmapContext() const { return mBitmapContext; }
 
 private:
     float mSizePixels[2] = {0, 0};                // width, height
