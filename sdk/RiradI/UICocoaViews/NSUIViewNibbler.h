@@ -76,7 +76,8 @@ public:
     // ("NSUIViewNibbler::instantiateObjectGraphWithNibName:<name> exception:<exception>").
     bool instantiateObjectGraphWithNibName(const QString &name);
     // Adds nibblerSubView, fitted to the nibbler; false when there is none.
-    bool installNibblerSubView();
+    // Subclasses that set their panel up once it is installed extend it.
+    virtual bool installNibblerSubView();
 
     QObject *delegate() const { return mDelegate.data(); }
     void setDelegate(QObject *delegate);
