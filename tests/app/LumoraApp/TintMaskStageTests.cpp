@@ -6,6 +6,8 @@
 #include <LumoraApp/ZodAzerController.h>
 #include <LumoraApp/ZodAzerMaskImages.h>
 #include <LumoraApp/ZodAzerMaskViewNibbler.h>
+#include <NSUIMaskInstanceNibbler/NSUIMaskImageView.h>
+#include <NSUIMaskInstanceNibbler/NSUIMaskImageViewController.h>
 
 #include <AppKit/NSButton.h>
 #include <AppKit/NSImage.h>
@@ -354,6 +356,57 @@ TEST_F(TintMaskStage, TheStencilFollowsTheSampledMaskAndTheDrawnMaskItsComposite
     const CIImageRef copy = ZodAzerMaskImages::imageOfGreyBytes(bytes.data(), 4, 4, 4);
     std::fill(bytes.begin(), bytes.end(), 0);
     EXPECT_EQ(Rendered(copy, 4, 4).at(1, 1), (Pixel{255, 255, 255, 255}));
+}
+
+TEST_F(TintMaskStage, ThePanelsMasksReachTheStageAndOutliveTheirMasks) {
+    NSUIMaskImageViewController stencilController;
+    NSUIMaskImageView stencilView;
+    stencilController.setImageView(&stencilView);
+    NSUIMaskInstance maskInstance;
+    maskInstance.awakeFromNib();
+    maskInstance.setTarget(&maskView);
+    maskView.setMaskController(&maskInstance);
+    nibbler.setSampledMaskController(&stencilController);
+    nibbler.setFilterMaskController(&maskInstance);
+    nibbler.setNibblerView(new QWidget);
+    ASSERT_TRUE(nibbler.installNibblerSubView());
+
+    // Installed: the filters exist and both masks are 640 x 480.
+    EXPECT_NE(nibbler.tintImageFilter(), nullptr);
+    EXPECT_NE(nibbler.sampleBlendMultiply(), nullptr);
+    EXPECT_NE(nibbler.invertColorsFilter(), nullptr);
+    EXPECT_NE(nibbler.quartzImageFilter(), nullptr);
+    EXPECT_EQ(maskInstance.maskDimensions().width, 640);
+    ASSERT_NE(maskView.maskCIImage(), nullptr);
+    EXPECT_TRUE(CGRectEqualToRect(maskView.maskCIImage()->extent(), CGRectMake(0, 0, 640, 480)));
+    // A merge of the mask designer reaches the view as maskContextChanged:, and gives a new image.
+    const CIImageRef firstMask = maskView.maskCIImage();
+    maskInstance.maskControlsReset(nullptr);
+    EXPECT_NE(maskView.maskCIImage(), firstMask);
+
+    // The stencil: the picture's top half white, the bottom half black.
+    QImage picture(4, 2, QImage::Format_RGBA8888);
+    picture.fill(QColor(0, 0, 0));
+    for (int x = 0; x < 4; ++x) picture.setPixelColor(x, 0, QColor(255, 255, 255));
+    stencilView.setImage(NSImage::imageWithQImage(picture));
+    stencilController.imageChanged(nullptr);
+    nibbler.inputMaskSampledChanged(nullptr);
+    ASSERT_NE(nibbler.stencilCIImage(), nullptr);
+    auto checkStencil = [&](const char *when) {
+        const Rendered stencil(nibbler.stencilCIImage(), 640, 480);
+        EXPECT_EQ(stencil.at(320, 60), (Pixel{255, 255, 255, 255})) << when;
+        EXPECT_EQ(stencil.at(320, 420), (Pixel{0, 0, 0, 255})) << when;
+    };
+    checkStencil("made");
+    // The controller makes a new mask and frees the old one: the stencil is a copy.
+    stencilController.setMaskSizePixels(NSMakeSize(8, 8));
+    checkStencil("after its mask went");
+
+    SetSwitches("00100");
+    nibbler.setInputImage(Solid(1, 0.5, 0, 1, 640)->imageByCroppingToRect(CGRectMake(0, 0, 640, 480)));
+    const Rendered out(nibbler.outputImage(), 640, 480);
+    EXPECT_TRUE(Near(out.at(10, 10), Pixel{255, 128, 0, 255}, 1)) << Describe(out.at(10, 10));
+    EXPECT_EQ(out.at(10, 470), (Pixel{0, 0, 0, 255}));
 }
 
 // ---- The tint controller -----------------------------------------------------------------------
