@@ -6,6 +6,7 @@
 #include <AppKit/NSSegmentedControl.h>
 #include <CocoaQZ/CIControls/CIImageMouseDragView.h>
 #include <Foundation/NSException.h>
+#include <Foundation/NSObjCRuntime.h>
 #include <UICocoaColor/NSColorWellWithAlpha.h>
 #include <UICocoaColor/UFColorSchemeController.h>
 #include <UICocoaControls/NSSlider.h>
@@ -13,6 +14,8 @@
 #include <QAction>
 #include <QComboBox>
 #include <QMenu>
+
+NS_REGISTER_CLASS(ZodAzerController);
 
 namespace {
 

@@ -3,27 +3,37 @@
 #include <CocoaGraphics/NSCGMaskContextBase.h>
 #include <CoreFoundation/CFData.h>
 #include <CoreG/Masks/namespace_CoreGraphics_MaskContext.h>
-#include <CoreGraphics/CGColorSpace.h>
-#include <CoreGraphics/CGDataProvider.h>
-#include <CoreGraphics/CGImage.h>
+
+#include <bit>
+#include <cstdint>
+#include <vector>
 
 namespace ZodAzerMaskImages {
 
+namespace {
+// The largest side taken (the masks here are 640 x 480).
+constexpr size_t kMaximumSide = 16384;
+static_assert(std::endian::native == std::endian::little, "B, G, R, A bytes are written as one 32-bit word");
+}  // namespace
+
 CIImageRef imageOfGreyBytes(const uint8_t *bytes, size_t width, size_t height, size_t rowBytes) {
     if (bytes == nullptr || width == 0 || height == 0 || rowBytes < width) return nullptr;
-    CFDataRef data = CFDataCreate(nullptr, bytes, CFIndex(rowBytes * height));
+    if (width > kMaximumSide || height > kMaximumSide) return nullptr;
+    // Opaque B, G, R, A pixels of the grey: the form a render uploads as it is, where a grey
+    // CGImage would be converted by Quartz at every render of every frame.
+    const size_t outRowBytes = width * 4;
+    std::vector<uint32_t> pixels(width * height);
+    for (size_t y = 0; y < height; ++y) {
+        const uint8_t *in = bytes + y * rowBytes;
+        uint32_t *out = pixels.data() + y * width;
+        for (size_t x = 0; x < width; ++x) out[x] = 0xFF000000u | uint32_t(in[x]) * 0x010101u;
+    }
+    CFDataRef data = CFDataCreate(nullptr, reinterpret_cast<const UInt8 *>(pixels.data()),
+                                  CFIndex(pixels.size() * sizeof(uint32_t)));
     if (data == nullptr) return nullptr;
-    CGDataProviderRef provider = CGDataProviderCreateWithCFData(data);
+    CIImageRef result = CIImage::imageWithBitmapData(data, outRowBytes, CGSizeMake(double(width), double(height)),
+                                                     kCIFormatBGRA8);
     CFRelease(data);
-    if (provider == nullptr) return nullptr;
-    CGColorSpaceRef grey = CGColorSpaceCreateDeviceGray();
-    CGImageRef image = CGImageCreate(width, height, 8, 8, rowBytes, grey, kCGImageAlphaNone, provider, nullptr, false,
-                                     kCGRenderingIntentDefault);
-    CGColorSpaceRelease(grey);
-    CGDataProviderRelease(provider);
-    if (image == nullptr) return nullptr;
-    CIImageRef result = CIImage::imageWithCGImage(image);
-    CGImageRelease(image);
     return result;
 }
 

@@ -2,9 +2,9 @@
 // QuickDraw world, whose QPoint clashes with Qt's, so the stage's widget classes reach the
 // masks through these functions (implemented in a file free of Qt).
 //
-// Every image is of a copy of the mask's bytes (grey, device grey, no alpha; the first row the
-// top of the picture) with the extent (0, 0, width, height): a mask that changes or goes later
-// never changes or breaks an image handed out.
+// Every image is of a copy of the mask's bytes, as opaque grey B, G, R, A pixels (the first row
+// the top of the picture, the extent (0, 0, width, height)): a mask that changes or goes later
+// never changes or breaks an image handed out, and a render uploads it as it is.
 #pragma once
 
 #include <CoreImage/CIImage.h>
@@ -20,8 +20,8 @@ class NSCGMaskContextBase;
 
 namespace ZodAzerMaskImages {
 
-// Null when the width or height is 0 or the bytes are fewer than rowBytes x height, or when the
-// image cannot be made.
+// Null when the width or height is 0 or above 16384, rows are shorter than the width, or the
+// image cannot be made. The bytes hold rowBytes x height values.
 CIImageRef imageOfGreyBytes(const uint8_t *bytes, size_t width, size_t height, size_t rowBytes);
 // The mask's bytes; null for a null mask or one without size or pixel memory.
 CIImageRef imageOfMask(CoreGraphics::MaskContext *mask);

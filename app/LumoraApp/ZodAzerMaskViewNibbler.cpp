@@ -10,12 +10,19 @@
 #include <CocoaQZ/CoreImage/QCIMakeGreyAlphaMask.h>
 #include <CoreX/CoreMachDebugLog.h>
 #include <Foundation/NSException.h>
+#include <Foundation/NSObjCRuntime.h>
 #include <NSUIMaskInstanceNibbler/NSUIMaskCompositeLayers.h>
 #include <NSUIMaskInstanceNibbler/NSUIMaskController.h>
 #include <NSUIMaskInstanceNibbler/NSUIMaskImageViewController.h>
 #include <QuartzComposer/QCRenderer.h>
 
 #include <QAbstractButton>
+
+NS_REGISTER_CLASS(ZodAzerMaskViewNibbler);
+NS_REGISTER_CLASS(FilterMaskControllerView);
+NS_REGISTER_CLASS(ZodAzerMaskInstanceController);
+NS_REGISTER_CLASS(ZodAzerMaskInstance);
+NS_REGISTER_CLASS(ZodAzerMultiViewPopUpBox);
 
 namespace {
 
@@ -40,10 +47,11 @@ void SwitchOff(QObject *box) {
         box->setProperty("state", 0);
 }
 
-// The filter's output for the inputs, or null without a filter.
+// The filter's output for the inputs; the image itself without a filter (a step whose filter
+// is not made yet is off).
 CIImageRef Apply(const CIFilterRef &filter, const char *imageKey, const CIImageRef &image, const char *otherKey,
                  const CIImageRef &other) {
-    if (filter == nullptr) return nullptr;
+    if (filter == nullptr) return image;
     filter->setValue(image, imageKey);
     filter->setValue(other, otherKey);
     return filter->outputImage();
@@ -214,7 +222,7 @@ CIImageRef ZodAzerMaskViewNibbler::imageByApplyingMaskFilterOperation(const CIIm
     if (maskImage == nullptr) return image;
     if (createAlphaDuringFilterMaskOperation())
         return Apply(mTintMaskFilter, kCIInputImageKey, image, "inputMaskImage", maskImage);
-    if (mInvertColorsFilter == nullptr) return nullptr;
+    if (mInvertColorsFilter == nullptr || mTintBlendMultiply == nullptr) return image;
     mInvertColorsFilter->setValue(maskImage, kCIInputImageKey);
     return Apply(mTintBlendMultiply, kCIInputImageKey, image, "inputBackgroundImage", mInvertColorsFilter->outputImage());
 }

@@ -14,8 +14,9 @@
 //         every step that is off passes the picture unchanged; a null result is reported
 //         (" code : outputImage") and answered as null.
 //
-// A step whose mask picture is missing (no tint image, no stencil yet, no drawn mask yet)
-// passes the picture unchanged, so it never throws away the other steps' work.
+// A step whose mask picture or filter is missing (no tint image, no stencil yet, no drawn mask
+// yet, filters not made yet) passes the picture unchanged, so it never throws away the other
+// steps' work.
 //
 // The five switches are check boxes (outlets outletFilterMaskEnabled, outletFilterAlphaEnabled,
 // outletSampleMaskEnabled, outletSampleAlphaEnabled, outletChromaTintEnabled): on is any state

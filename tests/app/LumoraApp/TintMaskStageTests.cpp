@@ -35,6 +35,7 @@
 #include <string>
 #include <vector>
 
+#include "FrameTestSupport.h"
 #include "sdk/RiradI/RiradITestApplication.h"
 
 namespace {
@@ -229,6 +230,11 @@ TEST_F(TintMaskStage, MissingPiecesLeaveTheirStepOut) {
              nibbler.setTintMaskFilter(nullptr);
          },
          "tint(in,pic)"},
+        {"no stencil filter yet: the stencil step passes the picture", [&] {
+             nibbler.setStencilCIImage(picture);
+             nibbler.setSampleMaskFilter(nullptr);
+         },
+         "tint(in,pic)"},
     };
     for (const Case &c : cases) {
         c.arrange();
@@ -256,13 +262,12 @@ TEST_F(TintMaskStage, NoPictureGivesNoOutputAndSaysSo) {
 TEST_F(TintMaskStage, ACGImageInputIsTakenAsAPicture) {
     SetSwitches("00000");
     nibbler.makeStageFilters();
-    QImage bitmap(2, 2, QImage::Format_ARGB32_Premultiplied);
-    bitmap.fill(QColor(10, 20, 30));
-    CIImageRef fromQt = ZodAzerMaskImages::imageOfGreyBytes(std::vector<uint8_t>(4, 200).data(), 2, 2, 2);
-    ASSERT_NE(fromQt, nullptr);
-    nibbler.setInputImage(fromQt->cgImage());
+    CGImageRef bitmap = frame_test::SolidCGImage(2, 2, 200, 100, 50);
+    ASSERT_NE(bitmap, nullptr);
+    nibbler.setInputImage(bitmap);
+    CGImageRelease(bitmap);  // the stage keeps its own picture
     const Rendered out(nibbler.outputImage(), 2, 2);
-    EXPECT_TRUE(Near(out.at(1, 1), Pixel{200, 200, 200, 255}, 1)) << Describe(out.at(1, 1));
+    EXPECT_TRUE(Near(out.at(1, 1), Pixel{200, 100, 50, 255}, 1)) << Describe(out.at(1, 1));
     nibbler.setInputImage(static_cast<CGImageRef>(nullptr));
     EXPECT_EQ(nibbler.inputCIImage(), nullptr);
 }
