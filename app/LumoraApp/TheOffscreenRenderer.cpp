@@ -23,9 +23,11 @@ std::mutex &SharedRendererLock() {
     return lock;
 }
 
+// Lives to the end of the process and is never destroyed: exit handlers run in no useful order,
+// and the renderer's bitmap belongs to the Core Graphics layer, whose own statics may be gone.
 std::shared_ptr<TheOffscreenRenderer> &SharedRenderer() {
-    static std::shared_ptr<TheOffscreenRenderer> renderer;
-    return renderer;
+    static auto *renderer = new std::shared_ptr<TheOffscreenRenderer>;
+    return *renderer;
 }
 
 // Owned CF data of a copy of the bytes, or null.

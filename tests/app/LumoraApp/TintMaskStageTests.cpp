@@ -14,6 +14,7 @@
 #include <AppKit/NSImageView.h>
 #include <AppKit/NSSegmentedControl.h>
 #include <CocoaQZ/CIControls/CIImageMouseDragView.h>
+#include <CocoaQZ/QuartzCore/QTZImageFilterUnit.h>
 #include <CocoaQZ/QuartzCore/QTZImageGradientUnit.h>
 #include <CoreImage/CIContext.h>
 #include <CoreImage/CIFilter.h>
@@ -412,6 +413,35 @@ TEST_F(TintMaskStage, ThePanelsMasksReachTheStageAndOutliveTheirMasks) {
     const Rendered out(nibbler.outputImage(), 640, 480);
     EXPECT_TRUE(Near(out.at(10, 10), Pixel{255, 128, 0, 255}, 1)) << Describe(out.at(10, 10));
     EXPECT_EQ(out.at(10, 470), (Pixel{0, 0, 0, 255}));
+}
+
+TEST_F(TintMaskStage, TheCompositionVariantAndItsInputs) {
+    std::string error;
+    auto unit = std::make_shared<QTZImageFilterUnit>();
+    unit->initWithComposition(
+        QCComposition::compositionWithFile(std::string(LUMORA_APP_RESOURCES) + "/com.tarvex.TintMask.qtz", &error),
+        &nibbler);
+    ASSERT_NE(unit->renderer(), nullptr) << error;
+    const CIImageRef input = Solid(0.2, 0.4, 0.6);
+    EXPECT_EQ(nibbler.tintMaskWithQuartzComposition(input, nullptr, nullptr), input) << "no unit: the picture itself";
+    nibbler.setQuartzImageFilter(unit);
+
+    // The inputs: nothing without a drawn mask or a tint image, so the unit keeps no output.
+    EXPECT_FALSE(nibbler.qtzImageRenderUnit(unit.get(), unit->renderer().get()));
+    EXPECT_EQ(nibbler.tintMaskWithQuartzComposition(input, nullptr, nullptr), nullptr);
+    maskView.setMaskCIImage(Solid(1, 1, 1));
+    tint.setCachedGradientImage(Solid(1, 0, 0));
+    EXPECT_TRUE(nibbler.qtzImageRenderUnit(unit.get(), unit->renderer().get()));
+    const CIImageRef output = nibbler.tintMaskWithQuartzComposition(input, nullptr, nullptr);
+    ASSERT_NE(output, nullptr);
+    EXPECT_TRUE(Near(Rendered(output, 8, 8).at(3, 3), Pixel{51, 102, 153, 255}, 1));
+    // A controller of another class: the amount is cleared and the inputs refused.
+    QObject other;
+    nibbler.setNibblerController(&other);
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(nibbler.qtzImageRenderUnit(unit.get(), unit->renderer().get()));
+    testing::internal::GetCapturedStderr();
+    unit->setDelegate(nullptr);
 }
 
 // ---- The tint controller -----------------------------------------------------------------------
