@@ -122,14 +122,7 @@ void ZodAzerMaskViewNibbler::setQuartzImageFilter(std::shared_ptr<QTZImageFilter
 
 // ---- protocol_QTZTintMaskFilter ----------------------------------------------------------------
 
-void ZodAzerMaskViewNibbler::setInputImage(CIImageRef image) {
-    try {
-        mInputCIImage = std::move(image);
-    } catch (const NSException &exception) {
-        NSLog(QStringLiteral("ZodAzerMaskViewNibbler::setInputImage:inputImage:%1\nexception%2\n")
-                  .arg(QStringLiteral("CIImage"), exception.description()));
-    }
-}
+void ZodAzerMaskViewNibbler::setInputImage(CIImageRef image) { mInputCIImage = std::move(image); }
 
 void ZodAzerMaskViewNibbler::setInputImage(CGImageRef image) {
     try {
