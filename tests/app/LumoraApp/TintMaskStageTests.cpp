@@ -6,6 +6,7 @@
 #include <LumoraApp/ZodAzerController.h>
 #include <LumoraApp/ZodAzerMaskImages.h>
 #include <LumoraApp/ZodAzerMaskViewNibbler.h>
+#include <NSUIMaskInstanceNibbler/NSUIMaskController.h>
 #include <NSUIMaskInstanceNibbler/NSUIMaskImageView.h>
 #include <NSUIMaskInstanceNibbler/NSUIMaskImageViewController.h>
 
@@ -442,6 +443,40 @@ TEST_F(TintMaskStage, TheCompositionVariantAndItsInputs) {
     EXPECT_FALSE(nibbler.qtzImageRenderUnit(unit.get(), unit->renderer().get()));
     testing::internal::GetCapturedStderr();
     unit->setDelegate(nullptr);
+}
+
+TEST_F(TintMaskStage, AMaskControllerWithoutCompositeLeavesTheMaskImageAlone) {
+    NSUIMaskController bare;  // answers the shared null composite
+    maskView.setMaskController(&bare);
+    const CIImageRef before = Solid(1, 1, 1);
+    maskView.setMaskCIImage(before);
+    testing::internal::CaptureStderr();
+    maskView.updateMaskCIImage();
+    maskView.onMaskChanged(nullptr);
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(maskView.maskCIImage(), before);
+    maskView.setMaskController(nullptr);
+    maskView.updateMaskCIImage();
+    EXPECT_EQ(maskView.maskCIImage(), before);
+}
+
+TEST_F(TintMaskStage, APanelChangeRebuildsTheTintAndTellsTheTarget) {
+    UFColorSchemeController scheme;
+    NSColorWellWithAlpha well;
+    well.setColor(QColor::fromRgbF(0, 1, 0, 1));
+    tint.setColorSchemeController(&scheme);
+    tint.setColorWellOne(&well);
+    NSSegmentedControl segments;
+    segments.setSegmentCount(3);
+    segments.setSelectedSegment(1);
+    tint.setTintTypeSelected(&segments);
+    tint.setTarget(&nibbler);
+    tint.setAction("inputMaskTintingChanged:");
+    ASSERT_EQ(tint.cachedColorImage(), nullptr);
+    nibbler.updateNibblerChanged(nullptr);
+    ASSERT_NE(tint.cachedColorImage(), nullptr);
+    EXPECT_EQ(tint.selectedTintImage(), tint.cachedColorImage());
+    EXPECT_TRUE(Near(Rendered(tint.selectedTintImage(), 2, 2).at(0, 0), Pixel{0, 255, 0, 255}, 1));
 }
 
 // ---- The tint controller -----------------------------------------------------------------------
