@@ -2,6 +2,7 @@
 
 #include <CoreG/Drawing/namespace_CoreGraphics_QuartzDrawing.h>
 #include <CoreQ/QImageDescription.h>
+#include <CoreQ/QSGDeviceList.h>
 #include <CoreQ/QTImageFile.h>
 #include <CoreX/CoreMachDebugLog.h>
 #include <QCam/Camera/QCamDefaultCaptureFormat.h>
@@ -65,6 +66,30 @@ void FillBitmapGrey(CoreGraphics::QitmapContext &bitmap, float grey) {
     CGContextRef context = bitmap.mContext;
     CGContextSetRGBFillColor(context, grey, grey, grey, 1.0);
     CGContextFillRect(context, CGRectMake(0, 0, bitmap.mImageWidth, bitmap.mImageHeight));
+}
+
+// A Mac OS Roman Pascal string as UTF-8.
+std::string TextOfPascal(const unsigned char *name) {
+    CFStringRef string = CFStringCreateWithPascalString(nullptr, name, kCFStringEncodingMacRoman);
+    if (string == nullptr) return std::string();
+    char buffer[1024];
+    std::string text;
+    if (CFStringGetCString(string, buffer, sizeof buffer, kCFStringEncodingUTF8)) text = buffer;
+    CFRelease(string);
+    return text;
+}
+
+std::vector<std::string> NamesOfList(const QSGDeviceList &list) {
+    std::vector<std::string> names;
+    short count = 0;
+    if (!list.GetDeviceNameCount(count)) return names;
+    for (short i = 0; i < count; ++i) {
+        Str63 name;
+        if (!list.GetDeviceName(name, i)) continue;
+        const std::string text = TextOfPascal(name);
+        if (!text.empty()) names.push_back(text);
+    }
+    return names;
 }
 
 }  // namespace
@@ -184,6 +209,14 @@ OSErr QCamReflecter::BeginDecompression(const QImageDescription &description, co
     const OSErr err = QCameraGrabCGContext::BeginDecompression(description, sourceRect, destinationRect);
     BeginCameraSequence();
     if (mOutputFormat.IsValid()) UseCameraIfOpen();
+    return err;
+}
+
+OSErr QCamReflecter::Close() {
+    mPreviewSequence.SequenceEnd();
+    mCameraSequence.SequenceEnd();
+    const OSErr err = QCameraGrabCGContext::Close();
+    if (mSource == kSourceCamera) SetSourceMode(kSourceBlack, false);
     return err;
 }
 
@@ -316,9 +349,6 @@ OSErr QCamReflecter::BeginCamera(const Rect &frameRect, long, void *) {
 void QCamReflecter::EndCamera() {
     OpenSourceResource(kEndCameraResourceName);
     StopRecord();
-    // Both sequences draw into worlds that closing releases.
-    mPreviewSequence.SequenceEnd();
-    mCameraSequence.SequenceEnd();
     Close();
 }
 
@@ -673,6 +703,56 @@ void QCamReflecter::MovieFrameReady() {
     }
 }
 
+// ---- Switcher interface ---------------------------------------------------------------------
+
+int16_t QCamReflecter::BeginCameraGrab(long flags) {
+    return BeginCamera(QCamDefaultCaptureFormat::Get().FrameRect(), flags, nullptr);
+}
+
+std::vector<std::string> QCamReflecter::CameraDeviceNames() {
+    if (mComponent != nullptr) {
+        QSGDeviceList list;
+        if (!GetCameraInputList(list)) return {};
+        return NamesOfList(list);
+    }
+    // A closed grabber: the devices as a fresh component sees them.
+    QCameraGrabberBase temporary;
+    if (temporary.QSequenceGrabber::OpenInitialize() != noErr) return {};
+    QSGDeviceList list;
+    if (!temporary.GetCameraInputList(list)) return {};
+    std::vector<std::string> names = NamesOfList(list);
+    list.Dispose();
+    return names;
+}
+
+bool QCamReflecter::CurrentCameraDeviceName(std::string &name) {
+    CameraInput current;
+    if (mVideoChannel == nullptr || !GetCurrentCamera(current)) return false;
+    name = TextOfPascal(current.deviceName);
+    return true;
+}
+
+void QCamReflecter::CloseCamera() {
+    SetFramePacing(false, 1.0f);
+    Close();
+}
+
+bool QCamReflecter::UseCameraDevice(const std::string &name) {
+    bool changed = false;
+    if (mVideoChannel == nullptr) changed = ReopenCamera(nullptr) == noErr;
+    if (mVideoChannel == nullptr) return changed;
+    std::string current;
+    const bool haveCurrent = CurrentCameraDeviceName(current);
+    if (haveCurrent && current == name) return changed;
+    CameraInput position;
+    for (bool more = GetFirstCamera(position); more; more = GetNextCamera(position)) {
+        if (TextOfPascal(position.deviceName) != name) continue;
+        if (SwitchToCamera(position) == noErr) changed = true;
+        break;
+    }
+    return changed;
+}
+
 // ---- Preview --------------------------------------------------------------------------------
 
 void QCamReflecter::RequestPreviewRedraw() {
@@ -708,5 +788,7 @@ CGImageRef QCamReflecter::CopyPreviewImage() {
     if (!bitmap->IsConstructed()) return nullptr;
     return CGBitmapContextCreateImage(bitmap->mContext);
 }
+
+std::unique_ptr<QCamSwitcher> QCamSwitcherCreate() { return std::make_unique<QCamReflecter>(); }
 
 bool import_QCamReflecter() { return true; }

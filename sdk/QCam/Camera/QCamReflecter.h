@@ -35,6 +35,8 @@
 #include <CoreQ/QGWorld.h>
 #include <CoreQ/QImageSequence.h>
 
+#include <QCam/Camera/QCamSwitcher.h>
+
 #include <QObject>
 #include <QPointer>
 
@@ -73,7 +75,7 @@ struct QCamIIDCFeatureSettings {
     void Write(uint8_t (&bytes)[kRecordSize]) const;
 };
 
-class QCamReflecter : public QCameraGrabCGContext {
+class QCamReflecter : public QCameraGrabCGContext, public QCamSwitcher {
 public:
     enum : int32_t { kSourceBlack = 0, kSourceStill = 1, kSourceCamera = 2, kSourceMovie = 3 };
     enum : int32_t { kPreviewNone = 0, kPreviewCamera = 2, kPreviewMovie = 3, kPreviewStill = 4 };
@@ -95,6 +97,9 @@ public:
     // format, UseCameraIfOpen.
     OSErr BeginDecompression(const QImageDescription &description, const Rect &sourceRect,
                              const Rect &destinationRect) override;
+    // Ends the preview and camera sequences (their worlds go with the grabber's frame
+    // buffer), closes the grabber and, in the camera source, selects black.
+    OSErr Close() override;
     // Re-creates the still bitmap (32-bit ARGB with its world) at that size.
     virtual bool CreateBackgroundContext(int width, int height);
     // After a frame is written into the sink, before the sink is released. Empty.
@@ -103,42 +108,42 @@ public:
     virtual OSErr ReadDigitizerSaturation();
 
     // ---- Set-up -------------------------------------------------------------------------
-    void SetView(QObject *view) { mView = view; }
-    void SetActivePreview(bool active) { mActivePreview = active; }
+    void SetView(QObject *view) override { mView = view; }
+    void SetActivePreview(bool active) override { mActivePreview = active; }
     // True when the sink is not null.
-    bool SetOutput(QCamOutputBase *sink);
-    void SetOutputEnabled(bool enabled) { mOutputEnabled = enabled; }
-    void SetLowLight(bool lowLight) { mLowLight = lowLight; }
-    void SetPlayState(int32_t playState);
-    void SetLooping(bool loop);
+    bool SetOutput(QCamOutputBase *sink) override;
+    void SetOutputEnabled(bool enabled) override { mOutputEnabled = enabled; }
+    void SetLowLight(bool lowLight) override { mLowLight = lowLight; }
+    void SetPlayState(int32_t playState) override;
+    void SetLooping(bool loop) override;
 
     // ---- Sources ------------------------------------------------------------------------
-    void SetSourceMode(int32_t source, bool force);
+    void SetSourceMode(int32_t source, bool force) override;
     // A resource of the main bundle by name: "pdf", then "mov", then "png", then "jpg".
     // Null selects black; a name with none of them changes nothing.
-    void OpenSourceResource(const char *name);
-    void OpenRasterFile(CFURLRef url);
-    void OpenVectorFile(CFURLRef url);
-    void OpenMovieFile(CFURLRef url);
+    void OpenSourceResource(const char *name) override;
+    void OpenRasterFile(CFURLRef url) override;
+    void OpenVectorFile(CFURLRef url) override;
+    void OpenMovieFile(CFURLRef url) override;
     // Opens the grabber on the frame rectangle; on an error selects the still source
     // (forced) and returns the error.
     OSErr BeginCamera(const Rect &frameRect, long flags, void *options);
     // The be-right-back resource, then recording stopped and the grabber closed.
-    void EndCamera();
+    void EndCamera() override;
     // The camera source when a grabber component is open, else black.
-    void UseCameraIfOpen();
+    void UseCameraIfOpen() override;
     // One tick of the grab timer.
-    void GrabTick();
+    void GrabTick() override;
     // The rate at which the view should grab (frames per second).
-    double GetPaceRate(double frameRate) const;
+    double GetPaceRate(double frameRate) const override;
 
     // ---- Image adjustments --------------------------------------------------------------
-    void SetBrightness(float v);
-    void SetContrast(float v);
-    void SetGamma(float v);
-    void SetLevels(float black, float white);
-    void SetImageAdjustmentsEnabled(bool on);
-    void SetSaturation(float v);
+    void SetBrightness(float v) override;
+    void SetContrast(float v) override;
+    void SetGamma(float v) override;
+    void SetLevels(float black, float white) override;
+    void SetImageAdjustmentsEnabled(bool on) override;
+    void SetSaturation(float v) override;
     // The digitizer value of a level 0..1: trunc(32767.5 v + 6553), 16-bit.
     static uint16_t SaturationToDigitizer(float v);
     bool GetDigitizerSaturation(uint16_t &saturation);
@@ -150,11 +155,24 @@ public:
     // for a raw maximum of 0 or a level that is not a number.
     static OSErr ApplyIIDCFeatureLevel(QCamIIDCFeatureSettings &settings, float level);
 
+    // ---- Switcher interface (see QCamSwitcher.h) -----------------------------------------
+    Movie CurrentMovie() const override { return mMovie.GetMovie(); }
+    int16_t BeginCameraGrab(long flags) override;
+    int16_t StartCameraRecord() override { return StartRecord(); }
+    bool HasGrabberComponent() const override { return mComponent != nullptr; }
+    bool HasVideoChannel() const override { return mVideoChannel != nullptr; }
+    std::vector<std::string> CameraDeviceNames() override;
+    bool CurrentCameraDeviceName(std::string &name) override;
+    void CloseCamera() override;
+    bool UseCameraDevice(const std::string &name) override;
+    bool UseNextCameraDevice() override { return UseNextCamera(); }
+    bool UsePrevCameraDevice() override { return UsePrevCamera(); }
+
     // ---- Preview ------------------------------------------------------------------------
-    void UpdatePreview();
+    void UpdatePreview() override;
     // A new image (a copy) of the still bitmap for preview kind 4, else of the preview
     // bitmap; null when there is none. The caller releases it.
-    CGImageRef CopyPreviewImage();
+    CGImageRef CopyPreviewImage() override;
     CoreGraphics::QitmapContext &BackgroundImageContext() { return mStillBitmap; }
     void RequestPreviewRedraw();
 
@@ -182,9 +200,9 @@ public:
     // Fills the 2vuy frame with black (Y 16, Cb 128, Cr 128).
     bool Fill2vuyBlack();
 
-    int32_t Source() const { return mSource; }
+    int32_t Source() const override { return mSource; }
     int32_t PlayState() const { return mPlayState; }
-    int32_t PreviewKind() const { return mPreviewKind; }
+    int32_t PreviewKind() const override { return mPreviewKind; }
     bool PreviewDirty() const { return mPreviewDirty; }
     QCamOffscreenMovie &MoviePlayer() { return mMovie; }
     const Q_2vuy_buffer &Frame2vuy() const { return m2vuyFrame; }
