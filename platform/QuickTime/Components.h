@@ -43,4 +43,22 @@ OSErr CloseComponent(ComponentInstance aComponentInstance);
 OSErr GetComponentInfo(Component aComponent, ComponentDescription *cd, Handle componentName,
                        Handle componentInfo, Handle componentIcon);
 
+
+struct FSRef;
+
+enum : OSErr {
+    componentDllLoadErr = -2091,         // the component file cannot be read or loaded
+    componentDllEntryNotFoundErr = -2092  // an entry point it names is not exported
+};
+
+// Registers the components of a component bundle (ComponentRegistry.h) for this process.
+// global must be false: components are never registered for other processes (paramErr).
+// A null or unresolvable reference is fnfErr; a bundle whose Info.plist lists no valid
+// component, or whose executable cannot be loaded, componentDllLoadErr; a missing entry
+// point componentDllEntryNotFoundErr. On any error nothing is registered.
+OSErr RegisterComponentFileRef(const FSRef *ref, Boolean global);
+// The number of registered components that match: a field of 0 in `looking` (and a null
+// `looking`) matches anything.
+long CountComponents(const ComponentDescription *looking);
+
 }  // extern "C"

@@ -1,0 +1,35 @@
+// Components registered from component bundles (RegisterComponentFileRef, Components.h).
+//
+// A component bundle is Name.component/Contents/Info.plist plus its executable
+// Name.component/Contents/Linux/Name (a shared object). The Info.plist lists the bundle's
+// components under "QTComponents", an array of dictionaries:
+//
+//   componentType, componentSubType, componentManufacturer   four-character strings
+//   componentEntryPoint                                      the exported dispatch function
+//
+// Registering reads that list, loads the executable (dlopen, RTLD_NOW | RTLD_LOCAL) and
+// resolves every entry point before anything is registered; the components are then known
+// to this process only. A file registered twice is registered once.
+#pragma once
+
+#include <QuickTime/Components.h>
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace lumora::qt {
+
+struct ComponentFileEntry {
+    ComponentDescription description;
+    std::string entryPoint;
+};
+
+// The components listed by an Info.plist (XML or binary), in order. False for data that is
+// not a property list, a list without "QTComponents", an empty list, an entry that is not
+// a dictionary, a code that is not exactly four characters of 7-bit ASCII, or an entry point
+// that is empty, longer than 255 bytes or holds characters other than letters, digits and
+// '_'.
+bool ParseComponentInfo(const void *bytes, size_t size, std::vector<ComponentFileEntry> &entries);
+
+}  // namespace lumora::qt
