@@ -6,6 +6,7 @@
 #include <AppKit/NSButton.h>
 #include <Foundation/NSNotification.h>
 #include <QCam/Camera/QCamFileLocation.h>
+#include <QCam/Camera/QCamOutputBase.h>
 #include <QCam/Camera/QCamSwitcher.h>
 #include <QCam/CameraControls/CamAvailablePopupButton.h>
 #include <QCam/CameraControls/NSUIBaseImageControls.h>
@@ -29,6 +30,7 @@
 
 #include "sdk/CoreX/CoreMachDebugLogTestSupport.h"
 #include "support/TestFolders.h"
+#include "support/media/TestMedia.h"
 
 namespace {
 
@@ -554,6 +556,38 @@ TEST(QCamReflecterViewTest, ATickOnAGrabberlessSwitcherDoesNothing) {
     view.setCamFrameTime(0.0);
     view.cameraGrabTimer(true);
     EXPECT_EQ(view.camFrameTime(), 0.0) << "no grabber component: no grab";
+}
+
+TEST(QCamReflecterViewTest, DrawsThePreviewOnlyWhileItIsOn) {
+    Application();
+    ::setenv("LUMORA_TEST_CAMERA", "1", 1);
+    LumoraTestCameraSetUnplugged(false);
+    lumora::test::ScopedFolder folder("view");
+    const std::string png = folder.file("red.png");
+    std::vector<uint8_t> red(64 * 48 * 4);
+    for (size_t i = 0; i < red.size(); i += 4) red[i] = 255, red[i + 1] = 0, red[i + 2] = 0, red[i + 3] = 255;
+    ASSERT_TRUE(lumora::test::WritePNG(png, 64, 48, red, true));
+
+    QCamReflecterView view;
+    auto *controller = new QCamPlayController(&view);
+    view.setProperty("_camController", QVariant::fromValue(controller));
+    view.awakeFromNib();
+    view.resize(320, 240);
+    QCamOutputBuffer sink;
+    ASSERT_EQ(view.cameraGrabBegin(&sink, 30.0f, true), 0);
+    ASSERT_TRUE(view.openFile(QString::fromStdString(png)));
+    view.cameraGrabTimer(true);
+
+    const QColor off = view.grab().toImage().pixelColor(160, 120);
+    EXPECT_LT(off.red(), 40) << "preview off: no picture";
+    view.setActivePreview(true);
+    const QColor on = view.grab().toImage().pixelColor(160, 120);
+    EXPECT_GT(on.red(), 200);
+    EXPECT_LT(on.green(), 40);
+    view.setDropHighlight(true);
+    const QColor edge = view.grab().toImage().pixelColor(1, 120);
+    EXPECT_NE(edge, on) << "the drop highlight frames the view";
+    view.cameraGrabEnd();
 }
 
 // ---- Network paths ---------------------------------------------------------------------------
