@@ -439,11 +439,21 @@ uint16_t QCamReflecter::SaturationToDigitizer(float v) {
     return uint16_t(32767.5 * double(level) + 6553.0);
 }
 
-// The Sequence Grabber layer offers no video digitizer component (the V4L2 and test devices
-// are driven by the grabber itself): the digitizer's saturation cannot be read or set.
-bool QCamReflecter::GetDigitizerSaturation(uint16_t &) { return false; }
+// The channel's video digitizer carries the camera's own saturation control (a V4L2 camera's,
+// or the test camera's); false when there is no channel, or the camera has no such control.
+bool QCamReflecter::GetDigitizerSaturation(uint16_t &saturation) {
+    VideoDigitizerComponent digitizer = mVideoChannel != nullptr ? SGGetVideoDigitizerComponent(mVideoChannel) : nullptr;
+    unsigned short value = 0;
+    if (digitizer == nullptr || VDGetSaturation(digitizer, &value) != noErr) return false;
+    saturation = value;
+    return true;
+}
 
-bool QCamReflecter::SetDigitizerSaturation(uint16_t) { return false; }
+bool QCamReflecter::SetDigitizerSaturation(uint16_t saturation) {
+    VideoDigitizerComponent digitizer = mVideoChannel != nullptr ? SGGetVideoDigitizerComponent(mVideoChannel) : nullptr;
+    unsigned short value = saturation;
+    return digitizer != nullptr && VDSetSaturation(digitizer, &value) == noErr;
+}
 
 OSErr QCamReflecter::SetIIDCFeature(SGChannel channel, OSType, float) {
     // Without a digitizer component there is no IIDC camera to set.

@@ -485,6 +485,24 @@ TEST_F(QCamReflecterCameraTest, LuminanceGoesThroughTheTableWhileAdjustmentsAreO
     mReflecter.EndCamera();
 }
 
+// Saturation is the camera's own control: set through the channel's digitizer while the
+// adjustments are on, and the camera's first value given back when they go off.
+TEST_F(QCamReflecterCameraTest, SaturationReachesTheCamerasOwnControl) {
+    ASSERT_TRUE(Begin());
+    uint16_t own = 0, now = 0;
+    ASSERT_TRUE(mReflecter.GetDigitizerSaturation(own));
+    mReflecter.SetImageAdjustmentsEnabled(true);
+    mReflecter.SetSaturation(0.25f);
+    ASSERT_TRUE(mReflecter.GetDigitizerSaturation(now));
+    EXPECT_NEAR(now, QCamReflecter::SaturationToDigitizer(0.25f), 256);
+    EXPECT_NE(now, own);
+    mReflecter.SetImageAdjustmentsEnabled(false);
+    ASSERT_TRUE(mReflecter.GetDigitizerSaturation(now));
+    EXPECT_NEAR(now, own, 256);
+    mReflecter.EndCamera();
+    EXPECT_FALSE(mReflecter.GetDigitizerSaturation(now)) << "no channel, no digitizer";
+}
+
 TEST_F(QCamReflecterCameraTest, ACameraUnpluggedMidStreamShowsBlackAndComesBack) {
     ASSERT_TRUE(Begin());
     ASSERT_TRUE(RunUntil([&] {
