@@ -247,8 +247,7 @@ TEST(ImageUnitSharingClient, RetriesUntilCheckedInAndReconnectsAfterTheServerCom
 
     // The server goes: no image; it comes back: connected again within a second of it.
     server->stopServer();
-    ASSERT_TRUE(WaitFor([&] { return !client.isConnected(); }));
-    EXPECT_EQ(client.currentSurfaceImage(), nullptr);
+    ASSERT_TRUE(WaitFor([&] { return !client.isConnected() && client.currentSurfaceImage() == nullptr; }));
     auto again = IOSurfaceMachServer::serverWithDelegate(nullptr);
     ASSERT_TRUE(again->publishServerConnectionWithServerPortName("test.unit.retry"));
     const auto back = Clock::now();
