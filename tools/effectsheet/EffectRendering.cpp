@@ -138,7 +138,8 @@ Picture Shrink(const Picture &picture, int width, int height) {
 }
 
 std::unique_ptr<EffectRenderer> EffectRenderer::Make(const std::string &compositionBytes, CIImageRef camera,
-                                                     std::string *error) {
+                                                     std::string *error, CGLContextObj context,
+                                                     CGLPixelFormatObj pixelFormat) {
     CFDataRef data = CFDataCreate(nullptr, reinterpret_cast<const UInt8 *>(compositionBytes.data()),
                                   CFIndex(compositionBytes.size()));
     auto rewritten = QTZPropertyDictionary::transformCompositionDataForCameraInput(data);
@@ -147,7 +148,9 @@ std::unique_ptr<EffectRenderer> EffectRenderer::Make(const std::string &composit
     std::unique_ptr<EffectRenderer> renderer(new EffectRenderer);
     renderer->mComposition = QCComposition::compositionWithData(rewritten.get(), error);
     if (!renderer->mComposition) return nullptr;
-    renderer->mRenderer = QCRenderer::offScreenRendererWithSize(CGSizeMake(640, 480), nullptr, renderer->mComposition, error);
+    renderer->mRenderer =
+        context ? QCRenderer::rendererWithCGLContext(context, pixelFormat, nullptr, renderer->mComposition, error)
+                : QCRenderer::offScreenRendererWithSize(CGSizeMake(640, 480), nullptr, renderer->mComposition, error);
     if (!renderer->mRenderer) return nullptr;
     renderer->mInputs = renderer->mComposition->inputKeys();
     if (!renderer->mRenderer->setValue(QCValue(camera), "cameraImage"))

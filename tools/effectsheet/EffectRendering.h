@@ -53,13 +53,16 @@ class EffectRenderer {
 public:
     // Rewrites the composition for the camera input, opens it and makes a 640 x 480 offscreen
     // renderer fed with `camera`; null with a reason when any step fails.
+    // With a context, it renders into whatever framebuffer is bound there when render is
+    // called (the context current on the calling thread).
     static std::unique_ptr<EffectRenderer> Make(const std::string &compositionBytes, CIImageRef camera,
-                                                std::string *error);
+                                                std::string *error, CGLContextObj context = nullptr,
+                                                CGLPixelFormatObj pixelFormat = nullptr);
     // The composition as rewritten (its published inputs include "cameraImage").
     QCCompositionRef composition() const { return mComposition; }
     // Sets the inputs the composition publishes and renders one frame.
     bool render(const EffectSettings &settings, std::string *error);
-    // The last frame.
+    // The last frame (offscreen renderers).
     Picture read();
 
 private:
