@@ -255,6 +255,29 @@ TEST_P(EveryEffect, OpensPublishesTheCameraAndChangesThePictureWithTheAmount) {
     EXPECT_GT(mean, 4.0) << "amount 0 and 1 look alike (largest difference " << largest << ")";
 }
 
+TEST_P(EveryEffect, ItsTimeSweepEndsWhereItBegan) {
+    // The application runs "inputEffectTime" from 0 to 1 and starts again: the two ends give
+    // the same picture, so the loop shows no jump.
+    const CatalogueEntry &entry = GetParam();
+    LoadedPack &pack = Pack(entry.pack);
+    ASSERT_NE(pack.object, nullptr);
+    std::string error;
+    auto renderer = EffectRenderer::Make(
+        pack.object->compositionDataForCompositionFileName(QString::fromUtf8(entry.fileName)).toStdString(), Camera(), &error);
+    ASSERT_NE(renderer, nullptr) << error;
+    Picture ends[2];
+    for (int end = 0; end < 2; ++end) {
+        EffectSettings settings;
+        settings.amount = 0.75;
+        settings.time = end;
+        ASSERT_TRUE(renderer->render(settings, &error)) << error;
+        ends[end] = renderer->read();
+    }
+    int largest = 0;
+    const double mean = MeanDifference(ends[0], ends[1], &largest);
+    EXPECT_LE(mean, 1.0) << "largest difference " << largest;
+}
+
 TEST_P(EveryEffect, LooksAsItsGoldenThumbnail) {
     const CatalogueEntry &entry = GetParam();
     LoadedPack &pack = Pack(entry.pack);
