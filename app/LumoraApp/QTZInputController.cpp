@@ -1,20 +1,16 @@
 #include "QTZInputController.h"
 
+#include "CamInputBaseNibbler.h"
+
 #include "UCoreFnSampler.h"
 
 #include <CocoaQZ/QuartzCore/QTZPropertyDictionary.h>
-#include <CoreFoundation/CFBundle.h>
-#include <CoreFoundation/CFString.h>
-#include <CoreFoundation/CFURL.h>
 #include <CoreX/CoreMachDebugLog.h>
 #include <Foundation/NSException.h>
 #include <Foundation/NSKeyValueCoding.h>
-#include <ImageIO/CGImageSource.h>
 #include <NSUIMaskInstanceNibbler/NSUIMaskController.h>
 
-#include <QFile>
 
-#include <climits>
 #include <exception>
 
 namespace {
@@ -58,9 +54,6 @@ const ParamMappingRow kVideoInputParamTable[] = {
     {0, 0, nullptr, nullptr, nullptr, nullptr},
 };
 
-// The largest test image file read.
-constexpr qint64 kMaximumImageBytes = 64 * 1024 * 1024;
-
 // An outlet of a nib object, by key; null when the object has no such key or it holds nothing.
 QObject *Outlet(QObject *object, const char *key) {
     if (object == nullptr) return nullptr;
@@ -71,24 +64,6 @@ QObject *Outlet(QObject *object, const char *key) {
 QString Describe(const std::exception &exception) {
     if (const auto *ns = dynamic_cast<const NSException *>(&exception)) return ns->description();
     return QString::fromUtf8(exception.what());
-}
-
-// The picture of a PNG or JPEG file; null when it cannot be read.
-CIImageRef LoadImageFile(const QString &path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaximumImageBytes) return nullptr;
-    const QByteArray bytes = file.readAll();
-    CFDataRef data = CFDataCreate(nullptr, reinterpret_cast<const UInt8 *>(bytes.constData()), CFIndex(bytes.size()));
-    if (data == nullptr) return nullptr;
-    CGImageSourceRef source = CGImageSourceCreateWithData(data, nullptr);
-    CFRelease(data);
-    if (source == nullptr) return nullptr;
-    CGImageRef image = CGImageSourceCreateImageAtIndex(source, 0, nullptr);
-    CFRelease(source);
-    if (image == nullptr) return nullptr;
-    CIImageRef result = CIImage::imageWithCGImage(image);
-    CGImageRelease(image);
-    return result;
 }
 
 }  // namespace
@@ -120,15 +95,7 @@ CamInputFrameRef QTZInputController::cameraInputFrame() {
 }
 
 CIImageRef QTZInputController::cameraTestImage() {
-    if (mTestImage == nullptr) {
-        CFURLRef url = CFBundleCopyResourceURL(CFBundleGetMainBundle(), CFSTR("cameraImage"), CFSTR("png"), nullptr);
-        if (url != nullptr) {
-            char path[PATH_MAX];
-            if (CFURLGetFileSystemRepresentation(url, true, reinterpret_cast<UInt8 *>(path), sizeof path))
-                mTestImage = LoadImageFile(QString::fromUtf8(path));
-            CFRelease(url);
-        }
-    }
+    if (mTestImage == nullptr) mTestImage = CamInputBaseNibbler::resourceImage(QStringLiteral("cameraImage"), QStringLiteral("png"));
     return mTestImage;
 }
 
