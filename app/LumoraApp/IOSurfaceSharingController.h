@@ -20,6 +20,7 @@
 #pragma once
 
 #include <Foundation/NSNotification.h>
+#include <FrameSharing/Mach/IOSurfaceSharing.h>
 #include <IOSurface/IOSurfaceRef.h>
 
 #include <QObject>
@@ -129,7 +130,7 @@ private:
 class IOSurfaceSharingController : public QObject, public protocol_IOSurfaceSharingController {
     Q_OBJECT
 public:
-    static constexpr char kServiceName[] = "com.tarvex.Lumora2.IOSurfaceSharing";
+    static constexpr const char *kServiceName = kIOSurfaceSharingServiceName;
     static constexpr uint16_t kUDPPortNumber = 30300;
     static constexpr uint32_t kSurfacePixelFormat = 0x42475241;  // 'BGRA'
     static constexpr float kSurfaceWidth = 640.0f, kSurfaceHeight = 480.0f;

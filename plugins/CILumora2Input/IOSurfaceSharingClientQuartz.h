@@ -12,6 +12,8 @@
 #include "CILumora2InputClassNames.h"
 #include "IOSurfaceMachClientConnection.h"
 
+#include <FrameSharing/Mach/IOSurfaceSharing.h>
+
 #include <CoreImage/CIImage.h>
 
 #include <atomic>
@@ -22,8 +24,6 @@
 
 struct dispatch_queue_s;
 
-// The service the application publishes.
-inline constexpr const char *kIOSurfaceSharingServiceName = "com.tarvex.Lumora2.IOSurfaceSharing";
 // The interval of the search while there are users and no connection.
 inline constexpr double kIOSurfaceSharingClientRetryInterval = 0.5;
 

@@ -24,6 +24,9 @@ enum : mach_msg_id_t {
     IOSurfaceSharing_ReplyOffset = 100,
 };
 
+// The bootstrap name under which the application publishes the service.
+inline constexpr const char *kIOSurfaceSharingServiceName = "com.tarvex.Lumora2.IOSurfaceSharing";
+
 // How long a send routine waits for its exchange (send and reply) before it gives up.
 inline constexpr mach_msg_timeout_t kIOSurfaceSharingCallTimeout = 5000;
 
