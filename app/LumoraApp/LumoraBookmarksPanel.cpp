@@ -84,8 +84,10 @@ void LumoraBookmarksPanel::open_wide_for_GDATA_FEEDS() {
 void LumoraBookmarksPanel::applicationDidFinishLaunching(const NSNotification &) {
     open_wide_for_GDATA_FEEDS();
     const bool empty = designNames().isEmpty();
-    if (mDesignsFeed)
-        mDesignsFeed->refreshDesignMenu(mDesignsMenuSeparator, this, kSelectFeedDesignAction);
+    // The saved designs fill the design menu; the browser hears of them too, also when there is
+    // no design menu to fill.
+    if (mDesignsFeed && !mDesignsFeed->refreshDesignMenu(mDesignsMenuSeparator, this, kSelectFeedDesignAction))
+        mDesignsFeed->designDictionaryChanged(QVariant::fromValue<QObject *>(mDesignsFeed.get()));
     bool checkOnStartup = false;
     if (mBookmarkMenu && mCheckNewDesignsOnStartup) {
         linkCheckItem();
