@@ -62,15 +62,24 @@ void LumoraBookmarksPanel::linkCheckItem() {
         NSMenuItemQt::setTargetAction(mCheckNewDesignsOnStartup, this, kCheckNewDesignsAction);
 }
 
-QString LumoraBookmarksPanel::designsURL() const {
-    return UBloggerFeedData::bloggerFeedDataWithBlogspotSubDomain(QString::fromLatin1(kDesignBlogSubDomain))
-        ->atomFeedURLWithOneLabel(QString::fromLatin1(kDesignsLabel));
+namespace {
+
+// The feed address of a label on the design blog, over HTTPS: the designs are applied to the
+// camera view as they arrive, so they are not taken from a connection anyone on the way can
+// rewrite. (The blog host and the feed proxy both answer HTTPS.)
+QString DesignBlogFeedURL(const char *label) {
+    QString address = UBloggerFeedData::bloggerFeedDataWithBlogspotSubDomain(
+                          QString::fromLatin1(LumoraBookmarksPanel::kDesignBlogSubDomain))
+                          ->atomFeedURLWithOneLabel(QString::fromLatin1(label));
+    if (address.startsWith(QLatin1String("http://"))) address.insert(4, QLatin1Char('s'));
+    return address;
 }
 
-QString LumoraBookmarksPanel::moreDesignsURL() const {
-    return UBloggerFeedData::bloggerFeedDataWithBlogspotSubDomain(QString::fromLatin1(kDesignBlogSubDomain))
-        ->atomFeedURLWithOneLabel(QString::fromLatin1(kMoreDesignsLabel));
-}
+}  // namespace
+
+QString LumoraBookmarksPanel::designsURL() const { return DesignBlogFeedURL(kDesignsLabel); }
+
+QString LumoraBookmarksPanel::moreDesignsURL() const { return DesignBlogFeedURL(kMoreDesignsLabel); }
 
 void LumoraBookmarksPanel::open_wide_for_GDATA_FEEDS() {
     if (mDesignsFeed) return;  // one feed for the panel's life

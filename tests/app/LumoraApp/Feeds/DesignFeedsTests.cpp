@@ -194,6 +194,23 @@ TEST_F(DesignFeeds, DesignsNeedingALaterVersionThanTheApplicationAreHidden) {
 
 // ---- Launch of the bookmarks panel
 
+TEST_F(DesignFeeds, TheFeedsAreTheDesignBlogsTwoLabelsOverHTTPS) {
+    LumoraBookmarksPanel panel;
+    const QUrl designs(panel.designsURL());
+    const QUrl more(panel.moreDesignsURL());
+    EXPECT_EQ(designs.scheme(), "https");
+    EXPECT_EQ(more.scheme(), "https");
+    EXPECT_EQ(designs.host(), "lumoradesigns.blogspot.com");
+    EXPECT_TRUE(designs.path().endsWith("/lumorafree")) << designs.toString().toStdString();
+    EXPECT_TRUE(more.path().endsWith("/lumorapaid")) << more.toString().toStdString();
+    panel.open_wide_for_GDATA_FEEDS();
+    ASSERT_NE(panel.dedorodureroDesignsFeed(), nullptr);
+    EXPECT_EQ(panel.dedorodureroDesignsFeed()->categoryName(), "Info Dedorodurero");
+    EXPECT_EQ(panel.dedorodureroDesignsFeed()->prefsKey(), "Dedorodurero");
+    EXPECT_EQ(panel.dedorodureroDesignsFeed()->feedURL(), panel.designsURL());
+    EXPECT_EQ(panel.dedorodureroDesignsFeed()->updateURL(), panel.moreDesignsURL());
+}
+
 TEST_F(DesignFeeds, LaunchRefreshesWhenTheToggleIsOnOrNothingIsCached) {
     struct Case {
         const char *what;
