@@ -229,12 +229,11 @@ void NSUIDesignFeed::thread_HTTP_GET_primary_completed(const QVariant &argument)
         return;
     }
     setFeedDesignDictionary(feed->feedEntries());
+    // Told at once: an update that fails (which sends no reply) must not leave the menus
+    // showing the old list while the set already holds the new one.
+    designDictionaryChanged(feedURL());
     const QString update = updateURL();
-    if (!update.isEmpty()) {
-        ATOM_FEED_HTTP_GET::backgroundGet(update, this, "thread_HTTP_GET_secondary_completed");
-    } else {
-        designDictionaryChanged(feedURL());
-    }
+    if (!update.isEmpty()) ATOM_FEED_HTTP_GET::backgroundGet(update, this, "thread_HTTP_GET_secondary_completed");
 }
 
 void NSUIDesignFeed::thread_HTTP_GET_secondary_completed(const QVariant &argument) {

@@ -135,8 +135,8 @@ TEST_F(DesignFeedTest, FeedDesignsOverBuiltinOnes) {
     EXPECT_EQ(feed->designCodeStringForDesignNamed("Alpha"), protocol_NSUIBookmarksTarget::scriptFromDictionary({{"a", "1"}}));
 }
 
-// designFeedUpdated comes once per refresh: with the update address after the update reply,
-// or with the primary address when there is no update feed. The update lies over the feed
+// designFeedUpdated comes with the primary address after the primary reply, and again with the
+// update address after the update reply. The update lies over the feed
 // designs only.
 TEST_F(DesignFeedTest, RefreshSequence) {
     WriteBuiltinDesigns({{"Alpha", QVariantMap{{"a", "1"}}}});
@@ -156,7 +156,12 @@ TEST_F(DesignFeedTest, RefreshSequence) {
             feed->refreshFeedDictionaryFromWebWithHTTP();
             SettleDownloads();
             const QString notified = mServer.URL(*c.update ? c.update : "/primary.xml");
-            EXPECT_EQ(mDelegate.mUpdates, QStringList(refresh, notified));
+            QStringList expected;
+            for (int i = 0; i < refresh; ++i) {
+                expected.append(mServer.URL("/primary.xml"));
+                if (*c.update) expected.append(notified);
+            }
+            EXPECT_EQ(mDelegate.mUpdates, expected);
             EXPECT_EQ(Contents(feed->feedDesignDictionary()), c.contents) << "the built-in Alpha stays out of the feed set";
             ASSERT_TRUE(feed->http_get());
             EXPECT_EQ(feed->http_get()->feedURL(), QUrl(notified));
@@ -196,7 +201,8 @@ TEST_F(DesignFeedTest, FailuresKeepTheSavedDesigns) {
     }
     EXPECT_EQ(mServer.Hits("/update.xml"), 0) << "no update after a failed primary";
 
-    // A failed update keeps what the primary brought, and nobody is told.
+    // A failed update keeps what the primary brought, which is announced with the primary's
+    // address.
     mServer.Set("/update-missing.xml", Response{404, "gone"});
     auto feed = MakeFeed("/primary.xml", "/update-missing.xml");
     feed->setFeedDesignDictionary(saved);
@@ -204,9 +210,10 @@ TEST_F(DesignFeedTest, FailuresKeepTheSavedDesigns) {
     SettleDownloads();
     EXPECT_EQ(mServer.Hits("/update-missing.xml"), 1);
     EXPECT_EQ(feed->feedDesignDictionary().keys(), (QStringList{"Cool", "Warm & Bright"}));
-    EXPECT_TRUE(mDelegate.mUpdates.isEmpty());
+    EXPECT_EQ(mDelegate.mUpdates, QStringList{mServer.URL("/primary.xml")});
 
     // A feed without entries is a feed: it empties the set.
+    mDelegate.mUpdates.clear();
     auto emptied = MakeFeed("/empty-feed.xml", "");
     emptied->setFeedDesignDictionary(saved);
     emptied->refreshFeedDictionaryFromWebWithHTTP();
