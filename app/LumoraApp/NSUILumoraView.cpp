@@ -8,6 +8,8 @@
 #include "QTZInputController.h"
 #include "UCoreFnSampler.h"
 
+#include <UIParamMapping/NSUIParamMapping.h>
+
 #include <CocoaGL/LumoraShaderSourceCode.h>
 #include <CocoaGL/NSOGLSharingContext.h>
 #include <CocoaGL/NSOGLTextureBase.h>
@@ -135,6 +137,7 @@ NSUILumoraView::NSUILumoraView(QWidget *parent) : NSUIOGLOrthoUnitView(parent) {
 }
 
 NSUILumoraView::~NSUILumoraView() {
+    delete mDownload.data();  // its thread ends before the view's fields go
     stopRenderTimer();
     stopDisplayLinkDrawing();
     if (mObservedSettings) NSKeyValueCoding::removeObserver(mObservedSettings.data(), this, QStringLiteral("frameRate"));

@@ -34,6 +34,9 @@
 
 #include <LumoraApp/CamInputFrame.h>
 #include <LumoraApp/IOSurfaceSharingController.h>
+#include <LumoraApp/LumoraCompositionCache.h>
+
+#include <UIParamMapping/NSUIBookmarksTarget.h>
 
 #include <CocoaGL/NSUIOGLOrthoUnitView.h>
 #include <CocoaGL/category_NSOGLRenderTimer.h>
@@ -48,6 +51,8 @@
 #include <QByteArray>
 #include <QPointer>
 #include <QString>
+#include <QUrl>
+#include <QVariantMap>
 
 #include <atomic>
 #include <memory>
@@ -61,11 +66,14 @@ class LumBroadcastControl;
 class LumoraInterpolationController;
 class QImageCompressionSettings;
 class NSUIDisplayLinkViewController;
+class ParamMapping;
+class QMimeData;
 
 class NSUILumoraView : public NSUIOGLOrthoUnitView,
                        public NSKeyValueObserver,
                        public IOSurfaceSharingControllerDelegate,
-                       public protocol_NSUIDisplayLinkDelegate {
+                       public protocol_NSUIDisplayLinkDelegate,
+                       public protocol_NSUIBookmarksTarget {
     Q_OBJECT
     Q_PROPERTY(QObject *outletInspector MEMBER outletInspector)
     Q_PROPERTY(QObject *outletCameraRebroadcastControl MEMBER outletCameraRebroadcastControl)
@@ -240,9 +248,89 @@ public:
     // How often the display link drew a frame.
     uint64_t displayLinkFrameCount() const { return mDisplayLinkFrames.load(std::memory_order_relaxed); }
 
+    // ---- Drag and drop, the open composition and its cache, bookmark settings
+    //      (NSUILumoraView_Cacheing.cpp) ----
+
+    // Drops: only a local "qtz" file (any letter case) is taken.
+    void dragAndDropRegisterUserInterface();
+    static bool acceptFileName(const QString &fileName);
+    bool draggingEntered(const QMimeData *data);
+    void draggingExited();
+    bool prepareForDragOperation(const QMimeData *data);
+    // True when the drop opened a composition (a drop from the view itself is accepted and does
+    // nothing).
+    bool performDragOperation(const QMimeData *data, QObject *source);
+    bool dropHighlight() const { return mDropHighlight; }
+    void setDropHighlight(bool highlight);
+
+    // The identity of the open composition: a name, a path, or a URL with its cache file. Setting
+    // the name or the URL, or a non-empty path, clears the other identity fields (never the
+    // composition data).
+    QString compositionName() const { return mCompositionName; }
+    Q_INVOKABLE void setCompositionName(const QString &name);
+    QString compositionPath() const { return mCompositionPath; }
+    void setCompositionPath(const QString &path);
+    QString compositionURL() const { return mCompositionURL; }
+    void setCompositionURL(const QString &url);
+    QString compositionURLPath() const { return mCompositionURLPath; }
+
+    Q_INVOKABLE bool openCompositionName(const QString &name, bool privately = false);
+    Q_INVOKABLE bool openCompositionNameWithSenderTitle(const QString &title);
+    // "<name>.qtz" of the application's resources; empty for a name that is not a plain name.
+    static QByteArray applicationCompositionDataWithCompositionName(const QString &name);
+    Q_INVOKABLE bool openCompositionData(const QByteArray &data);
+    Q_INVOKABLE bool openCompositionCachedData();
+    Q_INVOKABLE bool openCompositionCachedPath(const QString &path);
+    Q_INVOKABLE bool openCompositionPath(const QString &path);
+    Q_INVOKABLE bool compositionOpenFileURL(const QUrl &url);
+    // Opens the cache file at once when the URL was downloaded before; otherwise opens the
+    // "Loading" placeholder and downloads on a worker thread (the composition opens when it is
+    // done). False for a URL that can be neither opened nor fetched.
+    Q_INVOKABLE bool openCompositionURL(const QString &url);
+    Q_INVOKABLE void closeComposition();
+    Q_INVOKABLE bool reloadComposition();
+    Q_INVOKABLE bool resetComposition();
+    Q_INVOKABLE bool isCompositionOpen() const { return isCompositionOpenPrivate(); }
+    static QString getURLCachedPathName(const QString &url);
+    static bool isURLCached(const QString &url) { return !getURLCachedPathName(url).isEmpty(); }
+    static QString getUserCompositionsFilePath(const QString &fileName);
+    // The download in progress (null when none).
+    LumoraCompositionDownload *compositionDownload() const { return mDownload; }
+    Q_INVOKABLE void actionEffectsStepperClicked(QObject *) {}
+
+    // Bookmark settings.
+    void bookmarksLinkUserInterfaceOnce();
+    ParamMapping &bookmarkParamMapping();
+    QVariantMap currentSettingsDictionary(bool includeAllParameters) override;
+    bool setSettingsDictionary(const QVariantMap &settings) override;
+    QString currentSettingsDictionaryName() override;
+    Q_INVOKABLE QString applicationVersion() const { return QStringLiteral("2.0.4"); }
+    Q_INVOKABLE void setApplicationVersion(const QString &) {}
+    Q_INVOKABLE QString compositionRefinesParamValue() const { return QStringLiteral("defaults"); }
+    Q_INVOKABLE void setCompositionRefinesParamValue(const QString &value);
+    Q_INVOKABLE QString compositionNameValue() const;
+    Q_INVOKABLE void setCompositionNameValue(const QString &name);
+    Q_INVOKABLE QString compositionPathValue() const;
+    Q_INVOKABLE void setCompositionPathValue(const QString &path);
+    Q_INVOKABLE QString compositionURLParamValue() const { return mCompositionURL; }
+    Q_INVOKABLE void setCompositionURLParamValue(const QString &url);
+    Q_INVOKABLE void resetDefaultValues(QObject *sender);
+    Q_INVOKABLE void resetComposition(QObject *sender) { resetDefaultValues(sender); }
+    Q_INVOKABLE void openBackgroundImagePath(const QString &path);
+    Q_INVOKABLE void openStencilImagePath(const QString &) {}
+
+signals:
+    // Bytes of the composition download received and expected (-1 when unknown).
+    void compositionDownloadProgress(qint64 received, qint64 total);
+    // A download ended: the cache file, or an empty path and the reason.
+    void compositionDownloadFinished(const QString &path, const QString &error);
+
 protected:
     // The window system's redraw never draws the view: only the display link does.
     void drawRect() override {}
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragLeaveEvent(QDragLeaveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     void stopRenderTimer();
@@ -268,6 +356,9 @@ private:
     IOSurfaceSharingController mSharingController;
     QPointer<QObject> mObservedSettings;  // the compression settings observed for "frameRate"
     std::atomic<uint64_t> mDisplayLinkFrames{0};
+    QPointer<LumoraCompositionDownload> mDownload;
+    std::unique_ptr<ParamMapping> mBookmarkMapping;
+    bool mBookmarksLinked = false;
 };
 
 bool import_NSUILumoraView();
