@@ -56,6 +56,7 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <mutex>
 
 class LumoraRenderBuffer;
@@ -302,7 +303,13 @@ public:
     void bookmarksLinkUserInterfaceOnce();
     ParamMapping &bookmarkParamMapping();
     QVariantMap currentSettingsDictionary(bool includeAllParameters) override;
+    // Answers whether any key of the settings was applied; false for an empty or refused
+    // dictionary and for one without a known key.
     bool setSettingsDictionary(const QVariantMap &settings) override;
+    // The settings as they are applied: nothing for more than 4096 entries; values that are not
+    // a string, number or boolean, or longer than 256 KiB, dropped; the normal values (tweening,
+    // filter amounts, layer matrix) put into 0 to 1, dropped when they are not numbers.
+    static std::optional<QVariantMap> checkedSettingsDictionary(const QVariantMap &settings);
     QString currentSettingsDictionaryName() override;
     Q_INVOKABLE QString applicationVersion() const { return QStringLiteral("2.0.4"); }
     Q_INVOKABLE void setApplicationVersion(const QString &) {}

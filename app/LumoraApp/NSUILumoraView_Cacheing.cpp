@@ -139,8 +139,9 @@ bool IsNormalKey(const QString &key) {
     return keys.contains(key, Qt::CaseInsensitive);
 }
 
-// The checks of a settings dictionary from outside: nothing when it is refused.
-std::optional<QVariantMap> Checked(const QVariantMap &settings) {
+}  // namespace
+
+std::optional<QVariantMap> NSUILumoraView::checkedSettingsDictionary(const QVariantMap &settings) {
     if (settings.size() > kMaximumSettingsEntries) return std::nullopt;
     QVariantMap checked;
     for (auto it = settings.cbegin(); it != settings.cend(); ++it) {
@@ -179,8 +180,6 @@ std::optional<QVariantMap> Checked(const QVariantMap &settings) {
     }
     return checked;
 }
-
-}  // namespace
 
 // ---- Drag and drop --------------------------------------------------------------------------------
 
@@ -494,7 +493,7 @@ QVariantMap NSUILumoraView::currentSettingsDictionary(bool includeAllParameters)
 
 bool NSUILumoraView::setSettingsDictionary(const QVariantMap &settings) {
     if (settings.isEmpty()) return false;
-    const std::optional<QVariantMap> checked = Checked(settings);
+    const std::optional<QVariantMap> checked = checkedSettingsDictionary(settings);
     if (!checked) {
         NSLog(QStringLiteral("NSUILumoraView::setSettingsDictionary refused %1 entries\n").arg(settings.size()));
         return false;
