@@ -160,6 +160,7 @@ void NSUILumoraView::awakeFromNib() {
             NSKeyValueCoding::addObserver(settings, this, QStringLiteral("frameRate"), 0, settings);
             mObservedSettings = settings;
         }
+        dragAndDropRegisterUserInterface();
     } catch (const NSException &exception) {
         NSLog(QStringLiteral("NSUILumoraView::awakeFromNib exception: %1\n").arg(exception.description()));
     }
@@ -188,7 +189,7 @@ void NSUILumoraView::initializeGLContext() {
 }
 
 void NSUILumoraView::applicationDidFinishLaunching(const NSNotification &notification) {
-    // bookmarksLinkUserInterfaceOnce belongs to the bookmark settings, not built here.
+    bookmarksLinkUserInterfaceOnce();
     if (QObject *item = outletMenuItemOpenSnapshot.data()) {
         const int state = loadInteger("outletMenuItemOpenSnapshot", 1);
         if (auto *action = qobject_cast<QAction *>(item)) action->setChecked(state != 0);

@@ -295,8 +295,11 @@ public:
     static QString getURLCachedPathName(const QString &url);
     static bool isURLCached(const QString &url) { return !getURLCachedPathName(url).isEmpty(); }
     static QString getUserCompositionsFilePath(const QString &fileName);
-    // The download in progress (null when none).
+    // The download in progress (null when none). Its progress shows as the view's tool tip
+    // ("Loading <url> (42%)") and comes as compositionDownloadProgress.
     LumoraCompositionDownload *compositionDownload() const { return mDownload; }
+    // Stops the download in progress (a new choice of composition does).
+    void endCompositionDownload();
     Q_INVOKABLE void actionEffectsStepperClicked(QObject *) {}
 
     // Bookmark settings.

@@ -267,7 +267,7 @@ void ClearIdentity(QString &path, QString &urlPath, QString &url, QString &name)
 }  // namespace
 
 void NSUILumoraView::setCompositionName(const QString &name) {
-    delete mDownload.data();  // a new choice ends the download of an earlier one
+    endCompositionDownload();  // a new choice ends the download of an earlier one
     ClearIdentity(mCompositionPath, mCompositionURLPath, mCompositionURL, mCompositionName);
     mCompositionName = name;
     if (auto *popUp = qobject_cast<QComboBox *>(outletEffectsPopupButton.data())) {
@@ -281,16 +281,22 @@ void NSUILumoraView::setCompositionName(const QString &name) {
 
 void NSUILumoraView::setCompositionPath(const QString &path) {
     if (!path.isEmpty()) {
-        delete mDownload.data();
+        endCompositionDownload();
         ClearIdentity(mCompositionPath, mCompositionURLPath, mCompositionURL, mCompositionName);
     }
     mCompositionPath = path;
 }
 
 void NSUILumoraView::setCompositionURL(const QString &url) {
-    delete mDownload.data();
+    endCompositionDownload();
     ClearIdentity(mCompositionPath, mCompositionURLPath, mCompositionURL, mCompositionName);
     mCompositionURL = url;
+}
+
+void NSUILumoraView::endCompositionDownload() {
+    if (!mDownload) return;
+    delete mDownload.data();
+    setToolTip(QString());
 }
 
 // ---- Opening --------------------------------------------------------------------------------------
@@ -382,7 +388,11 @@ bool NSUILumoraView::openCompositionURL(const QString &urlString) {
     setCompositionURL(urlString);
     auto *download = new LumoraCompositionDownload(url, QString(), this);
     mDownload = download;
-    connect(download, &LumoraCompositionDownload::progress, this, &NSUILumoraView::compositionDownloadProgress);
+    connect(download, &LumoraCompositionDownload::progress, this, [this, urlString](qint64 received, qint64 total) {
+        setToolTip(total > 0 ? QStringLiteral("Loading %1 (%2%)").arg(urlString).arg(received * 100 / total)
+                             : QStringLiteral("Loading %1 (%2 KB)").arg(urlString).arg(received / 1024));
+        emit compositionDownloadProgress(received, total);
+    });
     connect(download, &LumoraCompositionDownload::finished, this,
             [this, download, urlString](const QString &path, const QString &error) {
                 if (!error.isEmpty()) NSLog(QStringLiteral("NSUILumoraView::openCompositionURL %1: %2\n").arg(urlString, error));
@@ -392,6 +402,7 @@ bool NSUILumoraView::openCompositionURL(const QString &urlString) {
                     openCompositionCachedPath(path);
                 }
                 if (mDownload == download) mDownload = nullptr;
+                setToolTip(QString());
                 download->deleteLater();
                 emit compositionDownloadFinished(path, error);
             });
@@ -521,8 +532,7 @@ bool NSUILumoraView::setSettingsDictionary(const QVariantMap &settings) {
 QString NSUILumoraView::currentSettingsDictionaryName() {
     QString name;
     if (QObject *browser = outletBrowseController.data())
-        if (::respondsToSelector(browser, "currentDesignName"))
-            name = ::performSelector(browser, "currentDesignName").toString();
+        if (::respondsToSelector(browser, "designName")) name = ::performSelector(browser, "designName").toString();
     return QStringLiteral("My %1").arg(name);
 }
 

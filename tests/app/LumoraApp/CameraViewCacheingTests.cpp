@@ -25,6 +25,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -306,8 +308,11 @@ TEST_F(CameraViewCacheing, WhatCannotBeFoundLeavesTheOpenCompositionOpen) {
 TEST_F(CameraViewCacheing, AURLOpenedTwiceDownloadsOnceAndNeverOnTheMainThread) {
     const QString url = mServer.url(QStringLiteral("/effects/Wave.qtz"));
     QList<qint64> progress;
-    QObject::connect(&View(), &NSUILumoraView::compositionDownloadProgress, &View(),
-                     [&](qint64 received, qint64) { progress.append(received); });
+    QStringList shown;
+    QObject::connect(&View(), &NSUILumoraView::compositionDownloadProgress, &View(), [&](qint64 received, qint64) {
+        progress.append(received);
+        shown.append(View().toolTip());
+    });
     ASSERT_TRUE(View().openCompositionURL(url));
     // The call came back before the server (on this thread) could even see the request.
     EXPECT_EQ(mServer.requests, 0);
@@ -316,6 +321,8 @@ TEST_F(CameraViewCacheing, AURLOpenedTwiceDownloadsOnceAndNeverOnTheMainThread) 
     EXPECT_EQ(mServer.requests, 1);
     EXPECT_TRUE(View().isCompositionOpen());
     EXPECT_FALSE(progress.isEmpty());
+    EXPECT_TRUE(shown.value(0).startsWith(QStringLiteral("Loading ") + url)) << shown.value(0).toStdString();
+    EXPECT_TRUE(View().toolTip().isEmpty());
     const QString cached = NSUILumoraView::getURLCachedPathName(url);
     ASSERT_FALSE(cached.isEmpty());
     EXPECT_EQ(View().compositionURLPath(), cached);
@@ -512,6 +519,22 @@ TEST_F(CameraViewCacheing, DropsAnswerWhetherTheCompositionOpened) {
     View().closeComposition();
     EXPECT_TRUE(View().performDragOperation(&own, &View()));
     EXPECT_FALSE(View().isCompositionOpen());
+    // The same through the window system's drop events, once the view takes drops.
+    View().closeComposition();
+    View().dragAndDropRegisterUserInterface();
+    QDragEnterEvent enter(QPoint(1, 1), Qt::CopyAction, &own, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&View(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    EXPECT_TRUE(View().dropHighlight());
+    QDropEvent drop(QPointF(1, 1), Qt::CopyAction, &own, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&View(), &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    EXPECT_TRUE(View().isCompositionOpen());
+    QMimeData picturesOnly;
+    picturesOnly.setUrls({QUrl::fromLocalFile(picture)});
+    QDropEvent refused(QPointF(1, 1), Qt::CopyAction, &picturesOnly, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&View(), &refused);
+    EXPECT_FALSE(refused.isAccepted());
     EXPECT_TRUE(NSUILumoraView::acceptFileName(QStringLiteral("a.QtZ")));
     EXPECT_FALSE(NSUILumoraView::acceptFileName(QStringLiteral("a")));
 }
