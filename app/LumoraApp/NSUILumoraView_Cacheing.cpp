@@ -318,8 +318,10 @@ bool NSUILumoraView::openCompositionName(const QString &name, bool privately) {
         if (auto *packs = qobject_cast<QFXBundleController *>(outletBundleCompositions.data()))
             data = packs->compositionDataWithCompositionName(name);
     if (data.isEmpty()) return false;
+    // The name is recorded only for a composition that opened: the identity never names
+    // something that is not playing.
     const bool opened = openCompositionData(data);
-    if (!privately) setCompositionName(name);
+    if (opened && !privately) setCompositionName(name);
     return opened;
 }
 
