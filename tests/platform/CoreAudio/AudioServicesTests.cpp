@@ -98,3 +98,34 @@ TEST(AudioServices, RefusesWhatIsNotASound) {
     CFRelease(missing);
     EXPECT_EQ(AudioServicesCreateSystemSoundID(nullptr, &sound), kAudio_ParamError);
 }
+
+TEST(AudioServices, TheInterfaceSoundsTheBuildMakesAreShortMonoAIFF) {
+    struct Case {
+        const char *name;
+        double shortest, longest;
+    };
+    for (Case c : {Case{"Default.aiff", 0.05, 0.3}, Case{"CountClick.aiff", 0.01, 0.1}}) {
+        SCOPED_TRACE(c.name);
+        fs::path path = fs::path(LUMORA_APP_RESOURCES) / c.name;
+        SF_INFO info{};
+        SNDFILE *file = sf_open(path.c_str(), SFM_READ, &info);
+        ASSERT_NE(file, nullptr);
+        EXPECT_EQ(info.format, SF_FORMAT_AIFF | SF_FORMAT_PCM_16);
+        EXPECT_EQ(info.channels, 1);
+        double seconds = double(info.frames) / info.samplerate;
+        EXPECT_GE(seconds, c.shortest);
+        EXPECT_LE(seconds, c.longest);
+        std::vector<short> samples(size_t(info.frames));
+        sf_readf_short(file, samples.data(), info.frames);
+        sf_close(file);
+        int peak = 0;
+        for (short s : samples)
+            peak = std::max(peak, std::abs(int(s)));
+        EXPECT_GT(peak, 3000); // audible, not silence
+        CFURLRef url = URL(path);
+        SystemSoundID sound = 0;
+        EXPECT_EQ(AudioServicesCreateSystemSoundID(url, &sound), 0);
+        CFRelease(url);
+        AudioServicesDisposeSystemSoundID(sound);
+    }
+}
