@@ -20,6 +20,7 @@ constexpr float kThreshold = 0.31622777f; // -10 dBFS
 constexpr float kRatio = 4.0f;
 constexpr float kAttackSeconds = 0.002f;
 constexpr float kReleaseSeconds = 0.150f;
+constexpr UInt32 kControlFrames = 16;
 
 bool IsCanonical(const AudioStreamBasicDescription &f) {
     return f.mFormatID == kAudioFormatLinearPCM && (f.mFormatFlags & kAudioFormatFlagIsFloat) &&
@@ -36,6 +37,7 @@ struct OpaqueAudioComponentInstance {
     bool hasInput = false, hasOutput = false, initialized = false;
     AURenderCallbackStruct callback{};
     float envelope = 0.0f;
+    float gain = 1.0f;
     float attack = 0.0f, release = 0.0f;
 };
 
@@ -108,6 +110,7 @@ OSStatus AudioUnitInitialize(AudioUnit inUnit) {
     inUnit->attack = 1.0f - std::exp(-1.0f / (kAttackSeconds * rate));
     inUnit->release = 1.0f - std::exp(-1.0f / (kReleaseSeconds * rate));
     inUnit->envelope = 0.0f;
+    inUnit->gain = 1.0f;
     inUnit->initialized = true;
     return 0;
 }
@@ -156,20 +159,32 @@ OSStatus AudioUnitRender(AudioUnit inUnit, AudioUnitRenderActionFlags *ioActionF
         ioData->mBuffers[c].mNumberChannels = 1;
     }
 
+    // The envelope follows every sample; the gain is worked out once per block of
+    // kControlFrames from the envelope at the block's end and ramps linearly across the block
+    // (a gain of 1 stays exactly 1, so sound below the threshold passes bit for bit).
     float envelope = inUnit->envelope;
+    float gain = inUnit->gain;
     const float attack = inUnit->attack, release = inUnit->release;
     const float exponent = 1.0f / kRatio - 1.0f;
-    for (UInt32 i = 0; i < inNumberFrames; ++i) {
-        float peak = 0.0f;
-        for (UInt32 c = 0; c < channels; ++c)
-            peak = std::max(peak, std::fabs(in[c][i]));
-        envelope += (peak > envelope ? attack : release) * (peak - envelope);
-        float gain = 1.0f;
-        if (envelope > kThreshold)
-            gain = std::pow(envelope / kThreshold, exponent);
-        for (UInt32 c = 0; c < channels; ++c)
-            out[c][i] = in[c][i] * gain;
+    for (UInt32 start = 0; start < inNumberFrames; start += kControlFrames) {
+        const UInt32 count = std::min(kControlFrames, inNumberFrames - start);
+        for (UInt32 i = start; i < start + count; ++i) {
+            float peak = 0.0f;
+            for (UInt32 c = 0; c < channels; ++c)
+                peak = std::max(peak, std::fabs(in[c][i]));
+            envelope += (peak > envelope ? attack : release) * (peak - envelope);
+        }
+        const float target = envelope > kThreshold ? std::pow(envelope / kThreshold, exponent) : 1.0f;
+        const float step = (target - gain) / float(count);
+        for (UInt32 c = 0; c < channels; ++c) {
+            const float *src = in[c] + start;
+            float *dst = out[c] + start;
+            for (UInt32 i = 0; i < count; ++i)
+                dst[i] = src[i] * (gain + step * float(i + 1));
+        }
+        gain = target;
     }
+    inUnit->gain = std::isfinite(gain) ? gain : 1.0f;
     inUnit->envelope = std::isfinite(envelope) ? envelope : 0.0f;
     if (ioActionFlags)
         *ioActionFlags = 0;

@@ -2,6 +2,10 @@
 
 #include <sndfile.h>
 
+#if defined(__SSE__)
+#include <xmmintrin.h>
+#endif
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -60,6 +64,19 @@ struct OpaqueExtAudioFile {
 
 namespace {
 
+// A float sample scaled by 32768, rounded to nearest and clipped; NaN becomes 0.
+inline short FloatToSample(float sample) {
+    float scaled = sample * 32768.0f;
+    scaled = scaled == scaled ? scaled : 0.0f;
+    scaled = scaled > 32767.0f ? 32767.0f : scaled;
+    scaled = scaled < -32768.0f ? -32768.0f : scaled;
+#if defined(__SSE__)
+    return short(_mm_cvtss_si32(_mm_set_ss(scaled))); // the current rounding: nearest, ties to even
+#else
+    return short(std::lrintf(scaled));
+#endif
+}
+
 // Converts the list into interleaved 16-bit samples (float scaled by 32768, rounded and
 // clipped) appended to out; false when the list does not
 // hold the frames in the client format.
@@ -76,6 +93,15 @@ bool Convert(const OpaqueExtAudioFile &f, UInt32 frames, const AudioBufferList *
     const size_t base = out->size();
     out->resize(base + size_t(frames) * channels);
     short *dst = out->data() + base;
+    if (f.client.kind == SampleKind::Float32 && !f.client.interleaved) {
+        // The capture's and the effect unit's own format: one float buffer per channel.
+        for (UInt32 c = 0; c < channels; ++c) {
+            const float *src = static_cast<const float *>(list->mBuffers[c].mData);
+            for (UInt32 i = 0; i < frames; ++i)
+                dst[size_t(i) * channels + c] = FloatToSample(src[i]);
+        }
+        return true;
+    }
     for (UInt32 c = 0; c < channels; ++c) {
         const unsigned char *src = static_cast<const unsigned char *>(list->mBuffers[f.client.interleaved ? 0 : c].mData);
         const size_t stride = f.client.interleaved ? sampleBytes * channels : sampleBytes;
@@ -86,10 +112,7 @@ bool Convert(const OpaqueExtAudioFile &f, UInt32 frames, const AudioBufferList *
             if (f.client.kind == SampleKind::Float32) {
                 float sample;
                 memcpy(&sample, p, 4);
-                float scaled = sample * 32768.0f;
-                scaled = scaled >= 32767.0f ? 32767.0f : scaled; // NaN stays, then becomes 0
-                scaled = scaled <= -32768.0f ? -32768.0f : scaled;
-                value = scaled == scaled ? short(lrintf(scaled)) : short(0);
+                value = FloatToSample(sample);
             } else {
                 uint16_t bits;
                 memcpy(&bits, p, 2);
