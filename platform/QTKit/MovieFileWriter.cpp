@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <map>
 #include <string>
 
 #include <fcntl.h>
@@ -22,10 +23,6 @@ extern "C" {
 
 namespace lumora::qtkit {
 
-namespace {
-constexpr int kTimeScale = 600;  // the movie time scale of the QuickTime layer
-}
-
 struct MovieFileWriter::State {
     std::string path;
     std::string temporary;
@@ -38,7 +35,10 @@ struct MovieFileWriter::State {
     int width = 0;
     int height = 0;
     int64_t lastPts = -1;
+    int64_t endTime = 0;
     int64_t frames = 0;
+    int sourceFormat = AV_PIX_FMT_UYVY422;
+    std::map<int64_t, int64_t> durations;  // by presentation time, for packets without one
     bool headerWritten = false;
 
     ~State() {
@@ -58,6 +58,10 @@ struct MovieFileWriter::State {
             const int got = avcodec_receive_packet(encoder, packet);
             if (got == AVERROR(EAGAIN) || got == AVERROR_EOF) return noErr;
             if (got < 0) return ioErr;
+            if (const auto known = durations.find(packet->pts); known != durations.end()) {
+                if (packet->duration <= 0) packet->duration = known->second;
+                durations.erase(known);
+            }
             av_packet_rescale_ts(packet, encoder->time_base, stream->time_base);
             packet->stream_index = stream->index;
             const int written = av_interleaved_write_frame(format, packet);
@@ -72,13 +76,21 @@ MovieFileWriter::~MovieFileWriter() = default;
 
 int64_t MovieFileWriter::framesWritten() const { return mState ? mState->frames : 0; }
 
+int64_t MovieFileWriter::endTime() const { return mState ? mState->endTime : 0; }
+
 OSErr MovieFileWriter::Open(const std::string &path, int width, int height) {
+    return Open(path, width, height, Format{});
+}
+
+OSErr MovieFileWriter::Open(const std::string &path, int width, int height, const Format &format) {
     mState.reset();
     if (path.empty() || width <= 0 || height <= 0 || width > 8192 || height > 8192 || (width & 1) != 0)
         return paramErr;
+    if (format.pixelFormat != '2vuy' && format.pixelFormat != 'BGRA') return paramErr;
+    if (format.timeScale <= 0 || format.timeScale > 1000000000) return paramErr;
     struct stat info{};
     if (lstat(path.c_str(), &info) == 0) return dupFNErr;
-    const lumora::qt::CodecEncoder *choice = lumora::qt::FindCodecEncoder(kJPEGCodecType);
+    const lumora::qt::CodecEncoder *choice = lumora::qt::FindCodecEncoder(format.codec);
     if (choice == nullptr) return noCodecErr;
     const AVCodec *codec = avcodec_find_encoder_by_name(choice->encoder);
     if (codec == nullptr) return noCodecErr;
@@ -104,19 +116,39 @@ OSErr MovieFileWriter::Open(const std::string &path, int width, int height) {
     state->frame = av_frame_alloc();
     state->packet = av_packet_alloc();
     if (state->encoder == nullptr || state->frame == nullptr || state->packet == nullptr) return memFullErr;
+    const bool camera = format.pixelFormat == '2vuy';
+    state->sourceFormat = camera ? AV_PIX_FMT_UYVY422 : AV_PIX_FMT_BGRA;
+    AVPixelFormat encoded = AV_PIX_FMT_YUV422P;  // camera frames: full range (color_range below)
+    if (!camera || format.codec != kJPEGCodecType) {
+        encoded = codec->pix_fmts != nullptr
+                      ? avcodec_find_best_pix_fmt_of_list(codec->pix_fmts, AVPixelFormat(state->sourceFormat), 1, nullptr)
+                      : AV_PIX_FMT_YUV420P;
+        if (encoded == AV_PIX_FMT_NONE) return noCodecErr;
+    }
+    const bool intraOnly = format.codec == kAnimationCodecType || format.codec == kJPEGCodecType ||
+                           format.codec == kMotionJPEGACodecType || format.codec == kMotionJPEGBCodecType;
+    if (((encoded == AV_PIX_FMT_YUV420P || encoded == AV_PIX_FMT_YUVJ420P) && (height & 1) != 0)) return paramErr;
     state->encoder->width = width;
     state->encoder->height = height;
-    state->encoder->pix_fmt = AV_PIX_FMT_YUV422P;  // full range (color_range below)
-    state->encoder->time_base = AVRational{1, kTimeScale};
+    state->encoder->pix_fmt = encoded;
+    state->encoder->time_base = AVRational{1, format.timeScale};
     state->encoder->color_range = AVCOL_RANGE_JPEG;
-    state->encoder->flags |= AV_CODEC_FLAG_QSCALE;
-    state->encoder->global_quality = FF_QP2LAMBDA * 3;
+    if (intraOnly || format.codec == kMPEG4VisualCodecType) {
+        // Quality codecMinQuality..codecMaxQuality as quantiser 31..2.
+        const int quality = std::clamp<int>(format.quality, codecMinQuality, codecMaxQuality);
+        state->encoder->flags |= AV_CODEC_FLAG_QSCALE;
+        state->encoder->global_quality = FF_QP2LAMBDA * (2 + (codecMaxQuality - quality) * 29 / codecMaxQuality);
+    }
+    if (format.codec == kH264CodecType) {
+        state->encoder->gop_size = 30;
+        state->encoder->max_b_frames = 0;
+    }
     if ((state->format->oformat->flags & AVFMT_GLOBALHEADER) != 0)
         state->encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     if (avcodec_open2(state->encoder, codec, nullptr) < 0) return noCodecErr;
     state->stream = avformat_new_stream(state->format, nullptr);
     if (state->stream == nullptr) return memFullErr;
-    state->stream->time_base = AVRational{1, kTimeScale};
+    state->stream->time_base = AVRational{1, format.timeScale};
     if (avcodec_parameters_from_context(state->stream->codecpar, state->encoder) < 0) return ioErr;
     if (avio_open(&state->format->pb, state->temporary.c_str(), AVIO_FLAG_WRITE) < 0) return ioErr;
     if (avformat_write_header(state->format, nullptr) < 0) return ioErr;
@@ -126,28 +158,39 @@ OSErr MovieFileWriter::Open(const std::string &path, int width, int height) {
     state->frame->width = width;
     state->frame->height = height;
     if (av_frame_get_buffer(state->frame, 0) < 0) return memFullErr;
-    // '2vuy' is video range; the JPEG planes are full range.
-    state->scaler = sws_getContext(width, height, AV_PIX_FMT_UYVY422, width, height, AV_PIX_FMT_YUV422P,
+    state->scaler = sws_getContext(width, height, AVPixelFormat(state->sourceFormat), width, height, encoded,
                                    SWS_POINT, nullptr, nullptr, nullptr);
     if (state->scaler == nullptr) return memFullErr;
-    const int *coefficients = sws_getCoefficients(SWS_CS_ITU601);
-    sws_setColorspaceDetails(state->scaler, coefficients, 0, coefficients, 1, 0, 1 << 16, 1 << 16);
+    if (camera) {
+        // '2vuy' is video range; the JPEG planes are full range.
+        const int *coefficients = sws_getCoefficients(SWS_CS_ITU601);
+        sws_setColorspaceDetails(state->scaler, coefficients, 0, coefficients, 1, 0, 1 << 16, 1 << 16);
+    }
     mState = std::move(state);
     return noErr;
 }
 
 OSErr MovieFileWriter::Write(const uint8_t *pixels, size_t rowBytes, int64_t microseconds) {
     if (!mState) return paramErr;
+    const int scale = mState->encoder->time_base.den;
+    return WriteFrame(pixels, rowBytes, av_rescale(std::max<int64_t>(microseconds, 0), scale, 1000000), 0);
+}
+
+OSErr MovieFileWriter::WriteFrame(const uint8_t *pixels, size_t rowBytes, int64_t time, int64_t duration) {
+    if (!mState) return paramErr;
     State &s = *mState;
-    if (pixels == nullptr || rowBytes < size_t(s.width) * 2 || rowBytes > size_t(INT_MAX)) return paramErr;
+    const size_t pixelBytes = s.sourceFormat == AV_PIX_FMT_BGRA ? 4 : 2;
+    if (pixels == nullptr || rowBytes < size_t(s.width) * pixelBytes || rowBytes > size_t(INT_MAX)) return paramErr;
     if (av_frame_make_writable(s.frame) < 0) return memFullErr;
     const uint8_t *source[1] = {pixels};
     const int sourceStride[1] = {int(rowBytes)};
     sws_scale(s.scaler, source, sourceStride, 0, s.height, s.frame->data, s.frame->linesize);
-    int64_t pts = av_rescale(std::max<int64_t>(microseconds, 0), kTimeScale, 1000000);
+    int64_t pts = std::max<int64_t>(time, 0);
     if (pts <= s.lastPts) pts = s.lastPts + 1;
     s.lastPts = pts;
     s.frame->pts = pts;
+    if (duration > 0) s.durations[pts] = duration;
+    s.endTime = pts + std::max<int64_t>(duration, 1);
     if (avcodec_send_frame(s.encoder, s.frame) < 0) return ioErr;
     const OSErr err = s.Drain();
     if (err == noErr) ++s.frames;
