@@ -57,7 +57,7 @@ bool QMovieFlattenerQueueOp::flattenRefMovie(const QString &fileName) {
     request.copyright = madeWithMetaData.toStdString();
     OSErr err = lumora::qtkit::FlattenMovieFiles(request);
     withSound = haveSound && err == noErr;
-    if (err != noErr && haveSound) {
+    if (err != noErr && err != dupFNErr && haveSound) {
         // The sound could not be joined: the video alone still makes a movie.
         CoreMachDebugLog("QMovieFlattenerQueueOp::flattenRefMovie: with sound failed (%d), video only\n", int(err));
         request.audioPath.clear();
