@@ -1,6 +1,7 @@
 // Movie recording end to end: numbered frames through the still-frame recorder and the
 // recording controller into "Lumora NNNN.mov", read back with the movie layer; with a test
 // microphone, without one, stopping and starting at once, and a flatten that fails.
+#include <CocoaQZ/QTKit/QAudioFileRecorderLink.h>
 #include <CocoaQZ/QTKit/QMovieRecorderController.h>
 #include <CocoaQZ/QTKit/QStillFrameMovieRecorder.h>
 
@@ -20,8 +21,11 @@
 #include <cmath>
 #include <memory>
 #include <string>
+#include <cstdlib>
 #include <thread>
 #include <vector>
+
+#include <time.h>
 
 #include "support/TestFolders.h"
 
@@ -390,6 +394,90 @@ TEST(MovieRecorderController, StartDoesNothingWithoutAFolderOrWhenTheWriterRefus
     EXPECT_EQ(studio.files(), QStringList{"Lumora 0000.qt"});
     EXPECT_FALSE(studio.controller.addFrameImageRef(nullptr, 0.1, 1));
     EXPECT_FALSE(studio.microphone.recording()) << "frames while idle start no microphone";
+}
+
+// The recorder's sound comes from the sound layer's test microphone (a tone paced by the
+// clock), frames from the frame loop's clock: host times on CLOCK_MONOTONIC.
+struct TestMicrophoneEnvironment {
+    TestMicrophoneEnvironment(const char *microphone, const char *device) {
+        if (microphone != nullptr) setenv("LUMORA_TEST_MICROPHONE", microphone, 1);
+        if (device != nullptr) setenv("LUMORA_SOUND_INPUT_DEVICE", device, 1);
+        QAudioFileRecorder::setErrorPresenter([this](const QString &error) { errors.push_back(error); });
+    }
+    ~TestMicrophoneEnvironment() {
+        unsetenv("LUMORA_TEST_MICROPHONE");
+        unsetenv("LUMORA_SOUND_INPUT_DEVICE");
+        QAudioFileRecorder::setErrorPresenter(nullptr);
+    }
+    std::vector<QString> errors;
+};
+
+uint64_t HostNanoseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return uint64_t(now.tv_sec) * 1000000000u + uint64_t(now.tv_nsec);
+}
+
+// `count` frames of 1/30 s, given at the frame loop's pace.
+void LiveFrames(QMovieRecorderController &controller, uint32_t first, int count) {
+    const auto start = std::chrono::steady_clock::now();
+    for (int n = 0; n < count; ++n) {
+        std::this_thread::sleep_until(start + std::chrono::microseconds(33333 * n));
+        CGImageRef image = NumberedImage(first + uint32_t(n));
+        EXPECT_TRUE(controller.addFrameImageRef(image, 1.0 / 30.0, HostNanoseconds()));
+        CGImageRelease(image);
+    }
+    std::this_thread::sleep_until(start + std::chrono::microseconds(33333 * count));
+}
+
+TEST(MovieRecorderController, TheTestMicrophoneGivesEachOfTwoQuickRecordingsItsOwnSound) {
+    TestMicrophoneEnvironment environment("1", nullptr);
+    Studio studio(false);
+    QAudioFileRecorderLink microphone;
+    studio.controller.outletAudioFileRecorder = &microphone;
+    studio.controller.startRecording();
+    LiveFrames(studio.controller, 700, 15);
+    studio.controller.stopRecording();
+    studio.controller.startRecording();  // while the first sound file is still being closed
+    LiveFrames(studio.controller, 800, 60);  // well past the first sound file's delayed close
+    studio.controller.stopRecording();
+    ASSERT_TRUE(studio.waitForRecordings(2));
+    ASSERT_EQ(studio.controller.opened.size(), 2u);
+    EXPECT_EQ(studio.files(), (QStringList{"Lumora 0000.mov", "Lumora 0001.mov"}));
+    struct Expect {
+        const char *name;
+        double seconds;
+        int64_t firstNumber;
+    };
+    for (const Expect &e : {Expect{"Lumora 0000.mov", 0.5, 700}, Expect{"Lumora 0001.mov", 2.0, 800}}) {
+        SCOPED_TRACE(e.name);
+        const auto info = Info(studio.path(e.name));
+        EXPECT_NEAR(info.videoSeconds, e.seconds, 1 / 30.0);
+        ASSERT_TRUE(info.hasAudio);
+        // The sound runs from the first frame to the stop: the video's length, give or take
+        // the stop's delay and the frame loop's scheduling.
+        EXPECT_NEAR(info.audioSeconds, e.seconds, 0.15);
+        EXPECT_EQ(NumberAt(studio.path(e.name), 0), e.firstNumber);
+    }
+    EXPECT_TRUE(environment.errors.empty());
+}
+
+TEST(MovieRecorderController, AMissingSoundDeviceStillGivesAVideoOnlyMovie) {
+    TestMicrophoneEnvironment environment(nullptr, "hw:CARD=NoSuchCard");
+    Studio studio(false);
+    QAudioFileRecorderLink microphone;
+    studio.controller.outletAudioFileRecorder = &microphone;
+    studio.controller.startRecording();
+    ASSERT_TRUE(studio.controller.isRecording());
+    EXPECT_FALSE(environment.errors.empty()) << "the missing device was reported";
+    studio.frames(900, 10);
+    studio.controller.stopRecording();
+    ASSERT_TRUE(studio.waitForRecordings(1));
+    ASSERT_EQ(studio.controller.opened.size(), 1u);
+    EXPECT_EQ(studio.files(), QStringList{"Lumora 0000.mov"});
+    const auto info = Info(studio.path("Lumora 0000.mov"));
+    EXPECT_FALSE(info.hasAudio);
+    EXPECT_NEAR(info.videoSeconds, 10 / 30.0, 1 / 30.0);
 }
 
 }  // namespace
