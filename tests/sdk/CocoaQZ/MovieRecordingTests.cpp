@@ -262,7 +262,7 @@ TEST(StillFrameMovieRecorder, ThirtyFramesOfAThirtiethMakeOneSecondOfMovie) {
     EXPECT_EQ(Info(path).videoCodec, "qtrle");
 }
 
-TEST(StillFrameMovieRecorder, AnsweresWhetherTheFrameWasAppended) {
+TEST(StillFrameMovieRecorder, AnswersWhetherTheFrameWasAppended) {
     lumora::test::ScopedFolder folder("refused");
     QStillFrameMovieRecorder recorder;
     // A taken name is refused at once and left alone.

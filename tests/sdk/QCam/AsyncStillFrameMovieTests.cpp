@@ -7,6 +7,7 @@
 #include <CoreGraphics/CGDataProvider.h>
 #include <Foundation/NSException.h>
 #include <QTKit/MovieFlattener.h>
+#include <QuickTime/QuickTime.h>
 
 #include <gtest/gtest.h>
 
@@ -90,6 +91,19 @@ TEST(AsyncStillFrameMovieRecorder, FramesPassThroughThePoolIntoTheMovie) {
     // Frames are timed by their capture: 12 frames 33 ms apart plus one frame's duration.
     EXPECT_GT(info.videoSeconds, 0.3);
     EXPECT_LT(info.videoSeconds, 5.0);
+    // The movie layer plays it, for as long as its frames last.
+    CFStringRef text = CFStringCreateWithCString(nullptr, folder.file("async.mov").c_str(), kCFStringEncodingUTF8);
+    Handle dataRef = nullptr;
+    OSType dataRefType = 0;
+    ASSERT_EQ(QTNewDataReferenceFromFullPathCFString(text, kQTPOSIXPathStyle, 0, &dataRef, &dataRefType), noErr);
+    CFRelease(text);
+    Movie movie = nullptr;
+    short id = 0;
+    EXPECT_EQ(NewMovieFromDataRef(&movie, 0, &id, dataRef, dataRefType), noErr);
+    DisposeHandle(dataRef);
+    ASSERT_NE(movie, nullptr);
+    EXPECT_NEAR(double(GetMovieDuration(movie)) / GetMovieTimeScale(movie), info.videoSeconds, 1 / 30.0);
+    DisposeMovie(movie);
 }
 
 // A compressor whose encoding throws for every frame.
