@@ -1,5 +1,6 @@
 #include <QuickTime/Components.h>
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <unordered_set>
@@ -64,7 +65,13 @@ OSErr OpenADefaultComponent(OSType componentType, OSType componentSubType, Compo
     if (componentType == SeqGrabComponentType && componentSubType == 0) instance = NewSequenceGrabber();
     if (componentType == StandardCompressionType && componentSubType == StandardCompressionSubType)
         instance = NewStandardCompression();
-    if (instance == nullptr) return invalidComponentID;
+    if (instance == nullptr) {
+        // A registered component of that type and subtype.
+        ComponentDescription looking{componentType, componentSubType, 0, 0, 0};
+        if (Component component = FindNextComponent(nullptr, &looking))
+            return OpenAComponent(component, ci);
+        return invalidComponentID;
+    }
     *ci = instance;
     return noErr;
 }
@@ -72,6 +79,8 @@ OSErr OpenADefaultComponent(OSType componentType, OSType componentSubType, Compo
 OSErr CloseComponent(ComponentInstance aComponentInstance) {
     ComponentInstanceRecord *instance = LiveComponent(aComponentInstance);
     if (instance == nullptr || !instance->mClosable) return invalidComponentID;
+    OSErr closed = noErr;
+    if (CloseRegisteredInstance(instance, closed)) return closed;
     delete instance;
     return noErr;
 }
@@ -79,14 +88,21 @@ OSErr CloseComponent(ComponentInstance aComponentInstance) {
 OSErr GetComponentInfo(Component aComponent, ComponentDescription *cd, Handle componentName,
                        Handle componentInfo, Handle componentIcon) {
     ComponentInstanceRecord *instance = LiveComponent(aComponent);
-    if (instance == nullptr) return invalidComponentID;
-    if (cd != nullptr) *cd = instance->mDescription;
+    ComponentDescription description{};
+    const char *name = nullptr;
+    if (instance != nullptr) {
+        description = instance->mDescription;
+        name = instance->mName;
+    } else if (!RegisteredComponentInfo(aComponent, description, name)) {
+        return invalidComponentID;
+    }
+    if (cd != nullptr) *cd = description;
     if (componentName != nullptr) {
-        const size_t length = std::strlen(instance->mName);
+        const size_t length = std::min<size_t>(std::strlen(name), 255);
         SetHandleSize(componentName, Size(length + 1));
         if (MemError() != noErr) return MemError();
         (*componentName)[0] = char(length);
-        std::memcpy(*componentName + 1, instance->mName, length);
+        std::memcpy(*componentName + 1, name, length);
     }
     if (componentInfo != nullptr) {
         SetHandleSize(componentInfo, 1);

@@ -28,7 +28,7 @@ typedef struct TimeBaseRecord *TimeBase;
 struct TimeRecord {
     SInt64 value;
     TimeScale scale;
-    TimeBase base;  // always null
+    TimeBase base;  // null for movie times; the time base for GetTimeBaseTime
 };
 
 typedef struct MovieRecord **Movie;

@@ -22,6 +22,12 @@ namespace lumora::qt {
 // The instance behind a ComponentInstance or Component, or null when it is not one.
 ComponentInstanceRecord *LiveComponent(const void *instance);
 
+// Closes an open instance of a registered component (its close request, then the record);
+// false when the record is not one.
+bool CloseRegisteredInstance(ComponentInstanceRecord *record, OSErr &err);
+// The description and name of a registered component; false when it is not one.
+bool RegisteredComponentInfo(const void *component, ComponentDescription &description, const char *&name);
+
 // A graphics importer of the subtype (kQTFileTypePNG, kQTFileTypeJPEG, kQTFileTypeTIFF);
 // null for another subtype.
 ComponentInstanceRecord *NewGraphicsImporter(OSType subtype);
