@@ -20,7 +20,7 @@ constexpr const char *kLogName = "libUVideoFrameBuffer";
 void Refuse(const char *routine, const char *what, const Format &format) {
     __CFRequiredLogPrintf(kLogName, "%s: %s frame refused (%d x %d, format %s, row bytes %d)", routine, what,
                           int(format.mPixelWidth), int(format.mPixelHeight),
-                          Format::stringFromPixelFormat(format.mPixelFormat), int(format.mPixelRowBytes));
+                          Format::stringFromPixelFormat(format.mPixelFormat).c_str(), int(format.mPixelRowBytes));
 }
 
 // Whether `frame` may be read or written; refuses it with a line when not.
@@ -147,8 +147,8 @@ bool Format::HasSameFrameAspectRatio(const Format &other) const {
     return ratio(*this) == ratio(other);
 }
 
-const char *Format::stringFromPixelFormat(tag_pixel_format_t pixelFormat) {
-    static char sBuffer[32];
+std::string Format::stringFromPixelFormat(tag_pixel_format_t pixelFormat) {
+    char sBuffer[32];
     const auto printable = [](unsigned value) { return value >= 0x20 && value < 0x7F ? char(value) : '?'; };
     std::snprintf(sBuffer, sizeof sBuffer, "'%c%c%c%c' (%08x)", printable(pixelFormat >> 24),
                   printable((pixelFormat >> 16) & 0xFF), printable((pixelFormat >> 8) & 0xFF),
@@ -159,7 +159,7 @@ const char *Format::stringFromPixelFormat(tag_pixel_format_t pixelFormat) {
 void Format::DebugDump(const char *prefix) const {
     const char *p = prefix != nullptr ? prefix : "";
     __CFRequiredLogPrintf(kLogName, "\n%s.mPixelFormat=%s\n%s.mPixelWidth=(%dx%d)\n%s.mPixelRowBytes=%04x\n", p,
-                          stringFromPixelFormat(mPixelFormat), p, int(mPixelWidth), int(mPixelHeight), p,
+                          stringFromPixelFormat(mPixelFormat).c_str(), p, int(mPixelWidth), int(mPixelHeight), p,
                           unsigned(mPixelRowBytes));
 }
 
@@ -362,7 +362,8 @@ bool XXXX_BilinearResample_XXXX_vImage(Data &dst, Memory &, const Data &src) {
         __CFRequiredLogPrintf(kLogName, "XXXX_BilinearResample_XXXX_vImage: frames of %s are not scaled",
                               Format::stringFromPixelFormat(HasFourBytePixels(src.mFrameBufferFormat)
                                                                 ? dst.mFrameBufferFormat.mPixelFormat
-                                                                : src.mFrameBufferFormat.mPixelFormat));
+                                                                : src.mFrameBufferFormat.mPixelFormat)
+                                  .c_str());
         return false;
     }
     const ImageBuffer in(src), out(dst);
@@ -404,7 +405,16 @@ void SwizzleRows(Data &dst, const Data &src, bool flip, std::size_t pixels) {
 
 bool BGRA_InvertedCopySwizzleSameSizeTo_ARGB_Scalar(Data &dst, const Data &src) {
     if (!CheckSwizzle("BGRA_InvertedCopySwizzleSameSizeTo_ARGB_Scalar", dst, src)) return false;
-    SwizzleRows(dst, src, true, std::size_t(dst.mFrameBufferFormat.mPixelWidth / 4 * 4));
+    // Four pixels at a time, then the remainder of the row.
+    const std::size_t width = std::size_t(dst.mFrameBufferFormat.mPixelWidth);
+    const std::size_t blocks = width / 4 * 4;
+    const SInt32 height = dst.mFrameBufferFormat.mPixelHeight;
+    for (SInt32 y = 0; y < height; ++y) {
+        UInt8 *out = dst.GetPixelScanline(y);
+        const UInt8 *in = src.CGGetPixelScanline(y);
+        ReversePixels(out, in, blocks);
+        ReversePixels(out + blocks * 4, in + blocks * 4, width - blocks);
+    }
     return true;
 }
 

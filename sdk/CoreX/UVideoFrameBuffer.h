@@ -16,6 +16,7 @@
 #include <CoreX/CoreThreadMutex.h>
 
 #include <cstddef>
+#include <string>
 #include <vector>
 
 typedef struct __IOSurface *IOSurfaceRef;
@@ -64,8 +65,8 @@ struct Format {
     // round(width / height x 1000) equal for both (0 for a height of 0).
     bool HasSameFrameAspectRatio(const Format &other) const;
 
-    // "'abcd' (61626364)" in one shared static buffer.
-    static const char *stringFromPixelFormat(tag_pixel_format_t pixelFormat);
+    // "'abcd' (61626364)", a text of its own for each call (callers on any thread).
+    static std::string stringFromPixelFormat(tag_pixel_format_t pixelFormat);
     void DebugDump(const char *prefix) const;
 
     SInt32 mPixelWidth;

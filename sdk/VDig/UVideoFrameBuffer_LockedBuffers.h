@@ -72,7 +72,7 @@ public:
         if (!this->HasValidFrameData()) {
             CFRequiredLogPrintf("libUVideoFrameBuffer", "%s: buffer frame refused (%d x %d, format %s, row bytes %d, %ld bytes)",
                                   "Construct", int(format.mPixelWidth), int(format.mPixelHeight),
-                                  Format::stringFromPixelFormat(format.mPixelFormat), int(format.mPixelRowBytes),
+                                  Format::stringFromPixelFormat(format.mPixelFormat).c_str(), int(format.mPixelRowBytes),
                                   long(size));
             Destruct();
             return false;

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
+#include <utility>
 #include <string>
 #include <thread>
 #include <vector>
@@ -69,8 +71,24 @@ TEST(UVideoFrameBufferFormats, PixelSizesAndRowBytes) {
     };
     for (const Case &c : cases) EXPECT_EQ(c.format.mPixelRowBytes, c.rowBytes) << c.format.mPixelWidth;
 
-    EXPECT_STREQ(Format::stringFromPixelFormat(kPixelFormat_2vuy), "'2vuy' (32767579)");
-    EXPECT_STREQ(Format::stringFromPixelFormat(kPixelFormat_raw), "'raw ' (72617720)");
+    EXPECT_EQ(Format::stringFromPixelFormat(kPixelFormat_2vuy), "'2vuy' (32767579)");
+    EXPECT_EQ(Format::stringFromPixelFormat(kPixelFormat_raw), "'raw ' (72617720)");
+}
+
+// Threads naming different formats at once each get their own text.
+TEST(UVideoFrameBufferFormats, PixelFormatTextPerCall) {
+    const std::pair<OSType, std::string> formats[] = {
+        {kPixelFormat_2vuy, "'2vuy' (32767579)"}, {kPixelFormat_BGRA, "'BGRA' (42475241)"},
+        {kPixelFormat_ARGB, "'ARGB' (41524742)"}, {kPixelFormat_raw, "'raw ' (72617720)"}};
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> threads;
+    for (const auto &format : formats)
+        threads.emplace_back([&wrong, format] {
+            for (int i = 0; i < 20000; ++i)
+                if (Format::stringFromPixelFormat(format.first) != format.second) ++wrong;
+        });
+    for (std::thread &thread : threads) thread.join();
+    EXPECT_EQ(wrong.load(), 0);
 }
 
 TEST(UVideoFrameBufferFormats, AspectRatios) {
@@ -266,7 +284,9 @@ TEST(UVideoFrameBufferSwizzle, FlipsAndReversesEachPixel) {
         SInt32 writtenWidth;  // of 5
     };
     const Case cases[] = {
-        {"scalar, flipped", BGRA_InvertedCopySwizzleSameSizeTo_ARGB_Scalar, true, 4},
+        // Four pixels at a time and then the fifth: a row whose width is not a multiple of 4
+        // is written to its end.
+        {"scalar, flipped", BGRA_InvertedCopySwizzleSameSizeTo_ARGB_Scalar, true, 5},
         {"vImage, flipped", BGRA_InvertedCopySwizzleSameSizeTo_ARGB_vImage, true, 5},
         {"vImage", BGRA_CopySwizzleSameSizeTo_ARGB_vImage, false, 5},
     };
