@@ -375,7 +375,7 @@ ComponentResult QVDigDeviceBase::SetFrameRate(Fixed framesPerSecond) {
     if (framesPerSecond == -fixed1 || framesPerSecond == 0) framesPerSecond = kPreferredVideoFrameRate;
     mFrameRate = framesPerSecond;
     mFrameDue = 0;
-    mFrameDuration = TimeValue(FixDivSaturated(Long2Fix(kPreferredVideoTimeScale), framesPerSecond) >> 16);
+    mFrameDuration = TimeValue(FixRoundLong(FixDivSaturated(Long2Fix(kPreferredVideoTimeScale), framesPerSecond)));
     return noErr;
 }
 
