@@ -174,14 +174,18 @@ TEST(AvistorHost, OpensAndGrabsTestCameraFrames) {
     EXPECT_TRUE(Has(lines, "close 0"));
 }
 
-// A host whose bundle identifier is not on the include list cannot open it.
-TEST(AvistorHost, StrangerIsRefused) {
-    ChildProcess host({LUMORA_STRANGER_HOST, LUMORA_AVISTOR_BUNDLE, "Avis", "1"});
-    ASSERT_TRUE(host.running());
-    const std::vector<std::string> lines = Lines(host);
-    host.finish();
-    EXPECT_TRUE(Has(lines, "register 0"));
-    EXPECT_TRUE(Has(lines, "open -50"));
+// A host whose bundle identifier is not on the include list, or that is sandboxed without
+// the camera entitlement (read through the Security layer), cannot open it.
+TEST(AvistorHost, GateRefusesHosts) {
+    for (const char *program : {LUMORA_STRANGER_HOST, LUMORA_SANDBOXED_HOST}) {
+        SCOPED_TRACE(program);
+        ChildProcess host({program, LUMORA_AVISTOR_BUNDLE, "Avis", "1"});
+        ASSERT_TRUE(host.running());
+        const std::vector<std::string> lines = Lines(host);
+        host.finish();
+        EXPECT_TRUE(Has(lines, "register 0"));
+        EXPECT_TRUE(Has(lines, "open -50"));
+    }
 }
 
 }  // namespace
