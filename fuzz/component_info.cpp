@@ -1,5 +1,6 @@
 // The component lists of component bundles' Info.plist files, read from arbitrary bytes:
-// every entry that is accepted has four-character codes and a plain symbol name.
+// every entry that is accepted has four-character codes and a plain symbol name. The same
+// bytes read as a bundle's Component.plist resources: texts and lists within their limits.
 #include "FuzzSupport.h"
 
 #include <QuickTime/ComponentRegistry.h>
@@ -18,6 +19,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
                 const unsigned byte = (code >> shift) & 0xFF;
                 LUMORA_CHECK(byte >= 0x20 && byte <= 0x7e);
             }
+    }
+    lumora::qt::ComponentResources resources;
+    const bool read = lumora::qt::ParseComponentResources(data, size, resources);
+    LUMORA_CHECK(read || (resources.name.empty() && resources.stringLists.empty()));
+    LUMORA_CHECK(resources.name.size() <= 255 && resources.info.size() <= 255);
+    LUMORA_CHECK(resources.stringLists.size() <= 64);
+    for (const auto &list : resources.stringLists) {
+        LUMORA_CHECK(list.second.size() <= 255);
+        for (const std::string &item : list.second) LUMORA_CHECK(item.size() <= 255);
     }
     return 0;
 }
