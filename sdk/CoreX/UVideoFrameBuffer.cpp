@@ -66,31 +66,57 @@ bool HasFourBytePixels(const Format &format) {
     return format.mPixelFormat == kPixelFormat_2vuy || Format::PixelSizeBytesFromPixelFormat(format.mPixelFormat) == 4;
 }
 
-// Bilinear scaling of four-byte pixels, sample centres aligned.
+// Bilinear scaling of four-byte pixels, sample centres aligned. Weights are fixed-point
+// (11 bits), the column positions and weights worked out once per call.
 void ScaleBilinear(const ImageBuffer &dst, const ImageBuffer &src) {
+    constexpr int kBits = 11;
+    constexpr UInt32 kOne = 1u << kBits;
     const double sx = double(src.width) / double(dst.width);
     const double sy = double(src.height) / double(dst.height);
+    struct Column {
+        std::size_t x0, x1;
+        UInt32 w;
+    };
+    std::vector<Column> columns(dst.width);
+    for (std::size_t x = 0; x < dst.width; ++x) {
+        double fx = (double(x) + 0.5) * sx - 0.5;
+        fx = std::clamp(fx, 0.0, double(src.width - 1));
+        const std::size_t x0 = std::size_t(fx);
+        columns[x] = {x0 * 4, std::min(x0 + 1, src.width - 1) * 4, UInt32(std::lround((fx - double(x0)) * kOne))};
+    }
+    // Each source row is scaled across once (into one of two row caches), then every
+    // destination row is a vertical blend of two cached rows.
+    const std::size_t values = dst.width * 4;
+    std::vector<UInt32> cache[2] = {std::vector<UInt32>(values), std::vector<UInt32>(values)};
+    std::size_t cached[2] = {SIZE_MAX, SIZE_MAX};
+    const auto across = [&](std::size_t sourceRow, UInt32 *row) {
+        const UInt8 *in = static_cast<const UInt8 *>(src.data) + sourceRow * src.rowBytes;
+        for (std::size_t x = 0; x < dst.width; ++x, row += 4) {
+            const Column &c = columns[x];
+            for (int k = 0; k < 4; ++k) row[k] = in[c.x0 + k] * (kOne - c.w) + in[c.x1 + k] * c.w;
+        }
+    };
+    // The cached row of that number, made in the slot that does not hold `keep`.
+    const auto row = [&](std::size_t sourceRow, std::size_t keep) -> const UInt32 * {
+        for (int i = 0; i < 2; ++i)
+            if (cached[i] == sourceRow) return cache[i].data();
+        const int slot = cached[0] == keep ? 1 : 0;
+        across(sourceRow, cache[slot].data());
+        cached[slot] = sourceRow;
+        return cache[slot].data();
+    };
     for (std::size_t y = 0; y < dst.height; ++y) {
         double fy = (double(y) + 0.5) * sy - 0.5;
         fy = std::clamp(fy, 0.0, double(src.height - 1));
         const std::size_t y0 = std::size_t(fy);
         const std::size_t y1 = std::min(y0 + 1, src.height - 1);
-        const double wy = fy - double(y0);
-        const UInt8 *row0 = static_cast<const UInt8 *>(src.data) + y0 * src.rowBytes;
-        const UInt8 *row1 = static_cast<const UInt8 *>(src.data) + y1 * src.rowBytes;
+        const UInt32 wy = UInt32(std::lround((fy - double(y0)) * kOne));
+        const UInt32 *top = row(y0, SIZE_MAX);
+        const UInt32 *bottom = row(y1, y0);
         UInt8 *out = static_cast<UInt8 *>(dst.data) + y * dst.rowBytes;
-        for (std::size_t x = 0; x < dst.width; ++x) {
-            double fx = (double(x) + 0.5) * sx - 0.5;
-            fx = std::clamp(fx, 0.0, double(src.width - 1));
-            const std::size_t x0 = std::size_t(fx);
-            const std::size_t x1 = std::min(x0 + 1, src.width - 1);
-            const double wx = fx - double(x0);
-            for (int c = 0; c < 4; ++c) {
-                const double top = row0[x0 * 4 + c] * (1 - wx) + row0[x1 * 4 + c] * wx;
-                const double bottom = row1[x0 * 4 + c] * (1 - wx) + row1[x1 * 4 + c] * wx;
-                out[x * 4 + c] = UInt8(std::lround(top * (1 - wy) + bottom * wy));
-            }
-        }
+        const UInt32 wt = kOne - wy;
+        for (std::size_t i = 0; i < values; ++i)
+            out[i] = UInt8((top[i] * wt + bottom[i] * wy + (1u << (2 * kBits - 1))) >> (2 * kBits));
     }
 }
 
