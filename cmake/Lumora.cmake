@@ -128,12 +128,15 @@ function(lumora_fuzz_target name)
   endif()
 endfunction()
 
-# lumora_image_unit_host(<target>)
-# A program that loads image units (CIPlugIn): units link no copy of the platform layers and
-# bind to the program's, so the program exports its symbols and holds every object of the
-# layers a unit may call, whether or not the program itself calls it.
-function(lumora_image_unit_host target)
-  set(layers CoreFoundation Carbon asl dispatch Mach IOSurface Security CoreGraphics ImageIO CoreVideo OpenGL CoreImage)
+# lumora_plugin_host(<target>)
+# A program that loads plug-ins built against the platform layers (image units, digitizer
+# components): a plug-in links no copy of the layers and binds to the program's, so that a
+# process has one Core Image registry, one Component Manager, one set of capture devices and
+# one Mach port table. The program exports its symbols and holds every object of the layers a
+# plug-in may call, whether or not it calls them itself.
+function(lumora_plugin_host target)
+  set(layers CoreFoundation Carbon asl dispatch Mach IOSurface Security CoreGraphics ImageIO CoreVideo CoreMedia
+    OpenGL CoreImage Foundation QuickTime QTKit libkern)
   set(archives)
   foreach(layer IN LISTS layers)
     list(APPEND archives "$<TARGET_FILE:${layer}>")

@@ -72,7 +72,7 @@ long CountComponents(const ComponentDescription *looking);
 //
 // The component's code reaches the Component Manager of the program that loaded it: a
 // component is linked without the platform layers, whose symbols it takes from the host
-// program at load (hosts are linked with lumora_component_host, cmake/Lumora.cmake).
+// program at load (hosts are linked with lumora_plugin_host, cmake/Lumora.cmake).
 
 enum : SInt16 {
     kComponentOpenSelect = -1,      // params[0]: the new instance
