@@ -2,6 +2,7 @@
 
 #include "LumBroadcastControl.h"
 #include "LumoraControlDefaults.h"
+#include "LumoraIOSurfaceFBO.h"
 #include "NSOGLTextureLayerPBuffer.h"
 #include "QActualFPSController.h"
 #include "LumoraRenderBuffer.h"
@@ -206,7 +207,9 @@ void NSUILumoraView::applicationDidFinishLaunching(const NSNotification &notific
     }
     protocol_IOSurfaceSharingController *sharing = surfaceSharing();
     sharing->setSurfaceSharingDelegate(this);
-    sharing->publishServerWithTextureClass(QStringLiteral("LumoraIOSurfaceFBO"));
+    // The texture class the shared surfaces are made of: without it no frame goes out.
+    LumoraIOSurfaceFBO::registerTextureClass();
+    sharing->publishServerWithTextureClass(QString::fromLatin1(LumoraIOSurfaceFBO::kTextureClassName));
     // The application's shaders are compiled into the kit (LumoraShaderSourceCode).
     mRecordingTexture = CGImageRenderTexture::textureWithShaderSourceClass(
         LumoraShaderSourceCode::sourceCodeClass(), "CGImageRenderTexture_nop_BGRA", kFrameWidth, kFrameHeight);
@@ -489,5 +492,6 @@ void NSUILumoraView::renderSceneSelf() {
 
 bool import_NSUILumoraView() {
     return import_NSUIOGLOrthoUnitView() && import_category_NSOGLRenderTimer() && import_CIContextFBORenderer() &&
-           import_CamInputFrame() && import_UCoreFnSampler() && import_LumoraControlDefaults();
+           import_CamInputFrame() && import_UCoreFnSampler() && import_LumoraControlDefaults() &&
+           import_LumoraIOSurfaceFBO();
 }

@@ -49,12 +49,14 @@
 #include <dispatch/dispatch.h>
 
 #include <QByteArray>
+#include <QImage>
 #include <QPointer>
 #include <QString>
 #include <QUrl>
 #include <QVariantMap>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <mutex>
@@ -180,6 +182,34 @@ public:
     virtual void movieRecordingRecordCurrentFrame() {}
     // Seconds since the first composed frame (0 for that frame); the clock never restarts.
     double renderTime();
+
+    // ---- Snapshots (NSUILumoraView_Snapshots.cpp) ----
+    // The menu and button action: a snapshot in the default format (PNG).
+    Q_INVOKABLE void snapShotScene(QObject *sender = nullptr);
+    Q_INVOKABLE void snapShotSceneWithDefaultImageFormat();
+    // Reads the current frame back, copies its pixels at once (the read-back surface is reused
+    // by the next snapshot) and saves the copy on a background queue as the next free
+    // "Lumora %04d" picture of the snapshot folder, in the quick-save type (0 JPEG, 1 PNG,
+    // 2 TIFF); an existing file is never replaced. Nothing without a snapshot folder. The saved
+    // path comes back to snapshotOpen on the main thread.
+    Q_INVOKABLE void snapShotSceneWithImageFormat(int quickSaveImageType);
+    // Reads the render buffer's current picture back and calls the block with it before
+    // returning; the image is valid only during the call. False (the block not called) without
+    // a render buffer or a snapshot texture, or when nothing was read back.
+    bool snapCurrentFrameWithCompletion(const std::function<void(CGImageRef image)> &completion);
+    // A copy of the current picture; a null image when nothing was read back.
+    QImage snapCurrentNSBitmapImageRep();
+    // Opens the saved picture in a snapshot viewer when the open-snapshot switch is on.
+    Q_INVOKABLE void snapshotOpen(const QString &path);
+    // Flips the open-snapshot switch.
+    Q_INVOKABLE void toggleOpenSnapAction(QObject *sender = nullptr);
+    Q_INVOKABLE void snapShotTexture(QObject *) {}
+    // The open-snapshot switch (the menu item's state; on without an item).
+    bool openSnapshotEnabled() const;
+    // Snapshots asked for and not yet saved (or given up), process-wide.
+    static int pendingSnapshotSaves();
+    // A copy of a Quartz image as premultiplied ARGB32 (a null image for null).
+    static QImage imageCopyOfCGImage(CGImageRef image);
 
     // The delegate call of frame sharing, timed as "Render Shared Image": draws the render
     // buffer into the surface under the buffer's lock.
