@@ -3,6 +3,7 @@
 #include "LumBroadcastControl.h"
 #include "LumoraControlDefaults.h"
 #include "LumoraIOSurfaceFBO.h"
+#include "LumoraRecorder.h"
 #include "NSOGLTextureLayerPBuffer.h"
 #include "QActualFPSController.h"
 #include "LumoraRenderBuffer.h"
@@ -342,7 +343,9 @@ void NSUILumoraView::renderCameraInputAndRelease(CamInputFrameRef frame) {
     }
     frame.reset();
     surfaceSharing()->broadcastNextSurface(isBroadcasting(), true);
-    if (AskBool(outletLumoraRecorder.data(), "isRecording")) renderMovieRecording();
+    auto *recorder = qobject_cast<QMovieRecorderController *>(outletLumoraRecorder.data());
+    if (recorder != nullptr ? recorder->isRecording() : AskBool(outletLumoraRecorder.data(), "isRecording"))
+        renderMovieRecording();
 }
 
 void NSUILumoraView::renderInputFrameStack(const CamInputFrameRef &frame) {

@@ -177,9 +177,11 @@ public:
     virtual void renderLumoraBufferSync();
     // Records the current frame while recording, timed as "Render Movie Frame".
     void renderMovieRecording();
-    // The recorder's hook: records the render buffer's frame. Nothing here (no recorder is
-    // built into this library).
-    virtual void movieRecordingRecordCurrentFrame() {}
+    // Reads the render buffer's frame back (the pixels copied) and hands it to the recorder
+    // (a QMovieRecorderController) with the recorder's frame duration now and the host time
+    // stamp of the camera frame the render buffer shows. Nothing without a recording texture,
+    // a render buffer or such a recorder (NSUILumoraView_Snapshots.cpp).
+    virtual void movieRecordingRecordCurrentFrame();
     // Seconds since the first composed frame (0 for that frame); the clock never restarts.
     double renderTime();
 

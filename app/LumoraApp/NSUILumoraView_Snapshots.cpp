@@ -9,6 +9,7 @@
 #include "NSUILumoraView.h"
 
 #include "LumoraRenderBuffer.h"
+#include "LumoraRecorder.h"
 #include "SnapViewWindowController.h"
 
 #include <CocoaGL/NSOGLSharingContext.h>
@@ -179,4 +180,34 @@ void NSUILumoraView::toggleOpenSnapAction(QObject *) {
         return;
     }
     if (item->property("checked").isValid()) item->setProperty("checked", !item->property("checked").toBool());
+}
+
+void NSUILumoraView::movieRecordingRecordCurrentFrame() {
+    auto *recorder = qobject_cast<QMovieRecorderController *>(outletLumoraRecorder.data());
+    LumoraRenderBuffer *buffer = lumoraBuffer();
+    const std::shared_ptr<CGImageRenderTexture> texture = mRecordingTexture;
+    if (recorder == nullptr || buffer == nullptr || !texture) return;
+    const auto root = NSOGLSharingContext::rootSharingContext();
+    if (!root) return;
+    const bool hadNone = CGLGetCurrentContext() == nullptr;
+    {
+        FramebufferViewportScope callerFramebuffer;
+        OpenGL::CGLContextState current(root.get());
+        FramebufferViewportScope framebuffer;
+        buffer->lock();
+        struct Unlock {
+            LumoraRenderBuffer *buffer;
+            ~Unlock() { buffer->unlock(); }
+        } unlock{buffer};
+        glFinish();
+        BorrowedSource source(*texture, *buffer);
+        if (texture->sourceTexture() != nullptr) {
+            texture->renderToCGImageLockingSurfacePixels(false, [&](CGImageRef image) {
+                const CamInputFrameRef frame = buffer->inputCameraFrame();
+                const uint64_t timeStamp = frame ? frame->frameHostTimeStamp() : 0;
+                recorder->addFrameImageRef(image, recorder->getFrameDurationNow(), timeStamp);
+            });
+        }
+    }
+    if (hadNone) CGLSetCurrentContext(nullptr);
 }
