@@ -18,6 +18,8 @@
 #include <CoreGraphics/CGBitmapContext.h>
 #include <CoreGraphics/CGColorSpace.h>
 #include <CoreGraphics/CGContext.h>
+#include <CoreGraphics/CGDataProvider.h>
+#include <CoreFoundation/CFData.h>
 #include <Foundation/NSException.h>
 #include <Foundation/NSObjCRuntime.h>
 #include <OpenGL/gl.h>
@@ -28,6 +30,8 @@
 #include <QAction>
 #include <QPointer>
 #include <QVariant>
+
+#include <cstring>
 
 namespace {
 
@@ -82,6 +86,23 @@ QImage NSUILumoraView::imageCopyOfCGImage(CGImageRef image) {
     if (width == 0 || height == 0 || width > 65535 || height > 65535) return {};
     QImage copy(int(width), int(height), QImage::Format_ARGB32_Premultiplied);
     if (copy.isNull()) return {};
+    // The read-back's own layout (premultiplied BGRA, 8 bits a sample): its rows copied as
+    // they are.
+    const CGBitmapInfo info = CGImageGetBitmapInfo(image);
+    const CGBitmapInfo alpha = info & kCGBitmapAlphaInfoMask, order = info & kCGBitmapByteOrderMask;
+    if (CGImageGetBitsPerPixel(image) == 32 && CGImageGetBitsPerComponent(image) == 8 &&
+        order == kCGBitmapByteOrder32Little && alpha == CGBitmapInfo(kCGImageAlphaPremultipliedFirst)) {
+        CFDataRef data = CGDataProviderCopyData(CGImageGetDataProvider(image));
+        const size_t rowBytes = CGImageGetBytesPerRow(image);
+        if (data != nullptr && rowBytes >= width * 4 && size_t(CFDataGetLength(data)) >= rowBytes * (height - 1) + width * 4) {
+            const uint8_t *bytes = CFDataGetBytePtr(data);
+            for (size_t row = 0; row < height; ++row)
+                std::memcpy(copy.scanLine(int(row)), bytes + row * rowBytes, width * 4);
+            CFRelease(data);
+            return copy;
+        }
+        if (data != nullptr) CFRelease(data);
+    }
     copy.fill(Qt::transparent);
     CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
     CGContextRef context = CGBitmapContextCreate(copy.bits(), width, height, 8, size_t(copy.bytesPerLine()), space,

@@ -128,6 +128,20 @@ struct Loop {
     }
 };
 
+// One camera view for the whole program, as in the application (made at the first use, never
+// torn down).
+Loop *SharedLoop(benchmark::State &state) {
+    static Loop *loop = nullptr;
+    static bool made = false;
+    if (!made) {
+        made = true;
+        auto *candidate = new Loop;
+        if (candidate->make(state)) loop = candidate;
+    }
+    if (loop == nullptr) state.SkipWithError("no camera view");
+    return loop;
+}
+
 void BM_FloorFrameMemcpy640x480(benchmark::State &state) {
     std::vector<uint8_t> frame(640 * 480 * 4), copy(640 * 480 * 4);
     for (size_t i = 0; i < frame.size(); ++i) frame[i] = uint8_t(i * 7);
@@ -141,10 +155,10 @@ BENCHMARK(BM_FloorFrameMemcpy640x480)->Unit(benchmark::kMicrosecond)->UseRealTim
 
 void BM_SnapshotOnFrameLoop640x480(benchmark::State &state) {
     Application();
-    Loop loop;
-    if (!loop.make(state)) return;
+    Loop *loop = SharedLoop(state);
+    if (loop == nullptr) return;
     for (auto _ : state) {
-        const QImage picture = loop.view->snapCurrentNSBitmapImageRep();
+        const QImage picture = loop->view->snapCurrentNSBitmapImageRep();
         if (picture.isNull()) return state.SkipWithError("nothing read back");
         benchmark::DoNotOptimize(picture.constBits());
     }
@@ -153,8 +167,8 @@ BENCHMARK(BM_SnapshotOnFrameLoop640x480)->Unit(benchmark::kMicrosecond)->UseReal
 
 void FrameStep(benchmark::State &state, bool recording) {
     Application();
-    Loop loop;
-    if (!loop.make(state)) return;
+    Loop *loop = SharedLoop(state);
+    if (loop == nullptr) return;
     const QString movies = QDir::tempPath() + "/SnapshotRecordingBench-movies";
     QDir().mkpath(movies);
     std::unique_ptr<USandboxUserFolder> folder(USandboxUserFolder::sandboxPrefsFolderWithFolderURL(QUrl::fromLocalFile(movies)));
@@ -163,13 +177,13 @@ void FrameStep(benchmark::State &state, bool recording) {
     LumoraRecorder recorder;
     recorder.outletMoviesFolder = folder.get();
     recorder.outletStillFrameRecorder = &frames;
-    loop.view->outletLumoraRecorder = &recorder;
+    loop->view->outletLumoraRecorder = &recorder;
     if (recording) recorder.startStopRecording(nullptr);
     if (recording && !recorder.isRecording()) return state.SkipWithError("the recorder did not start");
-    for (auto _ : state) loop.view->renderCameraInputOnMainThread(nullptr);
+    for (auto _ : state) loop->view->renderCameraInputOnMainThread(nullptr);
     state.counters["recorded_frames"] = double(frames.frames);
     frames.recording = false;
-    loop.view->outletLumoraRecorder = nullptr;
+    loop->view->outletLumoraRecorder = nullptr;
     QDir(movies).removeRecursively();
 }
 
