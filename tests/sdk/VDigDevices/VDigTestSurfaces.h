@@ -52,12 +52,15 @@ inline IOSurfaceRef NewTaggedBGRASurface(long long width, long long height, uint
     });
 }
 
-// A cast server on a free port of 127.0.0.1 whose 30 client ports are free as well.
+// A cast server on a free port of 127.0.0.1 whose 30 client ports are free as well. The
+// candidates are 31 apart, so the ranges of test programs running at once never overlap.
 struct CastServer {
     UDPLoopbackMessageServer server{0};
     uint16_t port = 0;
     CastServer() {
-        for (uint16_t candidate = uint16_t(20000 + (getpid() % 300) * 97 % 20000); candidate < 60000; candidate += 31) {
+        const unsigned slots = (60000 - 20000) / 31;
+        for (unsigned i = 0; i < slots; ++i) {
+            const uint16_t candidate = uint16_t(20000 + ((unsigned(getpid()) + i) % slots) * 31);
             server.Protocol().SetServerListenerPort(candidate);
             if (!server.Open()) continue;
             bool clientPortsFree = true;
