@@ -6,8 +6,8 @@
 // - the window-image device: a 640 x 480 window image drawn fitted into the frame and
 //   handed out (each release also asks for a grab of the chosen input, which without a
 //   display finds nothing).
-#include <VDigDevices/GRABBER_CAM_DEVICE_ARGB.h>
-#include <VDigDevices/IOSurfaceSharing_udp_device.h>
+#include <Windrake/GRABBER_CAM_DEVICE_ARGB.h>
+#include <Lumora2.VDIG/IOSurfaceSharing_udp_device.h>
 
 #include <CoreFoundation/CFNumber.h>
 #include <CoreG/Drawing/namespace_CoreGraphics_BitmapContext.h>

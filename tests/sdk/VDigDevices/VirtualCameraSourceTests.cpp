@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "VDigTestSurfaces.h"
+#include "support/VDigTestSurfaces.h"
 
 namespace {
 

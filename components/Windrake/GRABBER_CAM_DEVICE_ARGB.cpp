@@ -1,11 +1,11 @@
-#include <VDigDevices/GRABBER_CAM_DEVICE_ARGB.h>
+#include <Windrake/GRABBER_CAM_DEVICE_ARGB.h>
 
 #include <CoreGraphics/CGContext.h>
 #include <CoreGraphics/CGImage.h>
 
-#include <thread>
+#include <cstring>
 
-GRABBER_CAM_DEVICE_ARGB::GRABBER_CAM_DEVICE_ARGB() {
+GRABBER_CAM_DEVICE_ARGB::GRABBER_CAM_DEVICE_ARGB() : T_config_VDIG_device(kConfiguration) {
     mFrame.Construct(CGSizeMake(kFrameWidthPixels, kFrameHeightPixels));
     mWindowOwners.UpdateWindowOwnerList();
     mGrabberQueue.Construct("GRABBER_CAM_DEVICE_ARGB.GrabberQueue");
@@ -23,45 +23,53 @@ GRABBER_CAM_DEVICE_ARGB::~GRABBER_CAM_DEVICE_ARGB() {
     mRenderQueue.DestructSync();
 }
 
-bool GRABBER_CAM_DEVICE_ARGB::DeviceConnect() {
-    mDeviceName = "Windrake";
-    mFramesDelivered = mFramesDropped = 0;
+bool GRABBER_CAM_DEVICE_ARGB::Connect() {
+    T_config_VDIG_device::Connect();
     mWindowOwners.UpdateWindowOwnerList();
-    mFrameData = mFrame.mFrameBufferData;
-    return mFrameData != nullptr;
+    mLockedData = mFrame.mFrameBufferData;
+    mFrameSizeBytes = kConfiguration.kFrameSizeBytes;
+    return true;
 }
 
-void GRABBER_CAM_DEVICE_ARGB::DeviceDisconnect() {
-    mFrameData = nullptr;
-    mFramesDelivered = mFramesDropped = 0;
+void GRABBER_CAM_DEVICE_ARGB::Disconnect() {
+    mLockedData = nullptr;
+    T_config_VDIG_device::Disconnect();
 }
 
-std::string GRABBER_CAM_DEVICE_ARGB::GetDeviceName(int32_t n) {
+std::string GRABBER_CAM_DEVICE_ARGB::DeviceNameOfInput(long n) {
     std::string owner;
     if (n >= 0) mWindowOwners.GetWindowOwnerAtIndex(size_t(n), owner);
-    std::string name = mDeviceName + ": " + owner;
+    std::string name = std::string(DeviceName()) + ": " + owner;
     if (name.size() > 255) name.resize(255);
     return name;
 }
 
-int GRABBER_CAM_DEVICE_ARGB::GetFrame(int32_t *count, void **data, uint32_t *size) {
+ComponentResult GRABBER_CAM_DEVICE_ARGB::GetDeviceName(StringPtr name, long n) {
+    if (name == nullptr) return paramErr;
+    const std::string text = DeviceNameOfInput(n);
+    name[0] = static_cast<unsigned char>(text.size());
+    std::memcpy(name + 1, text.data(), text.size());
+    return noErr;
+}
+
+ComponentResult GRABBER_CAM_DEVICE_ARGB::GetFrame(UInt8 *count, Ptr *data, long *size) {
     if (count) *count = 0;
     if (data) *data = nullptr;
     if (size) *size = 0;
-    if (mFrameData == nullptr) return -50;
+    if (mLockedData == nullptr) return paramErr;
     // A host that asks again before giving the frame back gets the frame it holds.
     if (!mFrameHandedOut) {
         mFrameLock.Lock();
         mFrameHandedOut = true;
     }
     if (count) *count = 1;
-    if (data) *data = mFrameData;
-    if (size) *size = kFrameSizeBytes;
+    if (data) *data = static_cast<Ptr>(mLockedData);
+    if (size) *size = long(mFrameSizeBytes);
     ++mFramesDelivered;
-    return 0;
+    return noErr;
 }
 
-int GRABBER_CAM_DEVICE_ARGB::ReleaseCompressBuffer(void *data) {
+ComponentResult GRABBER_CAM_DEVICE_ARGB::ReleaseCompressBuffer(Ptr data) {
     if (data != nullptr && mFrameHandedOut) {
         mFrameHandedOut = false;
         mFrameLock.Unlock();
@@ -70,11 +78,11 @@ int GRABBER_CAM_DEVICE_ARGB::ReleaseCompressBuffer(void *data) {
         mGrabsInFlight.fetch_add(1);
         if (!mGrabberQueue.Async([this] { Grab(); })) mGrabsInFlight.fetch_sub(1);
     }
-    return 0;
+    return noErr;
 }
 
 void GRABBER_CAM_DEVICE_ARGB::Grab() {
-    const int32_t input = mCurrentInput.load();
+    const long input = mCurrentInput.load();
     CGImageRef image = input >= 0 ? mWindowOwners.CopyWindowOwnerImage(size_t(input)) : nullptr;
     if (image != nullptr) {
         if (!mRenderQueue.Async([this, image] {

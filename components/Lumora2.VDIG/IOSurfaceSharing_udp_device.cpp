@@ -1,9 +1,10 @@
-#include <VDigDevices/IOSurfaceSharing_udp_device.h>
+#include <Lumora2.VDIG/IOSurfaceSharing_udp_device.h>
 
-IOSurfaceSharing_udp_device::IOSurfaceSharing_udp_device() : mSource(kConfig_ServerPortNumber) {
-    mPlaceholder.Construct(CGSizeMake(kFrameWidthPixels, kFrameHeightPixels));
+IOSurfaceSharing_udp_device::IOSurfaceSharing_udp_device()
+    : T_config_VDIG_device(kConfiguration), mSource(kConfig_ServerPortNumber) {
+    mPlaceholder.Construct(CGSizeMake(kConfiguration.kFrameWidthPixels, kConfiguration.kFrameHeightPixels));
     DrawDeviceMessage();
-    mSource.ConstructWidthHeight(kFrameWidthPixels, kFrameHeightPixels);
+    mSource.ConstructWidthHeight(SInt32(kConfiguration.kFrameWidthPixels), SInt32(kConfiguration.kFrameHeightPixels));
 }
 
 IOSurfaceSharing_udp_device::~IOSurfaceSharing_udp_device() { ReleaseLockedFrame(); }
@@ -14,17 +15,16 @@ void IOSurfaceSharing_udp_device::ReleaseLockedFrame() {
     mLockedCachedFrame.reset();
 }
 
-bool IOSurfaceSharing_udp_device::DeviceConnect() {
-    mDeviceName = "Lum@ra2";
-    mFramesDelivered = mFramesDropped = 0;
+bool IOSurfaceSharing_udp_device::Connect() {
+    T_config_VDIG_device::Connect();
     mSource.SetServerPortNumber(mServerPortNumber);
     return true;
 }
 
-void IOSurfaceSharing_udp_device::DeviceDisconnect() {
+void IOSurfaceSharing_udp_device::Disconnect() {
     DrawDeviceMessage();
     mSource.InvalidateSurface();
-    mFramesDelivered = mFramesDropped = 0;
+    T_config_VDIG_device::Disconnect();
 }
 
 void IOSurfaceSharing_udp_device::SetServerPortNumber(uint16_t port) {
@@ -36,11 +36,12 @@ void IOSurfaceSharing_udp_device::SetServerPortNumber(uint16_t port) {
 void IOSurfaceSharing_udp_device::DrawDeviceMessage() {
     if (mPlaceholder.IsEmpty()) return;
     mPlaceholder.EraseBackground();
-    mPlaceholder.DrawTextCenteredLowerThird("Lum@ra2");
+    mPlaceholder.DrawTextCenteredLowerThird(kConfiguration.kDeviceName);
     mPlaceholder.mBitmapContext.WillAccessPixels();
+    mLockedData = mPlaceholder.mFrameBufferData;
 }
 
-int IOSurfaceSharing_udp_device::GetFrame(int32_t *count, void **data, uint32_t *size) {
+ComponentResult IOSurfaceSharing_udp_device::GetFrame(UInt8 *count, Ptr *data, long *size) {
     if (count) *count = 0;
     if (data) *data = nullptr;
     if (size) *size = 0;
@@ -61,17 +62,17 @@ int IOSurfaceSharing_udp_device::GetFrame(int32_t *count, void **data, uint32_t 
     }
     if (frame != nullptr) {
         if (count) *count = 1;
-        if (data) *data = frame;
-        if (size) *size = kFrameSizeBytes;
+        if (data) *data = static_cast<Ptr>(frame);
+        if (size) *size = long(mFrameSizeBytes);
         ++mFramesDelivered;
     }
-    return 0;
+    return noErr;
 }
 
-int IOSurfaceSharing_udp_device::ReleaseCompressBuffer(void *data) {
+ComponentResult IOSurfaceSharing_udp_device::ReleaseCompressBuffer(Ptr data) {
     if (!mSource.HasValidSurface()) mSource.GetFrameFromServerMessage();
     if (mLockedCachedFrame && data != nullptr && data == mLockedCachedFrame->mFrameBufferData) ReleaseLockedFrame();
-    return 0;
+    return noErr;
 }
 
 bool import_IOSurfaceSharing_udp_device() { return import_IOSurfaceSharingUDPImage(); }

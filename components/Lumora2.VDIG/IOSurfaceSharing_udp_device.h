@@ -6,50 +6,50 @@
 // (never rewritten, never freed) until ReleaseCompressBuffer gives it back.
 #pragma once
 
-#include <VDigDevices/IOSurfaceSharingUDPImage.h>
+#include <QVDig/T_config_VDIG_device.h>
+
 #include <VDig/UVideoFrameBuffer_GraphicsContext.h>
+#include <VDigDevices/IOSurfaceSharingUDPImage.h>
 
 #include <cstdint>
-#include <string>
 
-class IOSurfaceSharing_udp_device {
+class IOSurfaceSharing_udp_device : public T_config_VDIG_device {
 public:
+    static constexpr QVDigConfiguration kConfiguration = {
+        "Lum@ra2", MakeFourCharCode("raw "), 4, 640, 480, 2560, 1228800, rgbComponentIn};
     static constexpr uint16_t kConfig_ServerPortNumber = 30300;
-    static constexpr int kFrameWidthPixels = 640;
-    static constexpr int kFrameHeightPixels = 480;
-    static constexpr uint32_t kFrameSizeBytes = 640 * 480 * 4;
 
     IOSurfaceSharing_udp_device();
-    virtual ~IOSurfaceSharing_udp_device();
-    IOSurfaceSharing_udp_device(const IOSurfaceSharing_udp_device &) = delete;
-    IOSurfaceSharing_udp_device &operator=(const IOSurfaceSharing_udp_device &) = delete;
+    ~IOSurfaceSharing_udp_device() override;
 
-    // Passes the server port to the frame source.
-    bool DeviceConnect();
+    // The configuration's connect; passes the server port to the frame source.
+    bool Connect();
     // The placeholder again until the next announcement; counters cleared.
-    void DeviceDisconnect();
-    // Stores the port and passes it on (the next read reconnects).
+    void Disconnect();
+    // Stores the port, draws the device message and passes the port on (the next read
+    // reconnects).
     void SetServerPortNumber(uint16_t port);
     uint16_t GetServerPortNumber() const { return mServerPortNumber; }
     // Erases the placeholder and draws "Lum@ra2" centred in its lower third.
     virtual void DrawDeviceMessage();
 
     // Always 0; count 0 when no frame this time.
-    int GetFrame(int32_t *count, void **data, uint32_t *size);
-    int ReleaseCompressBuffer(void *data);
+    ComponentResult GetFrame(UInt8 *count, Ptr *data, long *size);
+    ComponentResult ReleaseCompressBuffer(Ptr data);
+
+    // One input: the application's output.
+    long GetNumberOfInputs() { return 1; }
+    long GetCurrentInputNumber() { return 0; }
+    void SetCurrentInputNumber(long) {}
 
     uint32_t FramesDelivered() const { return mFramesDelivered; }
     int64_t CurrentFrameTime() const { return mCurrentFrameTime; }
     const void *PlaceholderData() const { return mPlaceholder.mFrameBufferData; }
     IOSurfaceSharingUDPImageARGB &Source() { return mSource; }
 
-    std::string mDeviceName = "Lum@ra2";
-
 private:
     void ReleaseLockedFrame();
 
-    uint32_t mFramesDelivered = 0;
-    uint32_t mFramesDropped = 0;
     uint16_t mServerPortNumber = kConfig_ServerPortNumber;
     UVideoFrameBuffer::GraphicsContext mPlaceholder;
     IOSurfaceSharingFrameBufferCache::Entry mLockedCachedFrame;

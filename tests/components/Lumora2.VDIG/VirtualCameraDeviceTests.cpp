@@ -1,23 +1,24 @@
 // The virtual camera's device against a live cast server: the placeholder until the first
 // announcement, then the server's frames held until released, and the placeholder again
 // after a disconnect.
-#include <VDigDevices/IOSurfaceSharing_udp_device.h>
+#include <Lumora2.VDIG/IOSurfaceSharing_udp_device.h>
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstring>
+#include <string>
 #include <thread>
 
-#include "VDigTestSurfaces.h"
+#include "support/VDigTestSurfaces.h"
 
 namespace {
 
 struct Grab {
-    int32_t count = -1;
-    void *data = nullptr;
-    uint32_t size = 0;
-    int result = -1;
+    UInt8 count = 0xFF;
+    Ptr data = nullptr;
+    long size = 0;
+    ComponentResult result = -1;
 };
 
 Grab GetFrame(IOSurfaceSharing_udp_device &device) {
@@ -46,14 +47,14 @@ TEST(IOSurfaceSharing_udp_device, PlaceholderThenTheServersFramesThenPlaceholder
     ASSERT_NE(server.port, 0);
     IOSurfaceSharing_udp_device device;
     device.SetServerPortNumber(server.port);
-    ASSERT_TRUE(device.DeviceConnect());
+    ASSERT_TRUE(device.Connect());
 
     // No server cast yet: the placeholder, with the name drawn in its lower third only.
     Grab g = GetFrame(device);
     EXPECT_EQ(g.result, 0);
     ASSERT_EQ(g.count, 1);
     EXPECT_EQ(g.data, device.PlaceholderData());
-    EXPECT_EQ(g.size, 1228800u);
+    EXPECT_EQ(g.size, 1228800);
     auto rowsDiffer = [&](int from, int to) {
         for (int y = from; y < to; ++y)
             for (int x = 0; x < 640; ++x)
@@ -72,6 +73,9 @@ TEST(IOSurfaceSharing_udp_device, PlaceholderThenTheServersFramesThenPlaceholder
     ASSERT_EQ(g.count, 1);
     EXPECT_EQ(Pixel(g.data, 0, 0)[1], 0x46);
     EXPECT_EQ(Pixel(g.data, 200, 479)[3], 200);
+    Str255 name;
+    ASSERT_EQ(device.GetDeviceName(name, 0), noErr);
+    EXPECT_EQ(std::string(reinterpret_cast<const char *>(name + 1), name[0]), "Lum@ra2");
     EXPECT_EQ(device.CurrentFrameTime(), 1234);
 
     // The host holds the frame: the application draws anew, the frame held stays as it is
@@ -88,7 +92,7 @@ TEST(IOSurfaceSharing_udp_device, PlaceholderThenTheServersFramesThenPlaceholder
     EXPECT_EQ(Pixel(g.data, 0, 479)[1], 0x55);
     device.ReleaseCompressBuffer(g.data);
 
-    device.DeviceDisconnect();
+    device.Disconnect();
     g = GetFrame(device);
     EXPECT_EQ(g.data, device.PlaceholderData());
     device.ReleaseCompressBuffer(g.data);
@@ -102,7 +106,7 @@ TEST(IOSurfaceSharing_udp_device, WithoutAServerThePlaceholderIsDelivered) {
     server.server.Close();
     IOSurfaceSharing_udp_device device;
     device.SetServerPortNumber(port);
-    ASSERT_TRUE(device.DeviceConnect());
+    ASSERT_TRUE(device.Connect());
     for (int i = 0; i < 3; ++i) {
         Grab g = GetFrame(device);
         EXPECT_EQ(g.result, 0);

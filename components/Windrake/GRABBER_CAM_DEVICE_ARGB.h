@@ -8,8 +8,10 @@
 // it. At most one grab is under way; each released frame asks for one.
 #pragma once
 
-#include <VDigDevices/UWindrakeWindow.h>
+#include <QVDig/T_config_VDIG_device.h>
+
 #include <VDig/UVideoFrameBuffer_GraphicsContext.h>
+#include <VDigDevices/UWindrakeWindow.h>
 
 #include <atomic>
 #include <cstdint>
@@ -31,31 +33,32 @@ private:
     std::atomic_flag mHeld;
 };
 
-class GRABBER_CAM_DEVICE_ARGB {
+class GRABBER_CAM_DEVICE_ARGB : public T_config_VDIG_device {
 public:
+    static constexpr QVDigConfiguration kConfiguration = {
+        "Windrake", MakeFourCharCode("raw "), 4, 640, 480, 2560, 1228800, yuvComponentIn};
     static constexpr int kFrameWidthPixels = 640;
     static constexpr int kFrameHeightPixels = 480;
-    static constexpr uint32_t kFrameSizeBytes = 640 * 480 * 4;
 
     GRABBER_CAM_DEVICE_ARGB();
-    virtual ~GRABBER_CAM_DEVICE_ARGB();
-    GRABBER_CAM_DEVICE_ARGB(const GRABBER_CAM_DEVICE_ARGB &) = delete;
-    GRABBER_CAM_DEVICE_ARGB &operator=(const GRABBER_CAM_DEVICE_ARGB &) = delete;
+    ~GRABBER_CAM_DEVICE_ARGB() override;
 
-    // Refreshes the owner list; the frame becomes the data handed out.
-    bool DeviceConnect();
-    // No data handed out until the next connect.
-    void DeviceDisconnect();
-    int32_t GetNumberOfInputs() { return int32_t(mWindowOwners.GetNumberOfUniqueWindowOwners()); }
-    void SetCurrentInputNumber(int32_t n) { mCurrentInput.store(n); }
-    int32_t GetCurrentInputNumber() const { return mCurrentInput.load(); }
-    // "<device name>: <owner n>" (empty owner past the end), at most 255 characters.
-    std::string GetDeviceName(int32_t n);
+    // The configuration's connect; refreshes the owner list; the frame becomes the data
+    // handed out.
+    bool Connect();
+    // No data handed out until the next connect; counters cleared.
+    void Disconnect();
+    long GetNumberOfInputs() { return long(mWindowOwners.GetNumberOfUniqueWindowOwners()); }
+    void SetCurrentInputNumber(long n) { mCurrentInput.store(n); }
+    long GetCurrentInputNumber() { return mCurrentInput.load(); }
+    // "<device name>: <owner n>" (an empty owner past the end), at most 255 characters.
+    std::string DeviceNameOfInput(long n);
+    ComponentResult GetDeviceName(StringPtr name, long n);
 
     // -50 while disconnected; else the frame, held until ReleaseCompressBuffer.
-    int GetFrame(int32_t *count, void **data, uint32_t *size);
+    ComponentResult GetFrame(UInt8 *count, Ptr *data, long *size);
     // Gives a held frame back and asks for one grab when none is under way.
-    int ReleaseCompressBuffer(void *data);
+    ComponentResult ReleaseCompressBuffer(Ptr data);
 
     // Fills the frame with white and draws the image fitted into it (under the frame lock).
     void RenderWindowImage(CGImageRef image);
@@ -66,18 +69,13 @@ public:
     UVideoFrameBuffer::GraphicsContext &Frame() { return mFrame; }
     UWindrakeWindow &WindowOwners() { return mWindowOwners; }
 
-    std::string mDeviceName = "Windrake";
-
 private:
     void Grab();
 
-    uint32_t mFramesDelivered = 0;
-    uint32_t mFramesDropped = 0;
-    void *mFrameData = nullptr;
     bool mFrameHandedOut = false;
     WindrakeFrameLock mFrameLock;
     UVideoFrameBuffer::GraphicsContext mFrame;
-    std::atomic<int32_t> mCurrentInput{0};
+    std::atomic<long> mCurrentInput{0};
     UWindrakeWindow mWindowOwners;
     UDispatchQueueSerialAsync mGrabberQueue;
     UDispatchQueueSerialAsync mRenderQueue;
