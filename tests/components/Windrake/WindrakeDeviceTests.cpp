@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <vector>
 
 namespace {
@@ -47,6 +48,23 @@ TEST(GRABBER_CAM_DEVICE_ARGB, AnImageIsDrawnFittedOnWhiteAndFramesAnswerOnlyWhil
     EXPECT_EQ(device.GetCurrentInputNumber(), 3);
     device.Disconnect();
     EXPECT_EQ(device.GetFrame(&count, &data, &size), -50);
+}
+
+// A host that asks again before giving the frame back gets the frame it holds (it does not
+// wait on itself), and a device destroyed while the host holds its frame does not hang.
+TEST(GRABBER_CAM_DEVICE_ARGB, AskingTwiceOrClosingWhileHoldingTheFrameDoesNotHang) {
+    auto device = std::make_unique<GRABBER_CAM_DEVICE_ARGB>();
+    ASSERT_TRUE(device->Connect());
+    UInt8 count = 0;
+    Ptr first = nullptr, second = nullptr;
+    long size = 0;
+    ASSERT_EQ(device->GetFrame(&count, &first, &size), 0);
+    ASSERT_EQ(device->GetFrame(&count, &second, &size), 0);
+    EXPECT_EQ(count, 1);
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(device->ReleaseCompressBuffer(second), 0);
+    ASSERT_EQ(device->GetFrame(&count, &first, &size), 0);
+    device.reset();
 }
 
 }  // namespace
