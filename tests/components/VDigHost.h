@@ -10,11 +10,35 @@
 
 #include <gtest/gtest.h>
 
+#include <net/if.h>
+#include <sched.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstring>
 #include <string>
 
 namespace vdighost {
 
 inline std::string Text(const unsigned char *pascal) { return std::string(reinterpret_cast<const char *>(pascal + 1), pascal[0]); }
+
+// Moves this process (and the processes it starts later) into a network of its own with
+// only a loopback interface, when the system allows it: the virtual camera's port, 30300, is
+// the application's, and other programs or tests on this machine may hold it or cast on it.
+// False (nothing changed) when not allowed.
+inline bool OwnLoopbackNetwork() {
+    if (::unshare(CLONE_NEWNET) != 0) return false;
+    const int s = ::socket(AF_INET, SOCK_DGRAM, 0);
+    if (s < 0) return false;
+    ifreq request{};
+    std::strncpy(request.ifr_name, "lo", IFNAMSIZ - 1);
+    bool up = ::ioctl(s, SIOCGIFFLAGS, &request) == 0;
+    request.ifr_flags = short(request.ifr_flags | IFF_UP | IFF_RUNNING);
+    up = up && ::ioctl(s, SIOCSIFFLAGS, &request) == 0;
+    ::close(s);
+    return up;
+}
 
 inline ComponentInstance Open(const char *bundle, OSType subtype) {
     FSRef ref;

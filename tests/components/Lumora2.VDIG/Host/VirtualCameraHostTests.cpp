@@ -6,12 +6,14 @@
 
 #include "support/ChildProcess.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
 namespace {
 
 TEST(VirtualCameraHost, OpensListsSetsTheRateAndGrabsTheServersFrames) {
+    if (!vdighost::OwnLoopbackNetwork()) std::fprintf(stderr, "sharing the machine's network: port 30300 may be busy\n");
     lumora::test::ChildProcess server({LUMORA_VDIG_TEST_SERVER});
     const std::string ready = server.line(30000);
     ASSERT_EQ(ready.rfind("surface ", 0), 0u) << ready;
