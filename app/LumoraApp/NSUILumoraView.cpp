@@ -1,4 +1,5 @@
 #include "NSUILumoraView.h"
+#include "FramebufferViewportScope.h"
 
 #include "LumBroadcastControl.h"
 #include "LumoraControlDefaults.h"
@@ -79,24 +80,6 @@ double SecondsSinceReferenceDate() {
     using namespace std::chrono;
     return duration<double>(system_clock::now().time_since_epoch()).count() - 978307200.0;
 }
-
-// The framebuffer binding and viewport of the current context, put back on every path; nothing
-// without a current context.
-class FramebufferViewportScope {
-public:
-    FramebufferViewportScope() : mContext(CGLGetCurrentContext()) {
-        if (mContext != nullptr) mState.Save();
-    }
-    ~FramebufferViewportScope() {
-        if (mContext != nullptr && CGLGetCurrentContext() == mContext) mState.Restore();
-    }
-    FramebufferViewportScope(const FramebufferViewportScope &) = delete;
-    FramebufferViewportScope &operator=(const FramebufferViewportScope &) = delete;
-
-private:
-    CGLContextObj mContext;
-    tagOpenGL_FBOState mState;
-};
 
 // The render buffer's own lock for a scope.
 class RenderBufferLock {

@@ -7,6 +7,7 @@
 // never changes a picture still waiting to be written. The name is claimed by the quick-save
 // writer's exclusive creation: an existing file is never replaced.
 #include "NSUILumoraView.h"
+#include "FramebufferViewportScope.h"
 
 #include "LumoraRenderBuffer.h"
 #include "LumoraRecorder.h"
@@ -43,23 +44,6 @@ dispatch_queue_t SnapshotSaveQueue() {
     static dispatch_queue_t queue = dispatch_queue_create("NSUILumoraView.snapshotSaveQueue", DISPATCH_QUEUE_SERIAL);
     return queue;
 }
-
-// The framebuffer binding and viewport of the current context, put back on every path.
-class FramebufferViewportScope {
-public:
-    FramebufferViewportScope() : mContext(CGLGetCurrentContext()) {
-        if (mContext != nullptr) mState.Save();
-    }
-    ~FramebufferViewportScope() {
-        if (mContext != nullptr && CGLGetCurrentContext() == mContext) mState.Restore();
-    }
-    FramebufferViewportScope(const FramebufferViewportScope &) = delete;
-    FramebufferViewportScope &operator=(const FramebufferViewportScope &) = delete;
-
-private:
-    CGLContextObj mContext;
-    tagOpenGL_FBOState mState;
-};
 
 // The render buffer as the read-back texture's source for a scope, not owned: the source is
 // cleared again at the end, so the texture never keeps a buffer that may go away.
