@@ -1,6 +1,7 @@
 #include "QTZInputController.h"
 
 #include "CamInputBaseNibbler.h"
+#include "LumoraStartup.h"
 
 #include "UCoreFnSampler.h"
 
@@ -14,45 +15,6 @@
 #include <exception>
 
 namespace {
-
-// The video-input settings and the controls' messages that read and set them.
-const ParamMappingRow kVideoInputParamTable[] = {
-    {3, 2, "video.input.option.mask.enabled", "intParam", "setIntParam:", nullptr},
-    {3, 2, "video.input.option.mask.transparent", "intParam", "setIntParam:", nullptr},
-    {3, 2, "video.input.mask.screen.type", "intParam", "setIntParam:", nullptr},
-    {3, 2, "video.input.mask.screen.opacity", "floatParam", "setFloatParam:", nullptr},
-    {3, 2, "video.input.mask.screen.phase", "floatParam", "setFloatParam:", nullptr},
-    {3, 2, "video.input.mask.screen.param.0", "floatParam", "setFloatParam:", nullptr},
-    {3, 2, "video.input.mask.screen.param.1", "floatParam", "setFloatParam:", nullptr},
-    {3, 2, "video.input.mask.screen.param.2", "floatParam", "setFloatParam:", nullptr},
-    {3, 2, "video.input.mask.shape.type", "intParam", "setIntParam:", nullptr},
-    {3, 2, "video.input.mask.shape.opacity", "floatParam", "setFloatParam:", nullptr},
-    {3, 2, "video.input.mask.shape.rotation", "floatParam", "setFloatParam:", nullptr},
-    {3, 2, "video.input.mask.shape.param.0", "floatParam", "setFloatParam:", nullptr},
-    {3, 2, "video.input.mask.shape.param.1", "floatParam", "setFloatParam:", nullptr},
-    {3, 2, "video.input.mask.shape.param.2", "floatParam", "setFloatParam:", nullptr},
-    {3, 2, "video.input.mask.shape.param.3", "floatParam", "setFloatParam:", nullptr},
-    {3, 2, "video.input.mask.operator", "intParam", "setIntParam:", nullptr},
-    {3, 2, "video.input.option.tint.enabled", "intParam", "setIntParam:", nullptr},
-    {3, 2, "video.input.tint.kind", "intParam", "setIntParam:", nullptr},
-    {3, 2, "video.input.tint.amount", "floatParam", "setFloatParam:", nullptr},
-    {3, 2, "video.input.tint.gradient.type", "intParam", "setIntParam:", nullptr},
-    {3, 2, "video.input.tint.gradient.point.x0", "floatParam", "setFloatParam:", nullptr},
-    {3, 2, "video.input.tint.gradient.point.x1", "floatParam", "setFloatParam:", nullptr},
-    {3, 2, "video.input.tint.gradient.point.y0", "floatParam", "setFloatParam:", nullptr},
-    {3, 2, "video.input.tint.gradient.point.y1", "floatParam", "setFloatParam:", nullptr},
-    {3, 4, "video.input.tint.color.one", "color4DParam", "setColor4DParam:", nullptr},
-    {3, 4, "video.input.tint.color.two", "color4DParam", "setColor4DParam:", nullptr},
-    {3, 1, "video.input.tint.picture.menu", "nameParamValue", "setNameParamValue:", nullptr},
-    {3, 2, "video.input.tint.picture.path", "pathParamValue", "setPathParamValue:", nullptr},
-    {3, 2, "video.input.tint.picture.url", "URLParamValue", "setURLParamValue:", nullptr},
-    {3, 2, "video.input.option.stencil.enabled", "intParam", "setIntParam:", nullptr},
-    {3, 2, "video.input.option.stencil.transparent", "intParam", "setIntParam:", nullptr},
-    {3, 1, "video.input.stencil.picture.menu", "nameParamValue", "setNameParamValue:", nullptr},
-    {3, 2, "video.input.stencil.picture.path", "pathParamValue", "setPathParamValue:", nullptr},
-    {3, 2, "video.input.stencil.picture.url", "URLParamValue", "setURLParamValue:", nullptr},
-    {0, 0, nullptr, nullptr, nullptr, nullptr},
-};
 
 // An outlet of a nib object, by key; null when the object has no such key or it holds nothing.
 QObject *Outlet(QObject *object, const char *key) {
@@ -144,7 +106,7 @@ void QTZInputController::resetDefaultValues(QObject *sender) {
 // ---- Settings ----------------------------------------------------------------------------------
 
 ParamMapping &QTZInputController::videoInputParamMapping() {
-    static ParamMapping mapping(kVideoInputParamTable);
+    static ParamMapping mapping(LumoraVideoInputParamTable().rows);
     return mapping;
 }
 

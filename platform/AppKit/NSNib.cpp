@@ -68,10 +68,13 @@ bool ReadOutletConnections(const QByteArray &data, std::vector<OutletConnection>
     return true;
 }
 
-// QUiLoader building our own classes by name and remembering every widget it made.
+// QUiLoader building our own classes by name and remembering every object it made. A
+// registered class that is no widget (a controller, a folder) is made too: the form holds a
+// hidden, empty placeholder widget in its place, which owns it; outlets and awakeFromNib reach
+// the object itself.
 class NibLoader : public QUiLoader {
 public:
-    QList<QPointer<QWidget>> mCreated;
+    QList<QPointer<QObject>> mCreated;
 
     QWidget *createWidget(const QString &className, QWidget *parent, const QString &name) override {
         QWidget *widget = nullptr;
@@ -85,6 +88,17 @@ public:
                 if (parent != nullptr) widget->setParent(parent);
                 widget->setObjectName(name);
             }
+        } else if (cls != nullptr) {
+            QObject *object = NSClassCreateInstance(cls);
+            if (object == nullptr) return nullptr;
+            auto *placeholder = new QWidget(parent);
+            placeholder->setObjectName(name + QStringLiteral("_nibObject"));
+            placeholder->hide();
+            placeholder->setFixedSize(0, 0);
+            object->setParent(placeholder);
+            object->setObjectName(name);
+            mCreated.append(object);
+            return placeholder;
         } else {
             widget = QUiLoader::createWidget(className, parent, name);
         }
@@ -170,12 +184,12 @@ bool NSNib::instantiateNibWithOwner(QObject *owner, QList<QObject *> *topLevelOb
     std::unique_ptr<QWidget> root(loader.load(&buffer, nullptr));
     if (root == nullptr) {
         NSLog(QStringLiteral("NSNib \"%1\": the form builds nothing: %2").arg(mName, loader.errorString()));
-        for (const QPointer<QWidget> &widget : loader.mCreated) delete widget.data();
+        for (const QPointer<QObject> &object : loader.mCreated) delete object.data();
         return false;
     }
     QList<QPointer<QObject>> objects;
-    for (const QPointer<QWidget> &widget : loader.mCreated)
-        if (!widget.isNull()) objects.append(widget.data());
+    for (const QPointer<QObject> &object : loader.mCreated)
+        if (!object.isNull()) objects.append(object.data());
     auto findObject = [&objects](const QString &name) -> QObject * {
         for (const QPointer<QObject> &object : objects)
             if (!object.isNull() && object->objectName() == name) return object.data();

@@ -9,7 +9,11 @@
 //   1. Every widget is created, parents before children. A class registered by name
 //      (NS_REGISTER_CLASS) is made through the registry, so our own classes are built; other
 //      classes are Qt's own widgets. The form's properties are set on each object as it is
-//      made (the "inspector attributes" of the object).
+//      made (the "inspector attributes" of the object). A registered class that is no widget
+//      (a controller, a folder: the nib's plain objects) is made as well and takes the
+//      object name; in the widget tree it sits under a hidden, empty placeholder widget
+//      ("<name>_nibObject") that owns it and takes the form's properties, so such objects are
+//      given their connections as outlets only.
 //   2. Outlets are connected. An outlet is a writable property of QObject-pointer type.
 //      - The owner's outlets: every object whose object name is the name of an outlet of the
 //        owner is connected to it (a widget named "outletMainWindow" goes into the owner's

@@ -1,0 +1,64 @@
+// LumoraMainNib: the application's main nib (nibs/MainMenu.ui) loaded with the application
+// delegate as its owner, and the frame loop's objects that the form cannot describe (the
+// camera source chain, the layer panel) joined to it.
+//
+// The form holds the camera window ("outletMainWindow": the menus, the camera view
+// "outletRenderView" in its aspect frame, the bar under it with the effect pop-up) and the
+// nib's plain objects: the input controller, the render buffer, the frame-rate meter, the
+// compression settings, the display link, the effect packs and the pictures and movies
+// folders, connected by the outlets written in the form.
+//
+// Main thread; a QApplication must exist.
+#pragma once
+
+#include <LumoraApp/AppController.h>
+
+#include <QList>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include <memory>
+
+class NSUILumoraView;
+class QComboBox;
+
+class LumoraMainNib {
+public:
+    LumoraMainNib();
+    ~LumoraMainNib();
+    LumoraMainNib(const LumoraMainNib &) = delete;
+    LumoraMainNib &operator=(const LumoraMainNib &) = delete;
+
+    // Loads the form with the delegate as owner and joins the rest; false (logged) when the
+    // form does not load.
+    bool load();
+
+    AppController *delegate() const { return mDelegate.get(); }
+    QWidget *mainWindow() const { return mWindow.get(); }
+    NSUILumoraView *renderView() const;
+    QComboBox *effectsPopup() const;
+    // The effect pop-up's titles: "iSight", then the packs' compositions.
+    QStringList effectTitles() const;
+    // Opens the composition the pop-up shows ("iSight" when that fails); whether one opened.
+    bool openSelectedEffect();
+
+    // Takes the window down before the delegate (the view stops its loop with the window).
+    void close();
+
+private:
+    void joinCameraSource();
+    void joinLayerPanel();
+    void fillEffectsPopup();
+
+    std::unique_ptr<AppController> mDelegate;
+    std::unique_ptr<QWidget> mWindow;
+    QList<QPointer<QObject>> mOwned;  // objects made here, not by the form
+};
+
+// Links the modules of the classes the form names (link anchors); true.
+bool LumoraLinkMainNibClasses();
+
+// Whether a window system is there to show windows on: an X display (DISPLAY) or a Wayland
+// display (WAYLAND_DISPLAY), or a Qt platform chosen that needs none (offscreen, minimal).
+bool LumoraHasDisplay();
