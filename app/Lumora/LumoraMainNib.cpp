@@ -23,6 +23,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QMenu>
 #include <QMessageBox>
 
@@ -36,6 +37,8 @@ NS_REGISTER_CLASS(NSUIDisplayLinkViewController);
 namespace {
 
 const char kDefaultEffect[] = "iSight";
+// The switcher's source numbers (QCamReflecter).
+constexpr int32_t kSwitcherBlack = 0, kSwitcherCamera = 2;
 
 template <typename T>
 T *Child(QObject *root, const char *name) {
@@ -148,7 +151,40 @@ void LumoraMainNib::joinCameraSource() {
     nibbler->hide();
     nibbler->setNibblerController(controller);
     input->setCamViewNibbler(nibbler);
+    mCameraController = controller;
     mOwned << nibbler << controller << reflecter;
+
+    if (QComboBox *popup = Child<QComboBox>(mWindow.get(), "sourcePopup"))
+        QObject::connect(popup, &QComboBox::activated, mDelegate.get(), [this](int index) { selectSource(index); });
+}
+
+void LumoraMainNib::selectSource(int source) {
+    QComboBox *popup = Child<QComboBox>(mWindow.get(), "sourcePopup");
+    QCamReflecterView *reflecter = mCameraController ? mCameraController->camReflectorView() : nullptr;
+    if (reflecter == nullptr || reflecter->camReflecter() == nullptr) return;
+    if (source == kSourceStill || source == kSourceMovie) {
+        const QString filter = source == kSourceStill ? QObject::tr("Images and PDF (*.png *.PNG *.jpg *.JPG *.jpeg *.JPEG *.pdf *.PDF)")
+                                                      : QObject::tr("Movies (*.mov *.mp4 *.MP4 *.m4v *.avi *.wmv *.flv *.dv)");
+        const QString path = QFileDialog::getOpenFileName(mWindow.get(), QObject::tr("Choose a Source"), QString(), filter);
+        if (path.isEmpty() || !openSourceFile(path)) {
+            if (popup != nullptr) popup->setCurrentIndex(mSource);  // the source of before stays
+            return;
+        }
+    } else {
+        reflecter->camReflecter()->SetSourceMode(source == kSourceCamera ? kSwitcherCamera : kSwitcherBlack, false);
+    }
+    mSource = source;
+    if (popup != nullptr) popup->setCurrentIndex(source);
+}
+
+bool LumoraMainNib::openSourceFile(const QString &path) {
+    if (!mCameraController || !CamInputVDIGController::isOpenPanelType(path)) return false;
+    return mCameraController->openFileName(path);
+}
+
+void LumoraMainNib::didFinishLaunching() {
+    selectSource(kSourceCamera);
+    openSelectedEffect();
 }
 
 void LumoraMainNib::joinLayerPanel() {

@@ -22,6 +22,7 @@
 
 class NSUILumoraView;
 class QComboBox;
+#include <LumoraApp/CamInputVDIGController.h>
 
 class LumoraMainNib {
 public:
@@ -43,6 +44,18 @@ public:
     // Opens the composition the pop-up shows ("iSight" when that fails); whether one opened.
     bool openSelectedEffect();
 
+    // The sources of the source pop-up, in its order.
+    enum Source { kSourceCamera = 0, kSourceStill = 1, kSourceMovie = 2, kSourceBlack = 3 };
+    // The camera (the first the grabber lists: a V4L2 camera, else the test camera) or black
+    // at once; a still or movie asks for a file first (a cancel keeps the source of before).
+    void selectSource(int source);
+    // A still image, PDF or movie file as the source; false when it does not open.
+    bool openSourceFile(const QString &path);
+    // What start-up does once the controllers have launched: the camera as the source, then
+    // the effect the pop-up shows.
+    void didFinishLaunching();
+    CamInputVDIGController *cameraInputController() const { return mCameraController.data(); }
+
     // Takes the window down before the delegate (the view stops its loop with the window).
     void close();
 
@@ -54,6 +67,8 @@ private:
     std::unique_ptr<AppController> mDelegate;
     std::unique_ptr<QWidget> mWindow;
     QList<QPointer<QObject>> mOwned;  // objects made here, not by the form
+    QPointer<CamInputVDIGController> mCameraController;
+    int mSource = kSourceCamera;
 };
 
 // Links the modules of the classes the form names (link anchors); true.

@@ -68,10 +68,11 @@ int main(int argc, char **argv) {
     }
     AppController *delegate = nib.delegate();
     delegate->observeApplication();
-    // Once the controllers have launched, the effect the pop-up shows plays.
+    // Once the controllers have launched, the camera is the source and the effect the pop-up
+    // shows plays.
     NSNotificationCenter::defaultCenter().addObserverForName(
         QString::fromLatin1(NSApplicationDidFinishLaunchingNotification), nullptr,
-        [&nib](const NSNotification &) { nib.openSelectedEffect(); });
+        [&nib](const NSNotification &) { nib.didFinishLaunching(); });
 
     // Files named on the command line: the first one opens once launch has completed.
     QStringList files = QApplication::arguments();

@@ -148,8 +148,10 @@ void AppController::applicationDidFinishLaunching(const NSNotification &notifica
     if (QWidget *window = outletMainWindow.data()) {
         // The panel stays above the camera window as the window's own tool window.
         if (QWidget *panel = outletInputPanel.data()) panel->setWindowFlag(Qt::Tool, true);
-        // The view keeps its frame's shape (the window follows its height-for-width).
-        window->setProperty("aspectRatio", QSizeF(window->size()));
+        // The picture keeps its shape: the view's frame, else the window's, gives the ratio.
+        auto *view = qobject_cast<QWidget *>(outletRenderView.data());
+        const QSize frame = view != nullptr && !view->size().isEmpty() ? view->size() : window->size();
+        window->setProperty("aspectRatio", QSizeF(frame));
     }
     if (QAction *about = mMenuItemAboutApp.data()) {
         // The format's line end is a menu title's no more.

@@ -263,6 +263,41 @@ struct CIContext::Engine {
                        GLStateScope &state);
 };
 
+void CIConvert2vuyToBGRA(const uint8_t *source, size_t sourceRowBytes, size_t width, size_t height, uint8_t *destination,
+                         size_t destinationRowBytes) {
+    // Fixed point (16 fractional bits) of the BT.601 video-range matrix, the tables made once.
+    struct Tables {
+        int32_t y[256], rv[256], gu[256], gv[256], bu[256];
+        Tables() {
+            for (int i = 0; i < 256; ++i) {
+                y[i] = int32_t(1.164383 * 65536.0 * (i - 16));
+                rv[i] = int32_t(1.596027 * 65536.0 * (i - 128));
+                gu[i] = int32_t(0.391762 * 65536.0 * (i - 128));
+                gv[i] = int32_t(0.812968 * 65536.0 * (i - 128));
+                bu[i] = int32_t(2.017232 * 65536.0 * (i - 128));
+            }
+        }
+    };
+    static const Tables t;
+    auto clamp = [](int32_t value) -> uint8_t {
+        value = (value + 32768) >> 16;
+        return uint8_t(value < 0 ? 0 : value > 255 ? 255 : value);
+    };
+    for (size_t row = 0; row < height; ++row) {
+        const uint8_t *in = source + row * sourceRowBytes;
+        uint8_t *out = destination + row * destinationRowBytes;
+        for (size_t x = 0; x < width; ++x) {
+            const uint8_t *pair = in + (x / 2) * 4;  // Cb, Y0, Cr, Y1
+            const int32_t luma = t.y[pair[(x & 1) ? 3 : 1]];
+            const uint8_t cb = pair[0], cr = pair[2];
+            out[x * 4 + 0] = clamp(luma + t.bu[cb]);
+            out[x * 4 + 1] = clamp(luma - t.gu[cb] - t.gv[cr]);
+            out[x * 4 + 2] = clamp(luma + t.rv[cr]);
+            out[x * 4 + 3] = 255;
+        }
+    }
+}
+
 bool CIContext::Engine::uploadBytes(const void *bytes, size_t rowBytes, GLsizei width, GLsizei height, GLenum format,
                                     GLenum type, size_t bytesPerPixel, Texture *out) {
     *out = acquire(width, height);
@@ -352,7 +387,13 @@ bool CIContext::Engine::upload(const CIImage &image, Texture *out) {
         else if (format == kPixelFormatRGBA) ok = uploadBytes(base, rowBytes, width, height, GL_RGBA, GL_UNSIGNED_BYTE, 4, out);
         else if (format == kCVPixelFormatType_32ARGB)
             ok = uploadBytes(base, rowBytes, width, height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8, 4, out);
-        else ok = fail("pixels of a format the renderer does not read");
+        else if (format == kCVPixelFormatType_422YpCbCr8) {
+            // Camera frames: 4:2:2 Y'CbCr (video range, BT.601) made BGRA on the way up.
+            std::vector<uint8_t> pixels(size_t(width) * 4 * size_t(height));
+            CIConvert2vuyToBGRA(static_cast<const uint8_t *>(base), rowBytes, size_t(width), size_t(height), pixels.data(),
+                                size_t(width) * 4);
+            ok = uploadBytes(pixels.data(), size_t(width) * 4, width, height, GL_BGRA, GL_UNSIGNED_BYTE, 4, out);
+        } else ok = fail("pixels of a format the renderer does not read");
         if (surface) IOSurfaceUnlock(surface, kIOSurfaceLockReadOnly, nullptr);
         else CVPixelBufferUnlockBaseAddress(buffer, kCVPixelBufferLock_ReadOnly);
         return ok;

@@ -81,3 +81,9 @@ private:
     std::unique_ptr<Engine> m_engine;
     std::string m_lastError;
 };
+
+// The pixels of a '2vuy' image (4:2:2 Y'CbCr, byte order Cb Y0 Cr Y1, video range, BT.601) as
+// opaque BGRA, rows of destinationRowBytes: how the renderer reads camera pixel buffers and
+// surfaces of that format.
+void CIConvert2vuyToBGRA(const uint8_t *source, size_t sourceRowBytes, size_t width, size_t height, uint8_t *destination,
+                         size_t destinationRowBytes);

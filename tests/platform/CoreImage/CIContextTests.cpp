@@ -516,3 +516,63 @@ TEST_F(CIContextTest, ACGImageHoldsTheRenderedPixels) {
 }
 
 } // namespace
+
+namespace {
+
+// A '2vuy' pixel buffer of w x h whose pairs all hold the same Cb, Y, Cr, Y.
+CVPixelBufferRef Make2vuyBuffer(size_t w, size_t h, uint8_t cb, uint8_t y, uint8_t cr) {
+    CVPixelBufferRef buffer = nullptr;
+    if (CVPixelBufferCreate(nullptr, w, h, kCVPixelFormatType_422YpCbCr8, nullptr, &buffer) != kCVReturnSuccess) return nullptr;
+    CVPixelBufferLockBaseAddress(buffer, 0);
+    auto *base = static_cast<uint8_t *>(CVPixelBufferGetBaseAddress(buffer));
+    for (size_t row = 0; row < h; ++row)
+        for (size_t x = 0; x < w / 2; ++x) {
+            uint8_t *pair = base + row * CVPixelBufferGetBytesPerRow(buffer) + x * 4;
+            pair[0] = cb, pair[1] = y, pair[2] = cr, pair[3] = y;
+        }
+    CVPixelBufferUnlockBaseAddress(buffer, 0);
+    return buffer;
+}
+
+}  // namespace
+
+TEST(CIConvert2vuy, VideoRangeBT601BecomesBGRA) {
+    const struct {
+        const char *name;
+        uint8_t cb, y0, cr, y1;
+        uint8_t bgra0[4], bgra1[4];
+    } cases[] = {
+        {"black and white", 128, 16, 128, 235, {0, 0, 0, 255}, {255, 255, 255, 255}},
+        {"below black and above white clamp", 128, 0, 128, 255, {0, 0, 0, 255}, {255, 255, 255, 255}},
+        {"red", 90, 81, 240, 81, {0, 0, 255, 255}, {0, 0, 255, 255}},
+        {"blue", 240, 41, 110, 41, {255, 0, 0, 255}, {255, 0, 0, 255}},
+        {"a pair shares its chroma, each pixel its own luma", 54, 145, 34, 16, {0, 255, 0, 255}, {0, 105, 0, 255}},
+    };
+    for (const auto &c : cases) {
+        const uint8_t in[4] = {c.cb, c.y0, c.cr, c.y1};
+        uint8_t out[8] = {};
+        CIConvert2vuyToBGRA(in, 4, 2, 1, out, 8);
+        for (int k = 0; k < 4; ++k) {
+            EXPECT_NEAR(out[k], c.bgra0[k], 2) << c.name << " first pixel, component " << k;
+            EXPECT_NEAR(out[4 + k], c.bgra1[k], 2) << c.name << " second pixel, component " << k;
+        }
+    }
+}
+
+TEST_F(CIContextTest, CameraPixelBuffersOf2vuyRenderAsColour) {
+    // A camera frame (green) through the renderer: it used to fail as a format the
+    // renderer does not read, leaving the picture black.
+    CVPixelBufferRef buffer = Make2vuyBuffer(8, 4, 54, 145, 34);
+    ASSERT_NE(buffer, nullptr);
+    std::vector<uint8_t> bitmap(8 * 4 * 4, 0);
+    ASSERT_TRUE(context->render(CIImage::imageWithCVImageBuffer(buffer), bitmap.data(), 8 * 4, CGRectMake(0, 0, 8, 4),
+                                kCIFormatRGBA8))
+        << context->lastError();
+    for (size_t pixel = 0; pixel < 32; ++pixel) {
+        EXPECT_NEAR(bitmap[pixel * 4 + 0], 0, 3);
+        EXPECT_NEAR(bitmap[pixel * 4 + 1], 255, 3);
+        EXPECT_NEAR(bitmap[pixel * 4 + 2], 0, 3);
+        EXPECT_EQ(bitmap[pixel * 4 + 3], 255);
+    }
+    CVPixelBufferRelease(buffer);
+}
