@@ -67,6 +67,8 @@ LumoraMainNib::LumoraMainNib() : mDelegate(std::make_unique<AppController>()) {}
 LumoraMainNib::~LumoraMainNib() { close(); }
 
 void LumoraMainNib::close() {
+    // The delegate's folders are saved while they are still there.
+    if (mDelegate) UPersistentObjectsController::unregisterPersistentObjectShared(mDelegate.get());
     mWindow.reset();
     for (const QPointer<QObject> &object : mOwned) delete object.data();
     mOwned.clear();

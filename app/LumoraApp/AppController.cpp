@@ -85,6 +85,8 @@ AppController::AppController(QObject *parent)
 }
 
 AppController::~AppController() {
+    // Persistent objects unregister before they go (saved then, if still registered).
+    UPersistentObjectsController::unregisterPersistentObjectShared(this);
     if (mObserving) NSNotificationCenter::defaultCenter().removeObserver(this);
 }
 
