@@ -22,6 +22,7 @@
 // kMaximumSettingsValueLength characters, is dropped; keys without a row are ignored; a value a
 // control cannot take is logged and the others still apply.
 #include "NSUILumoraView.h"
+#include "LumoraStartup.h"
 
 #include "LumoraRenderBuffer.h"
 #include "QFXBundleController.h"
@@ -50,57 +51,6 @@ namespace {
 constexpr qsizetype kMaximumSettingsEntries = 4096;
 constexpr qsizetype kMaximumSettingsValueLength = 256 * 1024;
 constexpr qsizetype kMaximumIdentityLength = 4096;
-
-// The keys of a saved camera setting.
-const ParamMappingRow kDesignBookmarkTable[] = {
-    {3, 0, "bookmark.refines", "compositionRefinesParamValue", "setCompositionRefinesParamValue:", nullptr},
-    {1, 2, "requires.version", "applicationVersion", "setReadOnlyParam:", nullptr},
-    {3, 2, "camera.composition.menu", "compositionNameValue", "setCompositionNameValue:", nullptr},
-    {3, 2, "camera.composition.pathname", "compositionPathValue", "setCompositionPathValue:", nullptr},
-    {3, 2, "camera.composition.url", "compositionURLParamValue", "setCompositionURLParamValue:", nullptr},
-    {2, 2, "camera.broadcast.enabled", "writeOnlyParam", "setIntParam:", nullptr},
-    {3, 2, "camera.background.color.rgba", "color4DParam", "setColor4DParam:", nullptr},
-    {3, 2, "camera.background.color.erase", "intParam", "setIntParam:", nullptr},
-    {3, 1, "camera.background.picture.menu", "nameParamValue", "setNameParamValue:", nullptr},
-    {3, 2, "camera.background.picture.pathname", "pathParamValue", "setPathParamValue:", nullptr},
-    {3, 2, "camera.background.picture.url", "URLParamValue", "setURLParamValue:", nullptr},
-    {3, 2, "camera.background.picture.enabled", "intParam", "setIntParam:", nullptr},
-    {3, 2, "camera.shutter.menu", "stringParamValue", "setStringParamValue:", nullptr},
-    {3, 2, "camera.draw.enabled", "buttonStateParam", "setButtonStateParam:", nullptr},
-    {3, 2, "camera.draw.flipped.x", "buttonStateParam", "setButtonStateParam:", nullptr},
-    {3, 2, "camera.draw.flipped.y", "buttonStateParam", "setButtonStateParam:", nullptr},
-    {3, 2, "camera.draw.scale.xy", "normalParam", "setNormalParam:", nullptr},
-    {3, 2, "camera.draw.translate.x", "normalParam", "setNormalParam:", nullptr},
-    {3, 2, "camera.draw.translate.y", "normalParam", "setNormalParam:", nullptr},
-    {3, 2, "camera.draw.translate.z", "normalParam", "setNormalParam:", nullptr},
-    {3, 2, "camera.draw.angle", "normalParam", "setNormalParam:", nullptr},
-    {3, 2, "camera.draw.angle.x", "normalParam", "setNormalParam:", nullptr},
-    {3, 2, "camera.draw.angle.y", "normalParam", "setNormalParam:", nullptr},
-    {3, 2, "camera.interpolation.mirror", "timeMirrored", "setTimeMirrored:", "BOOL"},
-    {3, 2, "camera.interpolation.auto", "automaticEffectTime", "setAutomaticEffectTime:", "BOOL"},
-    {3, 2, "camera.interpolation.time", "inputEffectTime", "setInputEffectTime:", "NSNumber"},
-    {3, 2, "camera.interpolation.amplitude", "inputEffectAmount", "setInputEffectAmount:", "NSNumber"},
-    {3, 2, "camera.interpolation.parameter", "inputEffectParameter", "setInputEffectParameter:", "NSNumber"},
-    {3, 2, "camera.filter.vertical.function.type", "typeStringValue", "setTypeStringValue:", nullptr},
-    {3, 2, "camera.filter.vertical.function.phase", "phaseStringValue", "setPhaseStringValue:", nullptr},
-    {3, 2, "camera.filter.vertical.function.amplitude", "amplitudeStringValue", "setAmplitudeStringValue:", nullptr},
-    {3, 2, "camera.filter.vertical.function.frequency", "frequencyStringValue", "setFrequencyStringValue:", nullptr},
-    {3, 2, "camera.filter.vertical.quantization", "quantizeStringValue", "setQuantizeStringValue:", nullptr},
-    {2, 3, "camera.filter.vertical.values", "writeOnlyParam", "setFilterStringValue:", nullptr},
-    {3, 2, "camera.filter.vertical.amount", "inputEffectTex1DYAmount", "setInputEffectTex1DYAmount:", "NSNumber"},
-    {3, 2, "camera.filter.vertical.sampledata", "filterSamplesStringValue", "setFilterSamplesStringValue:", nullptr},
-    {3, 4, "camera.filter.vertical.savesamplevalues", "saveSamplesStringValue", "setSaveSamplesStringValue:", nullptr},
-    {3, 2, "camera.filter.horizontal.function.type", "typeStringValue", "setTypeStringValue:", nullptr},
-    {3, 2, "camera.filter.horizontal.function.phase", "phaseStringValue", "setPhaseStringValue:", nullptr},
-    {3, 2, "camera.filter.horizontal.function.amplitude", "amplitudeStringValue", "setAmplitudeStringValue:", nullptr},
-    {3, 2, "camera.filter.horizontal.function.frequency", "frequencyStringValue", "setFrequencyStringValue:", nullptr},
-    {3, 2, "camera.filter.horizontal.quantization", "quantizeStringValue", "setQuantizeStringValue:", nullptr},
-    {2, 3, "camera.filter.horizontal.values", "writeOnlyParam", "setFilterStringValue:", nullptr},
-    {3, 2, "camera.filter.horizontal.amount", "inputEffectTex1DXAmount", "setInputEffectTex1DXAmount:", "NSNumber"},
-    {3, 2, "camera.filter.horizontal.sampledata", "filterSamplesStringValue", "setFilterSamplesStringValue:", nullptr},
-    {3, 4, "camera.filter.horizontal.savesamplevalues", "saveSamplesStringValue", "setSaveSamplesStringValue:", nullptr},
-    {0, 0, nullptr, nullptr, nullptr, nullptr},
-};
 
 // An outlet of a nib object, by key; null when the object has no such key or it holds nothing.
 QObject *Outlet(QObject *object, const char *key) {
@@ -447,7 +397,7 @@ QString NSUILumoraView::getUserCompositionsFilePath(const QString &fileName) {
 // ---- Bookmark settings ----------------------------------------------------------------------------
 
 ParamMapping &NSUILumoraView::bookmarkParamMapping() {
-    if (!mBookmarkMapping) mBookmarkMapping = std::make_unique<ParamMapping>(kDesignBookmarkTable);
+    if (!mBookmarkMapping) mBookmarkMapping = std::make_unique<ParamMapping>(LumoraDesignBookmarkParamTable().rows);
     return *mBookmarkMapping;
 }
 
