@@ -62,6 +62,12 @@ private:
     std::abort();
 }
 
+// A new folder of the target's own under $TMPDIR (else /tmp), "lumora-fuzz-<name>-XXXXXX";
+// aborts when it cannot be made.
+std::string MakeScratchFolder(const char *name);
+// Writes the bytes to the file (made, or emptied, mode 0600); false unless all were written.
+bool WriteFile(const std::string &path, const uint8_t *data, size_t size);
+
 // Done once per process by every target (from LLVMFuzzerInitialize, or by the replay
 // program before the first input).
 void Start();

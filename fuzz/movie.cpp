@@ -6,35 +6,16 @@
 #include <CoreFoundation/CFURL.h>
 #include <QuickTime/Movies.h>
 
-#include <fcntl.h>
 #include <limits>
-#include <unistd.h>
 
 namespace {
 
 // The file each input goes to, in a folder made once per process.
 const std::string &InputPath() {
-    static const std::string path = [] {
-        const char *base = std::getenv("TMPDIR");
-        std::string folder = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/lumora-fuzz-movie-XXXXXX";
-        LUMORA_CHECK(mkdtemp(folder.data()) != nullptr);
-        return folder + "/input";
-    }();
+    static const std::string path = lumora::fuzz::MakeScratchFolder("movie") + "/input";
     return path;
 }
 
-bool WriteInput(const uint8_t *data, size_t size) {
-    const int fd = open(InputPath().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t n = write(fd, data + done, size - done);
-        if (n <= 0) break;
-        done += size_t(n);
-    }
-    close(fd);
-    return done == size;
-}
 
 Movie Open() {
     const std::string &path = InputPath();
@@ -56,7 +37,7 @@ Movie Open() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     static const bool entered = EnterMovies() == noErr;
     LUMORA_CHECK(entered);
-    if (!WriteInput(data, size)) return 0;
+    if (!lumora::fuzz::WriteFile(InputPath(), data, size)) return 0;
     const Rect bounds{0, 0, 6, 8};
     GWorldPtr world = nullptr;
     LUMORA_CHECK(QTNewGWorld(&world, k32ARGBPixelFormat, &bounds, nullptr, nullptr, 0) == noErr);

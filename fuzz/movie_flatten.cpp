@@ -6,7 +6,6 @@
 #include <QTKit/MovieFlattener.h>
 #include <QuickTime/Movies.h>
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -15,33 +14,16 @@
 namespace {
 
 const std::string &Folder() {
-    static const std::string folder = [] {
-        const char *base = std::getenv("TMPDIR");
-        std::string path = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/lumora-fuzz-flatten-XXXXXX";
-        LUMORA_CHECK(mkdtemp(path.data()) != nullptr);
-        return path;
-    }();
+    static const std::string folder = lumora::fuzz::MakeScratchFolder("flatten");
     return folder;
 }
 
-bool WriteInput(const std::string &path, const uint8_t *data, size_t size) {
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t n = write(fd, data + done, size - done);
-        if (n <= 0) break;
-        done += size_t(n);
-    }
-    close(fd);
-    return done == size;
-}
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const std::string input = Folder() + "/input";
-    if (!WriteInput(input, data, size)) return 0;
+    if (!lumora::fuzz::WriteFile(input, data, size)) return 0;
     lumora::qtkit::MovieFileInfo info;
     const OSErr inspected = lumora::qtkit::GetMovieFileInfo(input, info);
     LUMORA_CHECK(inspected == noErr || inspected == noMovieFound);

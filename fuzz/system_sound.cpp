@@ -5,39 +5,19 @@
 
 #include <CoreAudio/AudioServices.h>
 
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
 const std::string &InputPath() {
-    static const std::string path = [] {
-        const char *base = std::getenv("TMPDIR");
-        std::string folder =
-            std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/lumora-fuzz-system-sound-XXXXXX";
-        LUMORA_CHECK(mkdtemp(folder.data()) != nullptr);
-        return folder + "/input.aiff";
-    }();
+    static const std::string path = lumora::fuzz::MakeScratchFolder("system-sound") + "/input.aiff";
     return path;
 }
 
-bool WriteInput(const uint8_t *data, size_t size) {
-    const int fd = open(InputPath().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t n = write(fd, data + done, size - done);
-        if (n <= 0) break;
-        done += size_t(n);
-    }
-    close(fd);
-    return done == size;
-}
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    if (!WriteInput(data, size)) return 0;
+    if (!lumora::fuzz::WriteFile(InputPath(), data, size)) return 0;
     const std::string &path = InputPath();
     CFURLRef url = CFURLCreateFromFileSystemRepresentation(nullptr, reinterpret_cast<const UInt8 *>(path.data()),
                                                            CFIndex(path.size()), false);
