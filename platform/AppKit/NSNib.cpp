@@ -105,6 +105,13 @@ public:
         if (widget != nullptr) mCreated.append(widget);
         return widget;
     }
+
+    // Menu items too: an object of the form may hold one in an outlet.
+    QAction *createAction(QObject *parent, const QString &name) override {
+        QAction *action = QUiLoader::createAction(parent, name);
+        if (action != nullptr) mCreated.append(action);
+        return action;
+    }
 };
 
 enum class Outlet { None, Connected, WrongClass };

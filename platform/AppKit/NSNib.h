@@ -21,7 +21,8 @@
 //      - Outlets between the nib's objects: a string property written on an object in the
 //        form (stdset="0", a <cstring> or <string>) whose name is an outlet of that object
 //        names the object to connect: <property name="installThisView" stdset="0">
-//        <cstring>pageView</cstring></property>.
+//        <cstring>pageView</cstring></property>. The form's menu items (actions) are objects
+//        of the nib too, so an outlet may name one.
 //      An object of the wrong class for the outlet, or a name that no object of the nib
 //      bears, is logged and left unconnected.
 //   3. awakeFromNib (a Q_INVOKABLE method of no argument) is sent to every object of the nib
