@@ -2,6 +2,8 @@
 
 #include <LumoraApp/SnapViewWindowController.h>
 
+#include <CocoaGL/AsyncFrameGrabber.h>
+
 #include <Foundation/NSObjCRuntime.h>
 
 #include <QSize>
@@ -23,7 +25,10 @@ void LumoraRecorder::awakeFromNib() {
 }
 
 void LumoraRecorder::startStopRecording(QObject *sender) {
-    if (QObject *recorder = outletAsyncStillFrameMovieRecorder.data())
+    // The frame writer refuses to start without a frame size.
+    if (auto *frames = dynamic_cast<AsyncBaseGrabber *>(outletAsyncStillFrameMovieRecorder.data()))
+        frames->setImageSizePixels(CGSizeMake(kWidth, kHeight));
+    else if (QObject *recorder = outletAsyncStillFrameMovieRecorder.data())
         recorder->setProperty("imageSize", QSize(kWidth, kHeight));
     QMovieRecorderController::startStopRecording(sender);
 }

@@ -25,7 +25,8 @@ public:
 
     // The settings' input and output frame sizes 640 x 480 and frame rate 30, then the base's.
     Q_INVOKABLE void awakeFromNib();
-    // The still-frame recorder's image size 640 x 480, then the base's.
+    // The still-frame recorder's image size 640 x 480 (an asynchronous grabber's frame size,
+    // else its "imageSize" property), then the base's.
     Q_INVOKABLE void startStopRecording(QObject *sender = nullptr);
     // Opens the finished movie in a snapshot viewer.
     void openFinalMovieFilePathName(const QString &path) override;
