@@ -282,6 +282,14 @@ bool AppController::openFiles(const QStringList &paths) {
 
 bool AppController::openBundleComposition(const QString &name) {
     if (name.isEmpty()) return false;
+    // The camera view opens it by name, and so records it as the composition that plays (its
+    // bookmarks and the effect pop-up name it).
+    if (QObject *view = Implementing(renderView(), "openCompositionName(QString,bool)")) {
+        bool opened = false;
+        QMetaObject::invokeMethod(view, "openCompositionName", Qt::DirectConnection, Q_RETURN_ARG(bool, opened),
+                                  Q_ARG(QString, name), Q_ARG(bool, false));
+        return opened;
+    }
     if (auto *packs = qobject_cast<QFXBundleController *>(outletEffectPacks.data())) {
         const QByteArray data = packs->compositionDataWithCompositionName(name);
         if (!data.isEmpty()) return openCompositionData(data, name);

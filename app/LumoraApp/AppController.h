@@ -133,7 +133,8 @@ public:
     // False for an empty list; else the first path: kept until launch completes, or opened.
     bool openFiles(const QStringList &paths);
     bool applicationOpenFiles(const QStringList &paths) { return openFiles(paths); }
-    // The composition of that name: an effect pack's, else "<name>.qtz" of the resources.
+    // The composition of that name through the camera view (openCompositionName); without one
+    // that opens names, an effect pack's, else "<name>.qtz" of the resources.
     bool openBundleComposition(const QString &name);
     Q_INVOKABLE void selectCompositionByName(QObject *menuItem);
     Q_INVOKABLE void reloadComposition(QObject *sender = nullptr);
