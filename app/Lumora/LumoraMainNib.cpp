@@ -8,7 +8,19 @@
 #include <CocoaQZ/DisplayLink/NSUIDisplayLink.h>
 #include <CoreX/CoreMachDebugLog.h>
 #include <Foundation/NSObjCRuntime.h>
+#include <CocoaQZ/QTKit/QAudioFileRecorderLink.h>
+#include <LumoraApp/AppHelpMenuController.h>
 #include <LumoraApp/CamInputVDIGController.h>
+#include <LumoraApp/LumBrowseController.h>
+#include <LumoraApp/LumoraBookmarksPanel.h>
+#include <LumoraApp/LumoraInterpolationController.h>
+#include <LumoraApp/LumoraRecorder.h>
+#include <LumoraApp/LumoraStepperController.h>
+#include <LumoraApp/QMIDIController.h>
+#include <LumoraApp/UFMIDIInputController.h>
+#include <QCam/QAsyncStillFrameMovieRecorder.h>
+#include <UICocoaControls/NSSlider.h>
+#include <UICocoaControls/NSUIBookmarksController.h>
 #include <LumoraApp/LumoraLayerViewNibbler.h>
 #include <LumoraApp/LumoraRenderBuffer.h>
 #include <LumoraApp/NSUILumoraView.h>
@@ -26,13 +38,17 @@
 #include <QFileDialog>
 #include <QMenu>
 #include <QMessageBox>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
 
 #include <cstdlib>
+#include <functional>
 
 // The nib's plain objects and views that the form names by class.
 NS_REGISTER_CLASS(QTZInputController);
 NS_REGISTER_CLASS(LumoraRenderBuffer);
 NS_REGISTER_CLASS(NSUIDisplayLinkViewController);
+NS_REGISTER_CLASS(LumoraInterpolationController);
 
 namespace {
 
@@ -51,7 +67,9 @@ bool LumoraLinkMainNibClasses() {
     // The classes the form names are made by name: their modules must be linked in.
     return import_NSUILumoraView() && import_QActualFPSController() && import_UCoreFnSampler() &&
            import_QFXBundleController() && import_QImageCompressionSettings() && import_NSUIDisplayLink() &&
-           import_LumoraLayerViewNibbler() && import_USandboxUserFolder() && import_AppController();
+           import_LumoraLayerViewNibbler() && import_USandboxUserFolder() && import_AppController() &&
+           import_LumoraStepperController() && import_AppHelpMenuController() && import_LumoraRecorder() &&
+           import_LumoraBookmarksPanel() && import_QMIDIController() && import_NSSlider();
 }
 
 bool LumoraHasDisplay() {
@@ -67,11 +85,36 @@ LumoraMainNib::LumoraMainNib() : mDelegate(std::make_unique<AppController>()) {}
 LumoraMainNib::~LumoraMainNib() { close(); }
 
 void LumoraMainNib::close() {
-    // The delegate's folders are saved while they are still there.
+    // The delegate's folders and the MIDI settings are saved while they are still there.
     if (mDelegate) UPersistentObjectsController::unregisterPersistentObjectShared(mDelegate.get());
+    if (mMidiController) UPersistentObjectsController::unregisterPersistentObjectShared(mMidiController.data());
+    // A recording under way is finished into its movie, not cut off.
+    if (mRecorder && mRecorder->isRecording()) {
+        mRecorder->stopRecording(nullptr);
+        mRecorder->waitUntilFlatteningsFinished();
+    }
+    // The recorder uses the movies folder, an object of the window's nib, to the end.
+    delete mRecorder.data();
+    delete mFrameRecorder.data();
     mWindow.reset();
     for (const QPointer<QObject> &object : mOwned) delete object.data();
     mOwned.clear();
+    mSoundRecorder.reset();
+}
+
+LumoraRecorder *LumoraMainNib::recorder() const { return mRecorder.data(); }
+LumoraBookmarksPanel *LumoraMainNib::bookmarksPanel() const { return mBookmarksPanel.data(); }
+QMIDIController *LumoraMainNib::midiController() const { return mMidiController.data(); }
+
+LumoraStepperController *LumoraMainNib::stepper() const {
+    return Child<LumoraStepperController>(mWindow.get(), "stepperController");
+}
+
+void LumoraMainNib::showPanel(QWidget *panel) {
+    if (panel == nullptr) return;
+    panel->show();
+    panel->raise();
+    panel->activateWindow();
 }
 
 NSUILumoraView *LumoraMainNib::renderView() const { return qobject_cast<NSUILumoraView *>(mDelegate->outletRenderView.data()); }
@@ -96,6 +139,29 @@ bool LumoraMainNib::load() {
     mDelegate->mMenuItemAboutApp = Child<QAction>(mWindow.get(), "mMenuItemAboutApp");
     mDelegate->_menuCheckForUpdates = Child<QAction>(mWindow.get(), "_menuCheckForUpdates");
     mDelegate->rebuildOpenRecentMenu();
+
+    joinCameraSource();
+    joinLayerPanel();
+    fillEffectsPopup();
+    joinEffectControls();
+    joinRecorder();
+    joinBookmarksPanel();
+    joinMIDI();
+    joinMenuItems();
+    return true;
+}
+
+void LumoraMainNib::joinMenuItems() {
+    QWidget *window = mWindow.get();
+    AppController *delegate = mDelegate.get();
+    auto connectItem = [window](const char *name, QObject *receiver, std::function<void(QAction *)> handler) {
+        QAction *action = Child<QAction>(window, name);
+        if (action == nullptr || receiver == nullptr) {
+            if (action != nullptr) action->setEnabled(false);  // what it works on is not there
+            return;
+        }
+        QObject::connect(action, &QAction::triggered, receiver, [action, handler] { handler(action); });
+    };
     struct Item {
         const char *name;
         void (AppController::*action)(QObject *);
@@ -109,29 +175,59 @@ bool LumoraMainNib::load() {
         {"menuSnapShotTexture", &AppController::snapShotTexture},
         {"menuSnapShotDefaults", &AppController::snapShotDefaults},
         {"menuSnapShotFormatJPEG", &AppController::snapShotFormatJPEG},
-        {"menuToggleMovieRecording", &AppController::toggleMovieRecording},
     };
-    for (const Item &item : items)
-        if (QAction *action = Child<QAction>(mWindow.get(), item.name)) {
-            AppController *delegate = mDelegate.get();
-            auto method = item.action;
-            QObject::connect(action, &QAction::triggered, delegate, [delegate, method, action] { (delegate->*method)(action); });
-        }
-    if (QAction *quit = Child<QAction>(mWindow.get(), "menuQuit"))
-        QObject::connect(quit, &QAction::triggered, mWindow.get(), [this] { mDelegate->windowShouldClose(mWindow.get()); });
-    if (QAction *about = Child<QAction>(mWindow.get(), "mMenuItemAboutApp"))
-        QObject::connect(about, &QAction::triggered, mWindow.get(), [this] {
-            QWidget *window = mWindow.get();
-            QMetaObject::invokeMethod(window, [window] {
-                QMessageBox::about(window, QObject::tr("About Lumora"),
-                                   QObject::tr("Lumora %1\nA live-camera effects studio.").arg(AppController::kApplicationVersion));
-            }, Qt::QueuedConnection);
-        });
+    for (const Item &item : items) {
+        auto method = item.action;
+        connectItem(item.name, delegate, [delegate, method](QAction *action) { (delegate->*method)(action); });
+    }
+    connectItem("menuQuit", window, [this](QAction *) { mDelegate->windowShouldClose(mWindow.get()); });
+    connectItem("mMenuItemAboutApp", window, [window](QAction *) {
+        QMetaObject::invokeMethod(window, [window] {
+            QMessageBox::about(window, QObject::tr("About Lumora"),
+                               QObject::tr("Lumora %1\nA live-camera effects studio.").arg(AppController::kApplicationVersion));
+        }, Qt::QueuedConnection);
+    });
 
-    joinCameraSource();
-    joinLayerPanel();
-    fillEffectsPopup();
-    return true;
+    // The panels.
+    connectItem("menuInputSettings", mDelegate->outletInputPanel.data(),
+                [delegate](QAction *) { showPanel(delegate->outletInputPanel.data()); });
+    connectItem("menuInspector", qobject_cast<QWidget *>(mDelegate->outletAppInspector.data()),
+                [delegate](QAction *) { showPanel(qobject_cast<QWidget *>(delegate->outletAppInspector.data())); });
+    connectItem("menuBookmarks", mBookmarksPanel.data(), [this](QAction *) { showPanel(mBookmarksPanel.data()); });
+
+    // Bookmarks travel as text: the look is copied as its settings text, and text pasted
+    // becomes a bookmark.
+    NSUIBookmarksController *bookmarks = mBookmarksPanel ? mBookmarksPanel->outletBookmarksController() : nullptr;
+    connectItem("menuCopy", bookmarks, [bookmarks](QAction *action) { bookmarks->actionCopyToPasteboardAsText(action); });
+    connectItem("menuPaste", bookmarks, [bookmarks](QAction *action) { bookmarks->actionPasteFromPasteboardAsText(action); });
+    connectItem("menuRefreshDesigns", mBookmarksPanel.data(),
+                [this](QAction *action) { mBookmarksPanel->menuDesignsRefreshWebFeeds(action); });
+
+    // The help menu opens the product's pages in the browser.
+    auto *help = Child<AppHelpMenuController>(window, "helpMenuController");
+    connectItem("menuHelpContents", help, [help](QAction *action) { help->menuHelpApplicationHelp(action); });
+    connectItem("_menuCheckForUpdates", help, [help](QAction *action) { help->menuHelpCheckForUpdates(action); });
+
+    // Movie recording: the item's mark follows the recorder.
+    QAction *record = Child<QAction>(window, "menuToggleMovieRecording");
+    connectItem("menuToggleMovieRecording", mRecorder.data(), [this](QAction *action) {
+        mRecorder->startStopRecording(action);
+        action->setChecked(mRecorder->isRecording());
+    });
+    if (record != nullptr && mRecorder)
+        QObject::connect(mRecorder.data(), &QMovieRecorderController::recordingFinished, record,
+                         [this, record] { record->setChecked(mRecorder && mRecorder->isRecording()); });
+
+    // The effect stepper: raising its value walks up the pop-up.
+    LumoraStepperController *steps = stepper();
+    connectItem("menuPreviousEffect", steps,
+                [steps](QAction *) { steps->setLumoraStepperIndex(steps->lumoraStepperIndex() + 1); });
+    connectItem("menuNextEffect", steps, [steps](QAction *) {
+        // From the pop-up's own items the first effect of the packs is next.
+        const QComboBox *popup = steps->effectsPopupButton();
+        if (popup != nullptr && popup->currentIndex() < 2) steps->setStepperIndex(0);
+        else steps->setLumoraStepperIndex(steps->lumoraStepperIndex() - 1);
+    });
 }
 
 void LumoraMainNib::joinCameraSource() {
@@ -207,21 +303,113 @@ void LumoraMainNib::joinLayerPanel() {
 }
 
 QStringList LumoraMainNib::effectTitles() const {
-    QStringList titles{QString::fromLatin1(kDefaultEffect)};
-    if (auto *packs = qobject_cast<QFXBundleController *>(mDelegate->outletEffectPacks.data()))
-        for (const QString &name : packs->compositionNames())
-            if (!titles.contains(name)) titles.append(name);
+    QStringList titles;
+    if (const QComboBox *popup = effectsPopup())
+        for (int index = 0; index < popup->count(); ++index)
+            if (!popup->itemText(index).isEmpty()) titles.append(popup->itemText(index));
+    if (titles.isEmpty()) titles.append(QString::fromLatin1(kDefaultEffect));
     return titles;
 }
 
 void LumoraMainNib::fillEffectsPopup() {
+    // The pop-up's own items: "iSight" (from the form), then the separator before the effects
+    // the stepper added from the packs as they loaded.
     QComboBox *popup = effectsPopup();
     if (popup == nullptr) return;
-    popup->clear();
-    popup->addItems(effectTitles());
+    if (popup->findText(QString::fromLatin1(kDefaultEffect)) != 0) popup->insertItem(0, QString::fromLatin1(kDefaultEffect));
+    popup->insertSeparator(1);
     AppController *delegate = mDelegate.get();
-    QObject::connect(popup, &QComboBox::textActivated, delegate,
-                     [delegate](const QString &title) { delegate->openBundleComposition(title); });
+    QObject::connect(popup, &QComboBox::activated, delegate, [delegate, popup](int index) {
+        if (index == 0) delegate->openBundleComposition(popup->itemText(0));
+    });
+}
+
+void LumoraMainNib::joinEffectControls() {
+    // The amount slider and the tweening's amount follow each other.
+    auto *slider = Child<NSSlider>(mWindow.get(), "effectAmountSlider");
+    auto *tweening = Child<LumoraInterpolationController>(mWindow.get(), "interpolator");
+    if (slider == nullptr || tweening == nullptr) return;
+    slider->setDoubleValue(tweening->inputEffectAmountNormal());
+    QObject::connect(slider, &NSSlider::doubleValueChanged, tweening, [slider, tweening] {
+        if (slider->doubleValue() != tweening->inputEffectAmountNormal()) tweening->setInputEffectAmount(slider->doubleValue());
+    });
+    QObject::connect(tweening, &LumoraInterpolationController::inputEffectAmountChanged, slider, [slider, tweening] {
+        const QSignalBlocker blocker(slider);
+        slider->setDoubleValue(tweening->inputEffectAmountNormal());
+    });
+}
+
+void LumoraMainNib::joinRecorder() {
+    // Rendered frames into a movie of still frames, the microphone beside it, joined into
+    // "Lumora NNNN.mov" in the movies folder when the recording stops.
+    NSUILumoraView *view = renderView();
+    auto *movies = qobject_cast<USandboxUserFolder *>(mDelegate->outletMoviesFolder.data());
+    auto *settings = Child<QImageCompressionSettings>(mWindow.get(), "compressionSettings");
+    if (view == nullptr || movies == nullptr) return;
+    auto *frames = new QAsyncStillFrameMovieRecorder;
+    frames->outletCompressionSettings = settings;
+    mSoundRecorder = std::make_unique<QAudioFileRecorderLink>();
+    auto *recorder = new LumoraRecorder;
+    recorder->outletMoviesFolder = movies;
+    recorder->outletStillFrameRecorder = frames;
+    recorder->outletAudioFileRecorder = mSoundRecorder.get();
+    recorder->outletAsyncStillFrameMovieRecorder = frames;
+    recorder->outletCompressionSettings = settings;
+    recorder->awakeFromNib();
+    view->outletLumoraRecorder = recorder;
+    mRecorder = recorder;
+    mFrameRecorder = frames;
+    // The recorder goes before the writers it uses.
+    mOwned << recorder << frames;
+}
+
+void LumoraMainNib::joinBookmarksPanel() {
+    // The bookmarks panel, a tool window of the camera window, with the design browser at its
+    // top; the feed's designs are listed in Effects > Designs after its separator.
+    NSUILumoraView *view = renderView();
+    if (view == nullptr) return;
+    auto *panel = new LumoraBookmarksPanel(mWindow.get());
+    panel->setOutletBookmarkMenu(Child<QMenu>(mWindow.get(), "menuDesigns"));
+    panel->setOutletCheckNewDesignsOnStartup(Child<QAction>(mWindow.get(), "menuCheckNewDesigns"));
+    // A form cannot make a separator that has a name: the named item becomes one here.
+    QAction *separator = Child<QAction>(mWindow.get(), "menuDesignsSeparator");
+    if (separator != nullptr) separator->setSeparator(true);
+    panel->setOutletDedorodureroDesignsMenuSeparator(separator);
+    if (std::unique_ptr<NSNib> nib = NSNib::initWithNibNamed(QStringLiteral("LumBrowseController"))) {
+        QList<QObject *> topLevel;
+        if (nib->instantiateNibWithOwner(nullptr, &topLevel) && !topLevel.isEmpty()) {
+            if (auto *browse = qobject_cast<LumBrowseController *>(topLevel.takeFirst())) {
+                if (auto *layout = qobject_cast<QVBoxLayout *>(panel->layout())) layout->insertWidget(0, browse);
+                else browse->setParent(panel);
+                browse->setPresetsPanel(panel);
+                panel->setOutletBrowseController(browse);
+                view->outletBrowseController = browse;
+            }
+        }
+        for (QObject *object : topLevel) delete object;
+    }
+    panel->awakeFromNib();
+    panel->setmBookmarkTargetObject(view);
+    mDelegate->outletBookmarksPanel = panel;
+    mBookmarksPanel = panel;
+    mOwned << panel;
+}
+
+void LumoraMainNib::joinMIDI() {
+    // MIDI from every source: a note takes a snapshot through the delegate, controllers move
+    // the effect amount and parameter. Without a MIDI system it stays silent.
+    auto *tweening = Child<LumoraInterpolationController>(mWindow.get(), "interpolator");
+    auto *channel = new UFMIDIChannelInController;
+    channel->setOutletInputPortName(QStringLiteral("Lumora MIDI In"));
+    channel->awakeFromNib();
+    auto *midi = new QMIDIController;
+    midi->setOutletMIDIChannelInController(channel);
+    midi->setOutletInterpolationController(tweening);
+    midi->setOutletAppController(mDelegate.get());
+    midi->awakeFromNib();
+    UPersistentObjectsController::registerPersistentObjectShared(midi, true);
+    mMidiController = midi;
+    mOwned << midi << channel;
 }
 
 bool LumoraMainNib::openSelectedEffect() {

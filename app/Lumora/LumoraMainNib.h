@@ -3,10 +3,14 @@
 // camera source chain, the layer panel) joined to it.
 //
 // The form holds the camera window ("outletMainWindow": the menus, the camera view
-// "outletRenderView" in its aspect frame, the bar under it with the effect pop-up) and the
-// nib's plain objects: the input controller, the render buffer, the frame-rate meter, the
-// compression settings, the display link, the effect packs and the pictures and movies
-// folders, connected by the outlets written in the form.
+// "outletRenderView" in its aspect frame, the bar under it with the source and effect pop-ups,
+// the effect stepper and amount, the snapshot and record buttons) and the nib's plain objects:
+// the input controller, the render buffer, the frame-rate meter, the compression settings, the
+// display link, the effect packs with their stepper, the effect tweening, the help menu's
+// controller and the pictures and movies folders, connected by the outlets written in the form.
+//
+// Joined here: the movie recorder (frames, microphone, movies folder), the bookmarks panel with
+// the design browser and the Designs menu, the MIDI input, and the menu items of each.
 //
 // Main thread; a QApplication must exist.
 #pragma once
@@ -20,9 +24,16 @@
 
 #include <memory>
 
-class NSUILumoraView;
-class QComboBox;
 #include <LumoraApp/CamInputVDIGController.h>
+
+class LumoraBookmarksPanel;
+class LumoraRecorder;
+class LumoraStepperController;
+class NSUILumoraView;
+class QAsyncStillFrameMovieRecorder;
+class QAudioFileRecorderLink;
+class QComboBox;
+class QMIDIController;
 
 class LumoraMainNib {
 public:
@@ -55,6 +66,12 @@ public:
     // the effect the pop-up shows.
     void didFinishLaunching();
     CamInputVDIGController *cameraInputController() const { return mCameraController.data(); }
+    LumoraRecorder *recorder() const;
+    LumoraBookmarksPanel *bookmarksPanel() const;
+    LumoraStepperController *stepper() const;
+    QMIDIController *midiController() const;
+    // Shows a panel and brings it to the front; nothing for null.
+    static void showPanel(QWidget *panel);
 
     // Takes the window down before the delegate (the view stops its loop with the window).
     void close();
@@ -63,11 +80,21 @@ private:
     void joinCameraSource();
     void joinLayerPanel();
     void fillEffectsPopup();
+    void joinEffectControls();
+    void joinRecorder();
+    void joinBookmarksPanel();
+    void joinMIDI();
+    void joinMenuItems();
 
     std::unique_ptr<AppController> mDelegate;
     std::unique_ptr<QWidget> mWindow;
     QList<QPointer<QObject>> mOwned;  // objects made here, not by the form
     QPointer<CamInputVDIGController> mCameraController;
+    QPointer<LumoraRecorder> mRecorder;
+    QPointer<QAsyncStillFrameMovieRecorder> mFrameRecorder;
+    std::unique_ptr<QAudioFileRecorderLink> mSoundRecorder;
+    QPointer<LumoraBookmarksPanel> mBookmarksPanel;
+    QPointer<QMIDIController> mMidiController;
     int mSource = kSourceCamera;
 };
 

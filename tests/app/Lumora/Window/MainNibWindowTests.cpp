@@ -5,7 +5,10 @@
 //  - launch and terminate reach the controllers in their order (recording controllers in the
 //    inspector's and the bookmarks panel's places);
 //  - quitting leaves no thread and no file in the runtime folder behind;
-//  - every menu item the application names is there, the unbuilt ones disabled.
+//  - every menu item the application names is there and works on what the nib joined: the
+//    recorder makes a movie of the live picture, the effect stepper and amount reach the
+//    composition, the look is copied as text and pasted back as a bookmark, the feed's saved
+//    designs are listed in the Designs menu.
 #include <Lumora/LumoraMainNib.h>
 #include <Lumora/LumoraMainWindow.h>
 
@@ -16,7 +19,22 @@
 #include <CoreGraphics/CGDataProvider.h>
 #include <Foundation/NSApplication.h>
 #include <Foundation/NSNotification.h>
+#include <LumoraApp/LumoraBookmarksPanel.h>
+#include <LumoraApp/LumoraInterpolationController.h>
+#include <LumoraApp/LumoraRecorder.h>
+#include <LumoraApp/LumoraRenderBuffer.h>
 #include <LumoraApp/LumoraStartup.h>
+#include <LumoraApp/LumoraStepperController.h>
+#include <LumoraApp/QMIDIController.h>
+#include <QTKit/MovieFlattener.h>
+#include <UICocoaControls/NSSlider.h>
+#include <UICocoaControls/NSUIBookmarksController.h>
+#include <UIParamMapping/ATOM_FEED.h>
+#include <UIParamMapping/NSUIDesignCodes.h>
+#include <UIParamMapping/NSUIDesignFeed.h>
+#include <Foundation/NSUserDefaults.h>
+#include <USecuritySandbox/USandboxUserFolder.h>
+#include <dispatch/dispatch.h>
 #include <LumoraApp/NSUILumoraView.h>
 #include <LumoraApp/QTZInputController.h>
 #include <LumoraApp/UCoreFnSampler.h>
@@ -25,6 +43,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QClipboard>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -38,6 +57,7 @@
 #include <QFile>
 
 #include <cstdlib>
+#include <functional>
 
 namespace {
 
@@ -80,6 +100,7 @@ class MainNibWindow : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         ::setenv("LUMORA_TEST_CAMERA", "1", 1);
+        ::setenv("LUMORA_TEST_MICROPHONE", "1", 1);
         LumoraTestCameraSetUnplugged(false);
     }
     void SetUp() override {
@@ -96,7 +117,10 @@ protected:
     }
 };
 
-// One run of the application: start, launch, a few seconds of frames, the main window closed.
+// One run of the application: start, launch, a few seconds of frames, what the test does
+// with the running application, the main window closed. With recorders the launch order is
+// journaled in the inspector's and the bookmarks panel's places; without, the nib's own
+// panels launch.
 struct Session {
     int frames = 0;
     WindowPixels first, later;
@@ -105,15 +129,21 @@ struct Session {
     QStringList journal;
 };
 
-Session RunSession() {
+using SessionHook = std::function<void(LumoraMainNib &)>;
+
+QAction *Item(LumoraMainNib &nib, const char *name) { return nib.mainWindow()->findChild<QAction *>(QString::fromLatin1(name)); }
+
+Session RunSession(const SessionHook &whileRunning = {}, bool recorders = true) {
     Session session;
     NSApplication application;
     LumoraMainNib nib;
     if (!nib.load()) return session;
     AppController *delegate = nib.delegate();
     Recorder inspector("inspector", &session.journal), bookmarks("bookmarks", &session.journal);
-    delegate->outletAppInspector = &inspector;
-    delegate->outletBookmarksPanel = &bookmarks;
+    if (recorders) {
+        delegate->outletAppInspector = &inspector;
+        delegate->outletBookmarksPanel = &bookmarks;
+    }
     delegate->observeApplication();
     NSNotificationCenter::ObserverToken token = NSNotificationCenter::defaultCenter().addObserverForName(
         QString::fromLatin1(NSApplicationDidFinishLaunchingNotification), nullptr, [&nib, &session](const NSNotification &) {
@@ -134,6 +164,7 @@ Session RunSession() {
         session.later = Capture(CGWindowID(window->winId()));
         session.viewArea = QRect(view->mapTo(window, QPoint(0, 0)), view->size());
         session.compositionOpen = view->isCompositionOpenPrivate();
+        if (whileRunning) whileRunning(nib);
         delegate->windowShouldClose(window);  // the camera window closes: the application ends
     });
     application.run();
@@ -194,7 +225,7 @@ TEST_F(MainNibWindow, ARunLeavesNoThreadBehind) {
         << Threads().size() << " threads after the second run, " << after.size() << " after the first";
 }
 
-TEST_F(MainNibWindow, EveryMenuItemIsThereAndTheUnbuiltOnesAreDisabled) {
+TEST_F(MainNibWindow, EveryMenuItemIsThereAndJoinedToWhatItWorksOn) {
     LumoraMainNib nib;
     ASSERT_TRUE(nib.load());
     QWidget *window = nib.mainWindow();
@@ -203,15 +234,18 @@ TEST_F(MainNibWindow, EveryMenuItemIsThereAndTheUnbuiltOnesAreDisabled) {
         bool enabled;
         const char *shortcut;
     } items[] = {
-        {"menuOpenComposition", true, "Ctrl+O"}, {"menuReloadComposition", true, "Ctrl+R"},
-        {"menuOpenBackgroundImage", true, ""},   {"menuOpenStencilImage", true, ""},
-        {"menuRevealSnapshotFolder", true, ""},  {"menuQuit", true, "Ctrl+Q"},
-        {"menuSnapShotTexture", true, "Ctrl+T"}, {"menuSnapShotDefaults", true, ""},
-        {"menuSnapShotFormatJPEG", true, ""},    {"menuToggleMovieRecording", false, ""},
-        {"menuCopy", false, "Ctrl+C"},           {"menuPaste", false, "Ctrl+V"},
-        {"menuInputSettings", false, ""},        {"menuBookmarks", false, ""},
-        {"menuInspector", false, ""},            {"_menuCheckForUpdates", false, ""},
-        {"mMenuItemAboutApp", true, ""},
+        {"menuOpenComposition", true, "Ctrl+O"},       {"menuReloadComposition", true, "Ctrl+R"},
+        {"menuOpenBackgroundImage", true, ""},         {"menuOpenStencilImage", true, ""},
+        {"menuRevealSnapshotFolder", true, ""},        {"menuQuit", true, "Ctrl+Q"},
+        {"menuCopy", true, "Ctrl+C"},                  {"menuPaste", true, "Ctrl+V"},
+        {"menuSnapShotTexture", true, "Ctrl+T"},       {"menuSnapShotDefaults", true, ""},
+        {"menuSnapShotFormatJPEG", true, ""},          {"menuOpenSnapshot", true, ""},
+        {"menuToggleMovieRecording", true, "Ctrl+Shift+R"},
+        {"menuPreviousEffect", true, "Ctrl+Up"},       {"menuNextEffect", true, "Ctrl+Down"},
+        {"menuBookmarks", true, "Ctrl+B"},             {"menuCheckNewDesigns", true, ""},
+        {"menuRefreshDesigns", true, ""},              {"menuInputSettings", false, "Ctrl+Shift+I"},
+        {"menuInspector", false, "Ctrl+I"},            {"menuHelpContents", true, "F1"},
+        {"_menuCheckForUpdates", true, ""},            {"mMenuItemAboutApp", true, ""},
     };
     for (const auto &item : items) {
         auto *action = window->findChild<QAction *>(QString::fromLatin1(item.name));
@@ -219,16 +253,138 @@ TEST_F(MainNibWindow, EveryMenuItemIsThereAndTheUnbuiltOnesAreDisabled) {
         EXPECT_EQ(action->isEnabled(), item.enabled) << item.name;
         EXPECT_EQ(action->shortcut().toString(), QString::fromLatin1(item.shortcut)) << item.name;
     }
-    EXPECT_EQ(nib.delegate()->_openRecentMenu.data(), window->findChild<QMenu *>("_openRecentMenu"));
-    // The nib's plain objects are connected.
-    EXPECT_NE(nib.delegate()->outletInputController.data(), nullptr);
-    EXPECT_NE(nib.delegate()->outletPicturesFolder.data(), nullptr);
-    EXPECT_NE(nib.delegate()->outletMoviesFolder.data(), nullptr);
-    EXPECT_NE(nib.renderView()->lumoraBuffer(), nullptr);
+    AppController *delegate = nib.delegate();
+    NSUILumoraView *view = nib.renderView();
+    EXPECT_EQ(delegate->_openRecentMenu.data(), window->findChild<QMenu *>("_openRecentMenu"));
+    // The nib's plain objects are connected, and so are the objects joined to it.
+    EXPECT_NE(delegate->outletInputController.data(), nullptr);
+    EXPECT_NE(delegate->outletPicturesFolder.data(), nullptr);
+    EXPECT_NE(delegate->outletMoviesFolder.data(), nullptr);
+    EXPECT_NE(view->lumoraBuffer(), nullptr);
+    EXPECT_EQ(view->outletMenuItemOpenSnapshot.data(), Item(nib, "menuOpenSnapshot")) << "a menu item as an outlet";
+    EXPECT_EQ(view->outletLumoraRecorder.data(), nib.recorder());
+    EXPECT_NE(view->outletInterpolator.data(), nullptr);
+    EXPECT_EQ(view->lumoraBuffer()->interpolationController(), view->outletInterpolator.data());
+    EXPECT_EQ(delegate->outletBookmarksPanel.data(), nib.bookmarksPanel());
+    ASSERT_NE(nib.bookmarksPanel(), nullptr);
+    EXPECT_EQ(nib.bookmarksPanel()->mBookmarkTargetObject(), view);
+    EXPECT_NE(view->outletBrowseController.data(), nullptr);
+    ASSERT_NE(nib.midiController(), nullptr);
+    EXPECT_EQ(nib.midiController()->outletAppController(), delegate) << "a MIDI note asks the delegate for a snapshot";
+    // The effect pop-up: "iSight", a separator, then every effect of the packs, in the packs' order.
+    const QStringList titles = nib.effectTitles();
+    ASSERT_GT(titles.size(), 40);
+    EXPECT_EQ(titles.first(), "iSight");
+    EXPECT_TRUE(nib.effectsPopup()->itemText(1).isEmpty()) << "the separator";
+    EXPECT_EQ(nib.stepper()->lumoraStepperMaximumValue(), nib.effectsPopup()->count() - 3);
     // At launch the About item takes its title and the window its picture's aspect ratio.
-    nib.delegate()->applicationDidFinishLaunching(NSNotification());
-    EXPECT_EQ(nib.delegate()->mMenuItemAboutApp->text(), "About Lum@ra 2.0.4");
-    nib.delegate()->applicationWillTerminate(NSNotification());
+    delegate->applicationDidFinishLaunching(NSNotification());
+    EXPECT_EQ(delegate->mMenuItemAboutApp->text(), "About Lum@ra 2.0.4");
+    delegate->applicationWillTerminate(NSNotification());
+}
+
+TEST_F(MainNibWindow, RecordMovieMakesAMovieOfTheLivePictureWithSound) {
+    const QString movies = USandboxMoviesFolder::defaultFolderPath();
+    ASSERT_TRUE(QDir().mkpath(movies));
+    bool recording = false, finished = false, made = false;
+    QString moviePath;
+    const Session session = RunSession([&](LumoraMainNib &nib) {
+        QAction *record = Item(nib, "menuToggleMovieRecording");
+        LumoraRecorder *recorder = nib.recorder();
+        if (record == nullptr || recorder == nullptr) return;
+        QObject::connect(recorder, &QMovieRecorderController::recordingFinished, [&](const QString &path, bool succeeded) {
+            finished = true;
+            made = succeeded;
+            moviePath = path;
+        });
+        record->trigger();
+        recording = recorder->isRecording() && record->isChecked();
+        Spin(1500);
+        record->trigger();
+        EXPECT_FALSE(record->isChecked());
+        SpinUntil([&] {
+            recorder->waitUntilFlatteningsFinished();
+            dispatch_main_queue_drain();
+            return finished;
+        }, 30000);
+    });
+    EXPECT_GE(session.frames, 30);
+    EXPECT_TRUE(recording) << "the item starts the recorder and shows it";
+    ASSERT_TRUE(finished);
+    EXPECT_TRUE(made);
+    EXPECT_EQ(QFileInfo(moviePath).fileName(), "Lumora 0000.mov");
+    lumora::qtkit::MovieFileInfo info;
+    ASSERT_EQ(lumora::qtkit::GetMovieFileInfo(moviePath.toStdString(), info), 0);
+    EXPECT_TRUE(info.hasVideo);
+    EXPECT_TRUE(info.hasAudio) << "the test microphone's sound";
+    EXPECT_EQ(info.width, 640);
+    EXPECT_GE(info.videoFrames, 10) << "about a second and a half of frames";
+    // Nothing but the movie is left in the folder.
+    EXPECT_EQ(QDir(movies).entryList(QDir::Files), QStringList{"Lumora 0000.mov"});
+}
+
+TEST_F(MainNibWindow, TheStepperAndTheAmountReachTheComposition) {
+    QString afterNext, afterPrevious, atTop;
+    double amount = -1;
+    RunSession([&](LumoraMainNib &nib) {
+        QComboBox *popup = nib.effectsPopup();
+        Item(nib, "menuNextEffect")->trigger();  // from "iSight": the first effect of the packs
+        afterNext = nib.renderView()->compositionName();
+        Item(nib, "menuNextEffect")->trigger();
+        Item(nib, "menuPreviousEffect")->trigger();
+        afterPrevious = nib.renderView()->compositionName();
+        Item(nib, "menuPreviousEffect")->trigger();  // at the top: nothing above
+        atTop = popup->currentText();
+        auto *slider = nib.mainWindow()->findChild<NSSlider *>("effectAmountSlider");
+        slider->setValue(slider->maximum());
+        amount = qobject_cast<LumoraInterpolationController *>(nib.renderView()->outletInterpolator.data())->inputEffectAmountNormal();
+    });
+    const QStringList titles = [] {
+        LumoraMainNib nib;
+        return nib.load() ? nib.effectTitles() : QStringList();
+    }();
+    ASSERT_GT(titles.size(), 1);
+    EXPECT_EQ(afterNext, titles.at(1));
+    EXPECT_EQ(afterPrevious, titles.at(1));
+    EXPECT_EQ(atTop, titles.at(1));
+    EXPECT_DOUBLE_EQ(amount, 1.0);
+}
+
+TEST_F(MainNibWindow, TheLookIsCopiedAsTextAndPastedBackAsABookmark) {
+    QString copied;
+    qsizetype before = -1, after = -1;
+    RunSession([&](LumoraMainNib &nib) {
+        NSUIBookmarksController *bookmarks = nib.bookmarksPanel()->outletBookmarksController();
+        QApplication::clipboard()->clear();
+        Item(nib, "menuCopy")->trigger();
+        copied = QApplication::clipboard()->text();
+        before = bookmarks->presets().size();
+        Item(nib, "menuPaste")->trigger();
+        after = bookmarks->presets().size();
+    });
+    EXPECT_TRUE(copied.contains("iSight")) << copied.toStdString();
+    EXPECT_EQ(after, before + 1);
+}
+
+TEST_F(MainNibWindow, TheSavedDesignsAreListedInTheDesignsMenu) {
+    // Designs saved by an earlier download, and no check on start-up: nothing is downloaded.
+    QVariantMap designs;
+    for (const char *name : {"Alpha", "Beta"})
+        designs.insert(name, ATOM_FEED_ITEM::toVariant(ATOM_FEED_ITEM::atomFeedItemWithTitle(
+                                 name, NSUIDesignCodes::codeStringFromDictionary({{"design", name}}))));
+    ASSERT_TRUE(NSUIDesignFeed::setPrefsDesignsDictionary(designs, QStringLiteral("Dedorodurero")));
+    NSUserDefaults::standardUserDefaults().setObject(QVariant(qlonglong(0)), QStringLiteral("menuDesignsCheckNewDesignsOnStartup:"));
+    QStringList listed;
+    bool checkOnStartup = true;
+    RunSession([&](LumoraMainNib &nib) {
+        const QList<QAction *> items = nib.mainWindow()->findChild<QMenu *>("menuDesigns")->actions();
+        for (qsizetype i = items.indexOf(Item(nib, "menuDesignsSeparator")) + 1; i > 0 && i < items.size(); ++i)
+            listed.append(items.at(i)->text());
+        checkOnStartup = Item(nib, "menuCheckNewDesigns")->isChecked();
+    }, false);
+    EXPECT_EQ(listed, (QStringList{"Alpha", "Beta"}));
+    EXPECT_FALSE(checkOnStartup);
+    EXPECT_EQ(ATOM_FEED_HTTP_GET::runningBackgroundGets(), 0);
 }
 
 TEST(AspectFrame, TheViewKeepsItsRatioCentredInAnyFrame) {
