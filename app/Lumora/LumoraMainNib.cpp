@@ -39,6 +39,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QSignalBlocker>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <cstdlib>
@@ -217,6 +218,19 @@ void LumoraMainNib::joinMenuItems() {
     if (record != nullptr && mRecorder)
         QObject::connect(mRecorder.data(), &QMovieRecorderController::recordingFinished, record,
                          [this, record] { record->setChecked(mRecorder && mRecorder->isRecording()); });
+
+    // The bar's buttons are the menu items' (a form cannot name an action before it is made).
+    const struct {
+        const char *button, *item;
+    } buttons[] = {{"snapshotButton", "menuSnapShotTexture"},
+                   {"recordButton", "menuToggleMovieRecording"},
+                   {"previousEffectButton", "menuPreviousEffect"},
+                   {"nextEffectButton", "menuNextEffect"}};
+    for (const auto &pair : buttons) {
+        auto *button = Child<QToolButton>(window, pair.button);
+        QAction *action = Child<QAction>(window, pair.item);
+        if (button != nullptr && action != nullptr) button->setDefaultAction(action);
+    }
 
     // The effect stepper: raising its value walks up the pop-up.
     LumoraStepperController *steps = stepper();

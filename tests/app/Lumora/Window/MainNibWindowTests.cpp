@@ -13,6 +13,7 @@
 #include <Lumora/LumoraMainWindow.h>
 
 #include "WindowPixels.h"
+#include "sdk/RiradI/RiradITestApplication.h"
 
 #include <CoreGraphics/CGWindow.h>
 #include <CoreGraphics/CGImage.h>
@@ -50,6 +51,7 @@
 #include <QElapsedTimer>
 #include <QMenu>
 #include <QTest>
+#include <QToolButton>
 #include <QTimer>
 #include <QScreen>
 #include <QPixmap>
@@ -297,7 +299,7 @@ TEST_F(MainNibWindow, RecordMovieMakesAMovieOfTheLivePictureWithSound) {
             made = succeeded;
             moviePath = path;
         });
-        record->trigger();
+        nib.mainWindow()->findChild<QToolButton *>("recordButton")->click();  // the bar's button is the item's
         recording = recorder->isRecording() && record->isChecked();
         Spin(1500);
         record->trigger();
@@ -328,7 +330,8 @@ TEST_F(MainNibWindow, TheStepperAndTheAmountReachTheComposition) {
     double amount = -1;
     RunSession([&](LumoraMainNib &nib) {
         QComboBox *popup = nib.effectsPopup();
-        Item(nib, "menuNextEffect")->trigger();  // from "iSight": the first effect of the packs
+        // From "iSight" (the bar's button is the item's): the first effect of the packs.
+        nib.mainWindow()->findChild<QToolButton *>("nextEffectButton")->click();
         afterNext = nib.renderView()->compositionName();
         Item(nib, "menuNextEffect")->trigger();
         Item(nib, "menuPreviousEffect")->trigger();
@@ -338,6 +341,7 @@ TEST_F(MainNibWindow, TheStepperAndTheAmountReachTheComposition) {
         auto *slider = nib.mainWindow()->findChild<NSSlider *>("effectAmountSlider");
         slider->setValue(slider->maximum());
         amount = qobject_cast<LumoraInterpolationController *>(nib.renderView()->outletInterpolator.data())->inputEffectAmountNormal();
+        riradi_test::SaveScreenshot(nib.mainWindow(), QStringLiteral("CameraWindow"));
     });
     const QStringList titles = [] {
         LumoraMainNib nib;
@@ -351,18 +355,22 @@ TEST_F(MainNibWindow, TheStepperAndTheAmountReachTheComposition) {
 }
 
 TEST_F(MainNibWindow, TheLookIsCopiedAsTextAndPastedBackAsABookmark) {
-    QString copied;
+    QString copied, playing;
     qsizetype before = -1, after = -1;
     RunSession([&](LumoraMainNib &nib) {
         NSUIBookmarksController *bookmarks = nib.bookmarksPanel()->outletBookmarksController();
         QApplication::clipboard()->clear();
         Item(nib, "menuCopy")->trigger();
         copied = QApplication::clipboard()->text();
+        playing = nib.renderView()->compositionName();
         before = bookmarks->presets().size();
         Item(nib, "menuPaste")->trigger();
         after = bookmarks->presets().size();
+        LumoraMainNib::showPanel(nib.bookmarksPanel());
+        riradi_test::SaveScreenshot(nib.bookmarksPanel(), QStringLiteral("BookmarksPanel"));
     });
-    EXPECT_TRUE(copied.contains("iSight")) << copied.toStdString();
+    EXPECT_FALSE(playing.isEmpty()) << "the effect opened at launch is named";
+    EXPECT_TRUE(copied.contains("camera.composition.menu=" + playing + ";")) << copied.toStdString();
     EXPECT_EQ(after, before + 1);
 }
 
