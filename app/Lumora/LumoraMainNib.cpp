@@ -10,6 +10,7 @@
 #include <Foundation/NSObjCRuntime.h>
 #include <CocoaQZ/QTKit/QAudioFileRecorderLink.h>
 #include <LumoraApp/AppHelpMenuController.h>
+#include <LumoraApp/AppInspector.h>
 #include <LumoraApp/CamInputVDIGController.h>
 #include <LumoraApp/LumBrowseController.h>
 #include <LumoraApp/LumoraBookmarksPanel.h>
@@ -303,17 +304,38 @@ void LumoraMainNib::joinLayerPanel() {
     NSUILumoraView *view = renderView();
     auto *buffer = view != nullptr ? view->lumoraBuffer() : nullptr;
     if (buffer == nullptr) return;
-    // The composition's texture shown, not mirrored.
-    auto *panel = new LumoraLayerViewNibbler;
-    panel->hide();
-    auto *textureOn = new NSButton(panel);
-    textureOn->setState(1);
-    auto *matrix = new NSOGLTextureMatrixController(panel);
-    matrix->set_textureEnabled(textureOn);
-    panel->setLayerMatrixController(matrix);
+    // The inspector holds the layer panel with its controls and its matrix form.
+    import_AppInspector();
+    std::unique_ptr<NSNib> nib = NSNib::initWithNibNamed(QStringLiteral("AppInspector"));
+    QList<QObject *> topLevel;
+    AppInspector *inspector = nullptr;
+    if (nib != nullptr && nib->instantiateNibWithOwner(nullptr, &topLevel) && !topLevel.isEmpty())
+        inspector = qobject_cast<AppInspector *>(topLevel.takeFirst());
+    for (QObject *object : topLevel) delete object;
+    LumoraLayerViewNibbler *panel = inspector != nullptr ? inspector->lumoraLayerController() : nullptr;
+    if (panel == nullptr) {
+        // Without the inspector the composition's texture is shown all the same, not mirrored.
+        CoreMachDebugLog("Lumora: the inspector nib does not load\n");
+        delete inspector;
+        inspector = nullptr;
+        panel = new LumoraLayerViewNibbler;
+        panel->hide();
+        auto *textureOn = new NSButton(panel);
+        textureOn->setState(1);
+        auto *matrix = new NSOGLTextureMatrixController(panel);
+        matrix->set_textureEnabled(textureOn);
+        panel->setLayerMatrixController(matrix);
+        mOwned << panel;
+    } else {
+        mInspector = inspector;
+        mOwned << inspector;
+        mDelegate->outletAppInspector = inspector;
+        view->outletInspector = inspector;
+    }
+    // The layer draws for the render buffer: its size is the background picture's.
+    panel->setDelegate(buffer);
     buffer->setLayerController(panel);
     view->outletLumoraLayerController = panel;
-    mOwned << panel;
 }
 
 QStringList LumoraMainNib::effectTitles() const {

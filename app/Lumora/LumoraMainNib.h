@@ -48,6 +48,8 @@ public:
 
     AppController *delegate() const { return mDelegate.get(); }
     QWidget *mainWindow() const { return mWindow.get(); }
+    // The inspector panel (the layer panel's controls and matrix); null when its nib did not load.
+    QWidget *inspector() const { return mInspector.data(); }
     NSUILumoraView *renderView() const;
     QComboBox *effectsPopup() const;
     // The effect pop-up's titles: "iSight", then the packs' compositions.
@@ -95,6 +97,7 @@ private:
     std::unique_ptr<QAudioFileRecorderLink> mSoundRecorder;
     QPointer<LumoraBookmarksPanel> mBookmarksPanel;
     QPointer<QMIDIController> mMidiController;
+    QPointer<QWidget> mInspector;  // among mOwned
     int mSource = kSourceCamera;
 };
 

@@ -1,10 +1,41 @@
 #include "AppInspector.h"
 
+#include "LumMatrixController.h"
 #include "LumoraLayerViewNibbler.h"
 
+#include <AppKit/NSNib.h>
+#include <CoreFoundation/CFBundle.h>
+#include <CoreFoundation/CFURL.h>
+#include <Foundation/NSException.h>
 #include <Foundation/NSObjCRuntime.h>
+#include <Foundation/NSUserDefaults.h>
+#include <UICocoaColor/NSColorWellWithAlpha.h>
+#include <UICocoaControls/NSUIImageViewParam.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLayout>
+
+#include <climits>
 
 NS_REGISTER_CLASS(AppInspector);
+// The colour well the form names.
+NS_REGISTER_CLASS(NSColorWellWithAlpha);
+
+namespace {
+
+// The main bundle's resources folder; empty without one.
+QString ResourcesFolder() {
+    CFURLRef url = CFBundleCopyResourcesDirectoryURL(CFBundleGetMainBundle());
+    if (url == nullptr) return QString();
+    UInt8 path[PATH_MAX];
+    const bool ok = CFURLGetFileSystemRepresentation(url, true, path, sizeof path);
+    CFRelease(url);
+    return ok ? QString::fromLocal8Bit(reinterpret_cast<const char *>(path)) : QString();
+}
+
+}  // namespace
 
 AppInspector::AppInspector(QWidget *parent) : LumoraPanel(QRect(), 0, 2, false, parent) {
     setWindowTitle(QStringLiteral("Inspector"));
@@ -20,20 +51,106 @@ void AppInspector::setLumoraLayerControllerObject(QObject *controller) {
     mLayerController = qobject_cast<LumoraLayerViewNibbler *>(controller);
 }
 
+LumMatrixController *AppInspector::matrixController() const { return mMatrix.data(); }
+
 void AppInspector::awakeFromNib() {
     LumoraPanel::awakeFromNib();
     // The normal window level: a tool window that does not stay above other applications.
     setWindowFlag(Qt::WindowStaysOnTopHint, false);
+    loadMatrixForm();
+    fillBackgrounds();
+}
+
+void AppInspector::loadMatrixForm() {
+    if (mMatrix) return;
+    auto *container = findChild<QWidget *>(QStringLiteral("matrixContainer"));
+    std::unique_ptr<NSNib> nib = NSNib::initWithNibNamed(QStringLiteral("LumMatrixController"));
+    QList<QObject *> top;
+    if (container == nullptr || nib == nullptr || !nib->instantiateNibWithOwner(nullptr, &top) || top.isEmpty()) {
+        NSLog(QStringLiteral("AppInspector: the texture matrix form does not load"));
+        qDeleteAll(top);
+        return;
+    }
+    auto *matrix = qobject_cast<LumMatrixController *>(top.takeFirst());
+    qDeleteAll(top);
+    if (matrix == nullptr) return;
+    matrix->setParent(container);  // a child view now, no window of its own
+    if (QLayout *layout = container->layout()) layout->addWidget(matrix);
+    mMatrix = matrix;
+    if (LumoraLayerViewNibbler *layer = lumoraLayerController()) {
+        layer->setLayerMatrixController(matrix);
+        // The matrix form's texture switch draws the layer or not: it is the layer's draw button.
+        layer->outletLayerDrawButton = matrix->_textureEnabled();
+        matrix->setTarget(layer);
+        matrix->setAction(QByteArrayLiteral("layerTextureMatrixChanged:"));
+    }
+}
+
+QStringList AppInspector::backgroundPictureNames(const QString &folder) {
+    if (folder.isEmpty()) return {};
+    QStringList names;
+    const QStringList files = QDir(folder).entryList({QStringLiteral("*.png"), QStringLiteral("*.jpg"), QStringLiteral("*.jpeg"),
+                                                      QStringLiteral("*.tif"), QStringLiteral("*.tiff")},
+                                                     QDir::Files | QDir::Readable, QDir::Name | QDir::IgnoreCase);
+    for (const QString &file : files) {
+        const QString name = QFileInfo(file).completeBaseName();
+        if (!name.isEmpty() && !names.contains(name)) names.append(name);
+    }
+    return names;
+}
+
+void AppInspector::fillBackgrounds() {
+    LumoraLayerViewNibbler *layer = lumoraLayerController();
+    auto *view = layer != nullptr ? qobject_cast<NSUIImageViewParam *>(layer->outletBackgroundImageView.data()) : nullptr;
+    if (view != nullptr) view->setPresetsMenuResourceFileNames(backgroundPictureNames(ResourcesFolder()));
+}
+
+void AppInspector::restoreFrame() {
+    const QStringList parts =
+        NSUserDefaults::standardUserDefaults().stringForKey(QString::fromLatin1(kFrameKey)).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (parts.size() != 4) return;
+    int values[4];
+    for (int i = 0; i < 4; ++i) {
+        bool ok = false;
+        values[i] = parts.at(i).toInt(&ok);
+        if (!ok) return;
+    }
+    if (values[2] <= 0 || values[3] <= 0 || values[2] > 10000 || values[3] > 10000) return;
+    setGeometry(values[0], values[1], values[2], values[3]);
 }
 
 void AppInspector::applicationDidFinishLaunching(const NSNotification &notification) {
+    restoreFrame();
+    if (NSUserDefaults::standardUserDefaults().integerForKey(QString::fromLatin1(kVisibleKey)) != 0) show();
     if (LumoraLayerViewNibbler *layer = lumoraLayerController()) layer->applicationDidFinishLaunching(notification);
 }
 
 void AppInspector::applicationWillTerminate(const NSNotification &notification) {
     if (LumoraLayerViewNibbler *layer = lumoraLayerController()) layer->applicationWillTerminate(notification);
+    NSUserDefaults &defaults = NSUserDefaults::standardUserDefaults();
+    // A panel never shown has no place of its own yet: the window manager gives it one.
+    if (testAttribute(Qt::WA_WState_Created)) {
+        const QRect frame = geometry();
+        defaults.setObject(QStringLiteral("%1 %2 %3 %4").arg(frame.x()).arg(frame.y()).arg(frame.width()).arg(frame.height()),
+                           QString::fromLatin1(kFrameKey));
+    }
+    defaults.setInteger(isVisible() ? 1 : 0, QString::fromLatin1(kVisibleKey));
+    defaults.synchronize();
 }
 
 void AppInspector::selectDefaultPanel(QObject *) {}
 
-bool import_AppInspector() { return import_LumoraWindow() && import_LumoraLayerViewNibbler(); }
+// A key event rather than a window shortcut: a shortcut needs the panel to be the active
+// window, which a tool window shown over another one is not always yet.
+void AppInspector::keyPressEvent(QKeyEvent *event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    LumoraPanel::keyPressEvent(event);
+}
+
+bool import_AppInspector() {
+    return import_LumoraWindow() && import_LumoraLayerViewNibbler() && import_LumMatrixController() &&
+           import_NSUIImageViewParam() && import_NSColorWellWithAlpha();
+}
