@@ -75,6 +75,8 @@ void AppInspector::loadMatrixForm() {
     qDeleteAll(top);
     if (matrix == nullptr) return;
     matrix->setParent(container);  // a child view now, no window of its own
+    // Indented under its header as the other sections are.
+    if (QLayout *own = matrix->layout()) own->setContentsMargins(12, 0, 0, 0);
     if (QLayout *layout = container->layout()) layout->addWidget(matrix);
     mMatrix = matrix;
     if (LumoraLayerViewNibbler *layer = lumoraLayerController()) {
