@@ -4,7 +4,8 @@
 //  - every control has a tooltip and an accessible name and is reached by Tab in reading order;
 //  - its controls change what the camera window shows (pixels read from the window): the
 //    camera mirror turns the test chart around, the background colour shows where the layer
-//    is not drawn, and only while "draw colour" is on;
+//    is not drawn, and only while "draw colour" is on; the picture chosen in the backgrounds
+//    pop-up is drawn while "draw picture" is on;
 //  - launch / terminate / launch through the delegate brings back the panel's state (layer
 //    panel, matrix form, place, size, visibility) from the user defaults;
 //  - Escape closes it whatever control has the focus.
@@ -75,6 +76,15 @@ void ClearStoredKeys() {
 template <typename T>
 T *Named(QObject *root, const char *name) {
     return root->findChild<T *>(QString::fromLatin1(name));
+}
+
+// Chooses the background picture of that title in the backgrounds pop-up, as a user does.
+void ChooseBackground(QWidget *inspector, const QString &title) {
+    auto *backgrounds = Named<QComboBox>(inspector, "backgroundsPopupButton");
+    const int index = backgrounds->findText(title);
+    if (index < 0) return;
+    backgrounds->setCurrentIndex(index);
+    emit backgrounds->activated(index);
 }
 
 class InspectorWindow : public ::testing::Test {
@@ -164,6 +174,7 @@ TEST_F(InspectorWindow, EveryControlHasATipANameAndATabStopInReadingOrder) {
     ASSERT_NE(inspector, nullptr);
     inspector->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(inspector));
+    ChooseBackground(inspector, QStringLiteral("cameraImage"));
     riradi_test::SaveScreenshot(inspector, QStringLiteral("AppInspector"));
 
     QList<QWidget *> controls;
@@ -354,6 +365,19 @@ uint32_t Middle(const WindowPixels &shot, QPoint centre) {
     return pixels[pixels.size() / 2];
 }
 
+// How many of the test chart's 75 % bar colours (yellow, cyan, green, magenta, red, blue) the
+// area shows.
+int ChartColoursSeen(const WindowPixels &shot, const QRect &area) {
+    int seen = 0;
+    for (uint32_t bar : {0xBFBF00u, 0x00BFBFu, 0x00BF00u, 0xBF00BFu, 0xBF0000u, 0x0000BFu}) {
+        bool found = false;
+        for (int y = area.top(); y <= area.bottom() && !found; y += 4)
+            for (int x = area.left(); x <= area.right() && !found; x += 2) found = Near(shot.at(x, y), bar, 32);
+        seen += found ? 1 : 0;
+    }
+    return seen;
+}
+
 TEST_F(InspectorWindow, TheControlsChangeWhatTheCameraWindowShows) {
     const auto click = [](const char *name) {
         return [name](AppInspector *inspector) { Named<QAbstractButton>(inspector, name)->click(); };
@@ -367,6 +391,11 @@ TEST_F(InspectorWindow, TheControlsChangeWhatTheCameraWindowShows) {
          },
          {}},
         {click("backgroundColorDraw"), {}},      // 3: no colour drawn
+        {[](AppInspector *inspector) {           // 4: the chart as the background picture
+             ChooseBackground(inspector, QStringLiteral("cameraImage"));
+             Named<QAbstractButton>(inspector, "backgroundImageDraw")->click();
+         },
+         {}},
     };
     QRect area;
     ASSERT_TRUE(RunWithInspector(steps, &area)) << "the window runs and the chart opens as the source";
@@ -384,6 +413,10 @@ TEST_F(InspectorWindow, TheControlsChangeWhatTheCameraWindowShows) {
     const QPoint centre = area.center();
     EXPECT_TRUE(Near(Middle(steps[2].shot, centre), 0xFF0000)) << std::hex << Middle(steps[2].shot, centre);
     EXPECT_FALSE(Near(Middle(steps[3].shot, centre), 0xFF0000)) << std::hex << Middle(steps[3].shot, centre);
+    EXPECT_GE(ChartColoursSeen(steps[0].shot, area), 5);
+    EXPECT_LE(ChartColoursSeen(steps[3].shot, area), 1);
+    // The picture chosen in the pop-up is drawn behind the (absent) layer.
+    EXPECT_GE(ChartColoursSeen(steps[4].shot, area), 5);
 }
 
 }  // namespace
