@@ -6,8 +6,8 @@
 #include "QTZInputController.h"
 
 #include <CocoaFoundation/NSAttributedString_NSCFString_ValueTransformer.h>
-#include <CoreFoundation/CFBundle.h>
-#include <CoreFoundation/CFURL.h>
+#include <CocoaFoundation/PersistentKeyPaths.h>
+#include <CoreFoundation/CFData.h>
 #include <CoreImage/CIPlugIn.h>
 #include <CoreX/CoreMachDebugLog.h>
 #include <CoreX/CoreMachElapsedTime.h>
@@ -62,19 +62,6 @@ bool SendString(QObject *object, const char *method, const QString &argument) {
     const QByteArray signature = QByteArray(method) + "(QString)";
     QObject *target = Implementing(object, signature.constData());
     return target != nullptr && QMetaObject::invokeMethod(target, method, Qt::DirectConnection, Q_ARG(QString, argument));
-}
-
-QString ResourcesFolder() {
-    QString folder;
-    if (CFBundleRef bundle = CFBundleGetMainBundle()) {
-        if (CFURLRef url = CFBundleCopyResourcesDirectoryURL(bundle)) {
-            char path[4096];
-            if (CFURLGetFileSystemRepresentation(url, true, reinterpret_cast<UInt8 *>(path), sizeof path))
-                folder = QString::fromUtf8(path);
-            CFRelease(url);
-        }
-    }
-    return folder;
 }
 
 }  // namespace
@@ -294,7 +281,7 @@ bool AppController::openBundleComposition(const QString &name) {
         const QByteArray data = packs->compositionDataWithCompositionName(name);
         if (!data.isEmpty()) return openCompositionData(data, name);
     }
-    const QString resource = ResourcesFolder() + QStringLiteral("/") + name + QStringLiteral(".qtz");
+    const QString resource = DirectoryLocations::mainBundleResourcesFolder() + QStringLiteral("/") + name + QStringLiteral(".qtz");
     QFile file(resource);
     if (!file.open(QIODevice::ReadOnly)) {
         CoreMachDebugLog("AppController: no composition named %s\n", name.toUtf8().constData());

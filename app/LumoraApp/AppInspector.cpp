@@ -4,8 +4,7 @@
 #include "LumoraLayerViewNibbler.h"
 
 #include <AppKit/NSNib.h>
-#include <CoreFoundation/CFBundle.h>
-#include <CoreFoundation/CFURL.h>
+#include <CocoaFoundation/PersistentKeyPaths.h>
 #include <Foundation/NSException.h>
 #include <Foundation/NSObjCRuntime.h>
 #include <Foundation/NSUserDefaults.h>
@@ -17,25 +16,10 @@
 #include <QKeyEvent>
 #include <QLayout>
 
-#include <climits>
 
 NS_REGISTER_CLASS(AppInspector);
 // The colour well the form names.
 NS_REGISTER_CLASS(NSColorWellWithAlpha);
-
-namespace {
-
-// The main bundle's resources folder; empty without one.
-QString ResourcesFolder() {
-    CFURLRef url = CFBundleCopyResourcesDirectoryURL(CFBundleGetMainBundle());
-    if (url == nullptr) return QString();
-    UInt8 path[PATH_MAX];
-    const bool ok = CFURLGetFileSystemRepresentation(url, true, path, sizeof path);
-    CFRelease(url);
-    return ok ? QString::fromLocal8Bit(reinterpret_cast<const char *>(path)) : QString();
-}
-
-}  // namespace
 
 AppInspector::AppInspector(QWidget *parent) : LumoraPanel(QRect(), 0, 2, false, parent) {
     setWindowTitle(QStringLiteral("Inspector"));
@@ -104,7 +88,7 @@ QStringList AppInspector::backgroundPictureNames(const QString &folder) {
 void AppInspector::fillBackgrounds() {
     LumoraLayerViewNibbler *layer = lumoraLayerController();
     auto *view = layer != nullptr ? qobject_cast<NSUIImageViewParam *>(layer->outletBackgroundImageView.data()) : nullptr;
-    if (view != nullptr) view->setPresetsMenuResourceFileNames(backgroundPictureNames(ResourcesFolder()));
+    if (view != nullptr) view->setPresetsMenuResourceFileNames(backgroundPictureNames(DirectoryLocations::mainBundleResourcesFolder()));
 }
 
 void AppInspector::restoreFrame() {

@@ -192,6 +192,16 @@ QUrl applicationSupportDirectory() { return applicationSupportDirectoryFileName(
 
 bool import_PersistentKeyPaths() { return import_NSDictionaryPropertyListArchiving(); }
 
+QString DirectoryLocations::mainBundleResourcesFolder() {
+    CFBundleRef bundle = CFBundleGetMainBundle();
+    CFURLRef url = bundle != nullptr ? CFBundleCopyResourcesDirectoryURL(bundle) : nullptr;
+    if (url == nullptr) return QString();
+    UInt8 buffer[PATH_MAX];
+    const bool ok = CFURLGetFileSystemRepresentation(url, true, buffer, sizeof buffer);
+    CFRelease(url);
+    return ok ? QString::fromUtf8(reinterpret_cast<const char *>(buffer)) : QString();
+}
+
 QString DirectoryLocations::mainBundleResourcePath(const QString &name, const QString &type) {
     CFBundleRef bundle = CFBundleGetMainBundle();
     if (bundle == nullptr || name.isEmpty()) return QString();

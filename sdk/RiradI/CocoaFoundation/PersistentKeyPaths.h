@@ -93,6 +93,8 @@ QString applicationIdentifier();
 // The path of the main bundle's resource name.type; an empty string when the name is empty or
 // the bundle has no such resource.
 QString mainBundleResourcePath(const QString &name, const QString &type);
+// The main bundle's resources folder; empty without one.
+QString mainBundleResourcesFolder();
 
 }  // namespace DirectoryLocations
 
