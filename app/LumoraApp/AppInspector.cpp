@@ -4,6 +4,7 @@
 #include "LumoraLayerViewNibbler.h"
 
 #include <AppKit/NSNib.h>
+#include <AppKit/NSWindow.h>
 #include <CocoaFoundation/PersistentKeyPaths.h>
 #include <Foundation/NSException.h>
 #include <Foundation/NSObjCRuntime.h>
@@ -92,17 +93,7 @@ void AppInspector::fillBackgrounds() {
 }
 
 void AppInspector::restoreFrame() {
-    const QStringList parts =
-        NSUserDefaults::standardUserDefaults().stringForKey(QString::fromLatin1(kFrameKey)).split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    if (parts.size() != 4) return;
-    int values[4];
-    for (int i = 0; i < 4; ++i) {
-        bool ok = false;
-        values[i] = parts.at(i).toInt(&ok);
-        if (!ok) return;
-    }
-    if (values[2] <= 0 || values[3] <= 0 || values[2] > 10000 || values[3] > 10000) return;
-    setGeometry(values[0], values[1], values[2], values[3]);
+    NSWindow::setFrameFromString(this, NSUserDefaults::standardUserDefaults().stringForKey(QString::fromLatin1(kFrameKey)));
 }
 
 void AppInspector::applicationDidFinishLaunching(const NSNotification &notification) {
@@ -115,11 +106,8 @@ void AppInspector::applicationWillTerminate(const NSNotification &notification) 
     if (LumoraLayerViewNibbler *layer = lumoraLayerController()) layer->applicationWillTerminate(notification);
     NSUserDefaults &defaults = NSUserDefaults::standardUserDefaults();
     // A panel never shown has no place of its own yet: the window manager gives it one.
-    if (testAttribute(Qt::WA_WState_Created)) {
-        const QRect frame = geometry();
-        defaults.setObject(QStringLiteral("%1 %2 %3 %4").arg(frame.x()).arg(frame.y()).arg(frame.width()).arg(frame.height()),
-                           QString::fromLatin1(kFrameKey));
-    }
+    if (testAttribute(Qt::WA_WState_Created))
+        defaults.setObject(NSWindow::stringWithSavedFrame(this), QString::fromLatin1(kFrameKey));
     defaults.setInteger(isVisible() ? 1 : 0, QString::fromLatin1(kVisibleKey));
     defaults.synchronize();
 }

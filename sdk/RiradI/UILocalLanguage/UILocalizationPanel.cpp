@@ -1,5 +1,7 @@
 #include "UILocalizationPanel.h"
 
+#include <AppKit/NSWindow.h>
+
 #include <Foundation/NSApplication.h>
 #include <Foundation/NSException.h>
 #include <Foundation/NSKeyValueCoding.h>
@@ -77,20 +79,6 @@ void UILocalizationPanel::applicationWillTerminate(const NSNotification &notific
 
 QSet<QString> UILocalizationPanel::persistentObjectKeyPaths() const { return {"panelFrame", "panelVisible"}; }
 
-QString UILocalizationPanel::panelFrame() const {
-    const QRect frame = geometry();
-    return QStringLiteral("%1 %2 %3 %4").arg(frame.x()).arg(frame.y()).arg(frame.width()).arg(frame.height());
-}
+QString UILocalizationPanel::panelFrame() const { return NSWindow::stringWithSavedFrame(this); }
 
-void UILocalizationPanel::setPanelFrame(const QString &frame) {
-    const QStringList parts = frame.split(' ', Qt::SkipEmptyParts);
-    if (parts.size() != 4) return;
-    int values[4];
-    for (int i = 0; i < 4; ++i) {
-        bool ok = false;
-        values[i] = parts.at(i).toInt(&ok);
-        if (!ok) return;
-    }
-    if (values[2] <= 0 || values[3] <= 0 || values[2] > 10000 || values[3] > 10000) return;
-    setGeometry(values[0], values[1], values[2], values[3]);
-}
+void UILocalizationPanel::setPanelFrame(const QString &frame) { NSWindow::setFrameFromString(this, frame); }

@@ -1,0 +1,30 @@
+#include <AppKit/NSWindow.h>
+
+#include <QRect>
+#include <QStringList>
+#include <QWidget>
+
+namespace NSWindow {
+
+QString stringWithSavedFrame(const QWidget *window) {
+    if (window == nullptr) return QString();
+    const QRect frame = window->geometry();
+    return QStringLiteral("%1 %2 %3 %4").arg(frame.x()).arg(frame.y()).arg(frame.width()).arg(frame.height());
+}
+
+bool setFrameFromString(QWidget *window, const QString &text) {
+    const QStringList parts = text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (window == nullptr || parts.size() != 4) return false;
+    int values[4];
+    for (int i = 0; i < 4; ++i) {
+        bool ok = false;
+        values[i] = parts.at(i).toInt(&ok);
+        if (!ok) return false;
+    }
+    constexpr int kLargest = 10000;
+    if (values[2] <= 0 || values[3] <= 0 || values[2] > kLargest || values[3] > kLargest) return false;
+    window->setGeometry(values[0], values[1], values[2], values[3]);
+    return true;
+}
+
+}  // namespace NSWindow
