@@ -1,0 +1,368 @@
+// The 1-D filters panel on the X server, joined to the main nib's camera view, render buffer and
+// MIDI controller:
+//  - the two editors are the ones the render buffer, the camera view and the MIDI controller
+//    know; the vertical curve view is vertical, the horizontal one is not;
+//  - every control has a tooltip and an accessible name and is reached by Tab in reading order;
+//  - the function picker and the sliders, used from the keyboard, change the render buffer's
+//    filter image and amount and the camera view's bookmark text; a bookmark applied to the
+//    camera view shows in the controls;
+//  - Escape closes it whatever control has the focus;
+//  - its place, size and visibility survive terminate and the next launch; a stored frame that
+//    is no frame is ignored; joined to nothing it still works, without amounts.
+#include <Lumora/LumoraFiltersPanel.h>
+#include <Lumora/LumoraMainNib.h>
+
+#include <CocoaGL/NSOGL1DTextureView.h>
+#include <CoreGraphics/CGDataProvider.h>
+#include <CoreGraphics/CGImage.h>
+#include <Foundation/NSApplication.h>
+#include <Foundation/NSNotification.h>
+#include <Foundation/NSUserDefaults.h>
+#include <LumoraApp/LumoraRenderBuffer.h>
+#include <LumoraApp/LumoraStartup.h>
+#include <LumoraApp/NSUILumoraView.h>
+#include <LumoraApp/QMIDIController.h>
+#include <QuickTime/TestCamera.h>
+#include <UIParamMapping/NSUIDesignCodes.h>
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QAbstractSlider>
+#include <QAbstractSpinBox>
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTest>
+
+#include <cstdlib>
+#include <vector>
+
+#include "sdk/RiradI/RiradITestApplication.h"
+
+namespace {
+
+void Spin(int milliseconds) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < milliseconds) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+template <typename Condition>
+bool SpinUntil(Condition condition, int milliseconds) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition() && timer.elapsed() < milliseconds) Spin(10);
+    return condition();
+}
+
+void ClearStoredKeys() {
+    for (const char *key : {LumoraFiltersPanel::kFrameKey, LumoraFiltersPanel::kVisibleKey})
+        NSUserDefaults::standardUserDefaults().removeObject(QString::fromLatin1(key));
+}
+
+template <typename T>
+T *Named(QObject *root, const QString &name) {
+    return root->findChild<T *>(name);
+}
+
+// The bytes of the filter image the render buffer hands the composition.
+std::vector<uint8_t> ImageBytes(NSOGLTexture1DViewNibbler *filter) {
+    CGImageRef image = filter != nullptr ? filter->textureImage1D() : nullptr;
+    if (image == nullptr) return {};
+    CFDataRef data = CGDataProviderCopyData(CGImageGetDataProvider(image));
+    if (data == nullptr) return {};
+    std::vector<uint8_t> bytes(CFDataGetBytePtr(data), CFDataGetBytePtr(data) + CFDataGetLength(data));
+    CFRelease(data);
+    return bytes;
+}
+
+bool AllEqual(const std::vector<uint8_t> &bytes) {
+    for (uint8_t byte : bytes)
+        if (byte != bytes.front()) return false;
+    return true;
+}
+
+// The main nib with the panel joined to it, as the application does.
+struct Studio {
+    LumoraMainNib nib;
+    std::unique_ptr<LumoraFiltersPanel> panel;
+    NSUILumoraView *view = nullptr;
+    LumoraRenderBuffer *buffer = nullptr;
+
+    bool load() {
+        if (!nib.load()) return false;
+        view = nib.renderView();
+        buffer = view != nullptr ? view->lumoraBuffer() : nullptr;
+        if (buffer == nullptr) return false;
+        panel = std::make_unique<LumoraFiltersPanel>(nib.mainWindow());
+        panel->join(buffer, view, nib.midiController());
+        return true;
+    }
+    QWidget *window() const { return panel->widget(); }
+    bool show() const {
+        window()->show();
+        window()->activateWindow();
+        return QTest::qWaitForWindowExposed(window());
+    }
+    // The value the camera view's bookmark text gives the key, read back from the text.
+    QString bookmarkValue(const QString &key) const {
+        const auto codes = NSUIDesignCodes::codesWithCodeString(view->currentSettingsDictionaryScript(true));
+        if (!codes) return QStringLiteral("(no text)");
+        const QVariantMap settings = codes->codeDictionary();
+        return settings.contains(key) ? settings.value(key).toString() : QStringLiteral("(none)");
+    }
+};
+
+const char *const kSections[] = {"vertical", "horizontal"};
+const char *const kControls[] = {"FunctionPopup",       "AmplitudeSlider",     "FrequencyCoarseSlider", "FrequencyFineSlider",
+                                 "PhaseSlider",         "QuantizationStepper", "AmountSlider"};
+
+class FiltersPanelWindow : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        ::setenv("LUMORA_TEST_CAMERA", "1", 1);
+        LumoraTestCameraSetUnplugged(false);
+    }
+    void SetUp() override {
+        const char *display = std::getenv("DISPLAY");
+        if (display == nullptr || *display == '\0') GTEST_SKIP() << "needs an X display (scripts/test runs this under Xvfb)";
+        if (QCoreApplication::instance() == nullptr) {
+            static int argc = 1;
+            static char name[] = "LumoraFiltersPanelWindowTests";
+            static char *argv[] = {name, nullptr};
+            new QApplication(argc, argv);
+            QApplication::setQuitOnLastWindowClosed(false);
+        }
+        LumoraProcessStartup();
+        ClearStoredKeys();
+    }
+    void TearDown() override { ClearStoredKeys(); }
+};
+
+TEST_F(FiltersPanelWindow, TheEditorsAreTheOnesTheBufferTheViewAndTheMIDIKnow) {
+    Studio studio;
+    ASSERT_TRUE(studio.load());
+    QWidget *window = studio.window();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isWindow());
+    EXPECT_TRUE(window->windowFlags().testFlag(Qt::Tool));
+    EXPECT_EQ(window->windowTitle(), "1-D Filters");
+    EXPECT_FALSE(window->isVisible()) << "the panel waits for its menu item";
+
+    NSOGLTexture1DViewNibbler *vertical = studio.panel->verticalFilter();
+    NSOGLTexture1DViewNibbler *horizontal = studio.panel->horizontalFilter();
+    ASSERT_NE(vertical, nullptr);
+    ASSERT_NE(horizontal, nullptr);
+    EXPECT_EQ(studio.buffer->y1DTextureView(), vertical);
+    EXPECT_EQ(studio.buffer->x1DTextureView(), horizontal);
+    EXPECT_EQ(studio.view->outletVerticalImageFilter.data(), vertical);
+    EXPECT_EQ(studio.view->outletHorizontalImageFilter.data(), horizontal);
+    QMIDIController *midi = studio.nib.midiController();
+    ASSERT_NE(midi, nullptr);
+    EXPECT_EQ(midi->outletVerticalFilter(), vertical);
+    EXPECT_EQ(midi->outletHorizontalFilter(), horizontal);
+
+    ASSERT_TRUE(studio.show());
+    EXPECT_TRUE(vertical->textureView()->isVertical());
+    EXPECT_FALSE(horizontal->textureView()->isVertical());
+    for (const char *section : kSections)
+        for (const char *control : kControls) {
+            const QString name = QLatin1String(section) + QLatin1String(control);
+            QWidget *widget = Named<QWidget>(window, name);
+            ASSERT_NE(widget, nullptr) << name.toStdString();
+            EXPECT_TRUE(widget->isVisible()) << name.toStdString();
+            EXPECT_TRUE(widget->isEnabled()) << name.toStdString();
+        }
+    EXPECT_EQ(Named<QComboBox>(window, "verticalFunctionPopup")->count(), 8);
+}
+
+TEST_F(FiltersPanelWindow, EveryControlHasATipANameAndATabStopInReadingOrder) {
+    Studio studio;
+    ASSERT_TRUE(studio.load());
+    QWidget *window = studio.window();
+    // Curves worth looking at in the picture.
+    Named<QComboBox>(window, "verticalFunctionPopup")->setCurrentIndex(2);
+    Named<QComboBox>(window, "horizontalFunctionPopup")->setCurrentIndex(4);
+    ASSERT_TRUE(studio.show());
+    Spin(100);
+    riradi_test::SaveScreenshot(window, QStringLiteral("LumoraFiltersPanel"));
+
+    QList<QWidget *> controls;
+    for (QWidget *widget : window->findChildren<QWidget *>())
+        if (widget->isVisibleTo(window) && (qobject_cast<QAbstractButton *>(widget) || qobject_cast<QComboBox *>(widget) ||
+                                            qobject_cast<QAbstractSlider *>(widget) || qobject_cast<QAbstractSpinBox *>(widget)))
+            controls << widget;
+    EXPECT_EQ(controls.size(), 2 * std::size(kControls));
+    for (QWidget *control : controls) {
+        EXPECT_FALSE(control->toolTip().isEmpty()) << control->objectName().toStdString();
+        EXPECT_FALSE(control->accessibleName().isEmpty()) << control->objectName().toStdString();
+        EXPECT_TRUE(control->focusPolicy() & Qt::TabFocus) << control->objectName().toStdString();
+    }
+    // The curves are described too, though the mouse draws them.
+    for (NSOGLTexture1DViewNibbler *filter : {studio.panel->verticalFilter(), studio.panel->horizontalFilter()}) {
+        EXPECT_FALSE(filter->textureView()->toolTip().isEmpty());
+        EXPECT_FALSE(filter->textureView()->accessibleName().isEmpty());
+    }
+    // Tab goes through every control once, top to bottom and left to right.
+    QList<QWidget *> chain;
+    for (QWidget *widget = window->nextInFocusChain(); widget != window; widget = widget->nextInFocusChain())
+        if (controls.contains(widget) && !chain.contains(widget)) chain << widget;
+    EXPECT_EQ(chain.size(), controls.size());
+    const auto rect = [window](QWidget *widget) { return QRect(widget->mapTo(window, QPoint(0, 0)), widget->size()); };
+    for (qsizetype i = 1; i < chain.size(); ++i) {
+        const QRect a = rect(chain[i - 1]), b = rect(chain[i]);
+        const bool oneRow = a.top() < b.bottom() && b.top() < a.bottom();
+        EXPECT_TRUE(oneRow ? a.left() < b.left() : a.top() < b.top())
+            << chain[i - 1]->objectName().toStdString() << " before " << chain[i]->objectName().toStdString();
+    }
+    // And Tab really moves the focus along it.
+    chain.first()->setFocus(Qt::TabFocusReason);
+    for (qsizetype i = 1; i < chain.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), chain[i]) << i;
+    }
+}
+
+TEST_F(FiltersPanelWindow, TheKeyboardChangesTheBufferAndTheBookmark) {
+    Studio studio;
+    ASSERT_TRUE(studio.load());
+    QWidget *window = studio.window();
+    ASSERT_TRUE(studio.show());
+    const struct {
+        const char *section;
+        NSOGLTexture1DViewNibbler *filter;
+        double (*amount)(LumoraRenderBuffer *);
+    } sections[] = {
+        {"vertical", studio.panel->verticalFilter(),
+         [](LumoraRenderBuffer *buffer) { return buffer->inputEffectTex1DYAmount().toDouble(); }},
+        {"horizontal", studio.panel->horizontalFilter(),
+         [](LumoraRenderBuffer *buffer) { return buffer->inputEffectTex1DXAmount().toDouble(); }},
+    };
+    for (const auto &s : sections) {
+        SCOPED_TRACE(s.section);
+        const QString prefix = QLatin1String(s.section);
+        const QString key = QStringLiteral("camera.filter.%1.").arg(prefix);
+        // A fresh filter: the flat function, 256 samples of one grey.
+        std::vector<uint8_t> flat = ImageBytes(s.filter);
+        ASSERT_EQ(flat.size(), 256u);
+        EXPECT_TRUE(AllEqual(flat));
+        EXPECT_EQ(studio.bookmarkValue(key + "function.type"), "0");
+
+        // Down twice on the function picker: sin(x).
+        auto *function = Named<QComboBox>(window, prefix + "FunctionPopup");
+        function->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(function, Qt::Key_Down);
+        QTest::keyClick(function, Qt::Key_Down);
+        EXPECT_EQ(function->currentText(), "sin(x)");
+        EXPECT_TRUE(SpinUntil([&] { return !AllEqual(ImageBytes(s.filter)); }, 5000)) << "the wave reaches the image";
+        EXPECT_EQ(studio.bookmarkValue(key + "function.type"), "2");
+
+        // The amplitude to nothing: a flat curve again.
+        auto *amplitude = Named<QSlider>(window, prefix + "AmplitudeSlider");
+        amplitude->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(amplitude, Qt::Key_Home);
+        EXPECT_TRUE(SpinUntil([&] { return AllEqual(ImageBytes(s.filter)); }, 5000));
+        EXPECT_EQ(studio.bookmarkValue(key + "function.amplitude"), "0.000000");
+        QTest::keyClick(amplitude, Qt::Key_End);
+        EXPECT_EQ(studio.bookmarkValue(key + "function.amplitude"), "1.000000");
+
+        // Four samples at quantization 2.
+        auto *quantization = Named<QSpinBox>(window, prefix + "QuantizationStepper");
+        quantization->setFocus(Qt::TabFocusReason);
+        for (int i = 0; i < 6; ++i) QTest::keyClick(quantization, Qt::Key_Down);
+        EXPECT_EQ(quantization->value(), 2);
+        EXPECT_EQ(ImageBytes(s.filter).size(), 4u);
+        EXPECT_EQ(studio.bookmarkValue(key + "quantization"), "2");
+
+        // The amount: Home, End and a page down from there.
+        auto *amount = Named<QSlider>(window, prefix + "AmountSlider");
+        amount->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(amount, Qt::Key_Home);
+        EXPECT_DOUBLE_EQ(s.amount(studio.buffer), 0.0);
+        QTest::keyClick(amount, Qt::Key_End);
+        EXPECT_DOUBLE_EQ(s.amount(studio.buffer), 1.0);
+        QTest::keyClick(amount, Qt::Key_PageDown);
+        EXPECT_NEAR(s.amount(studio.buffer), 0.9, 1e-6);
+        EXPECT_NEAR(studio.bookmarkValue(key + "amount").toDouble(), 0.9, 1e-6);
+    }
+
+    // A bookmark applied to the camera view shows in the controls.
+    ASSERT_TRUE(studio.view->setSettingsDictionary({{"camera.filter.horizontal.function.type", "3"},
+                                                    {"camera.filter.horizontal.function.phase", "0.25"},
+                                                    {"camera.filter.horizontal.quantization", "5"},
+                                                    {"camera.filter.vertical.amount", "0.3"}}));
+    EXPECT_TRUE(SpinUntil([&] { return Named<QComboBox>(window, "horizontalFunctionPopup")->currentText() == "saw(x)"; }, 5000));
+    EXPECT_EQ(Named<QSlider>(window, "horizontalPhaseSlider")->value(), 250);
+    EXPECT_EQ(Named<QSpinBox>(window, "horizontalQuantizationStepper")->value(), 5);
+    EXPECT_TRUE(SpinUntil([&] { return Named<QSlider>(window, "verticalAmountSlider")->value() == 300; }, 5000));
+}
+
+TEST_F(FiltersPanelWindow, EscapeClosesThePanelWhateverHasTheFocus) {
+    Studio studio;
+    ASSERT_TRUE(studio.load());
+    QWidget *window = studio.window();
+    for (const char *name : {"verticalFunctionPopup", "verticalPhaseSlider", "verticalQuantizationStepper",
+                             "horizontalAmountSlider", "horizontalFilter"}) {
+        ASSERT_TRUE(studio.show());
+        QWidget *control = Named<QWidget>(window, QLatin1String(name));
+        ASSERT_NE(control, nullptr) << name;
+        control->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(control, Qt::Key_Escape);
+        EXPECT_TRUE(SpinUntil([window] { return !window->isVisible(); }, 2000)) << name;
+    }
+    // Other keys leave it open.
+    ASSERT_TRUE(studio.show());
+    QTest::keyClick(Named<QWidget>(window, "verticalPhaseSlider"), Qt::Key_A);
+    Spin(50);
+    EXPECT_TRUE(window->isVisible());
+}
+
+void Post(const char *name) { NSNotificationCenter::defaultCenter().postNotificationName(QString::fromLatin1(name), nullptr); }
+
+TEST_F(FiltersPanelWindow, ThePlaceSizeAndVisibilitySurviveTerminateAndTheNextLaunch) {
+    const QRect frame(160, 110, 560, 720);
+    {
+        LumoraFiltersPanel panel;
+        Post(NSApplicationDidFinishLaunchingNotification);
+        EXPECT_FALSE(panel.widget()->isVisible()) << "closed on a fresh installation";
+        panel.widget()->setGeometry(frame);
+        panel.widget()->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(panel.widget()));
+        Post(NSApplicationWillTerminateNotification);
+    }
+    LumoraFiltersPanel panel;
+    Post(NSApplicationDidFinishLaunchingNotification);
+    ASSERT_TRUE(panel.widget()->isVisible());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(panel.widget()));
+    EXPECT_EQ(panel.widget()->geometry(), frame);
+    // Closed at quit, it stays closed at the next launch.
+    panel.widget()->close();
+    Post(NSApplicationWillTerminateNotification);
+    EXPECT_EQ(NSUserDefaults::standardUserDefaults().integerForKey(QString::fromLatin1(LumoraFiltersPanel::kVisibleKey)), 0);
+}
+
+TEST_F(FiltersPanelWindow, AStoredFrameThatIsNoFrameIsIgnored) {
+    const char *const frames[] = {"", "1 2 3", "a b c d", "10 10 0 300", "10 10 300 -5", "10 10 20000 300", "1 2 3 4 5"};
+    const QSize natural = LumoraFiltersPanel().widget()->size();
+    for (const char *stored : frames) {
+        NSUserDefaults::standardUserDefaults().setObject(QString::fromLatin1(stored), QString::fromLatin1(LumoraFiltersPanel::kFrameKey));
+        LumoraFiltersPanel panel;
+        Post(NSApplicationDidFinishLaunchingNotification);
+        EXPECT_EQ(panel.widget()->size(), natural) << stored;
+    }
+}
+
+TEST_F(FiltersPanelWindow, JoinedToNothingTheCurvesStillWorkWithoutAmounts) {
+    LumoraFiltersPanel panel;
+    panel.join(nullptr, nullptr, nullptr);
+    QWidget *window = panel.widget();
+    EXPECT_FALSE(Named<QSlider>(window, "verticalAmountSlider")->isEnabled());
+    EXPECT_FALSE(Named<QSlider>(window, "horizontalAmountSlider")->isEnabled());
+    Named<QComboBox>(window, "horizontalFunctionPopup")->setCurrentIndex(1);
+    EXPECT_TRUE(SpinUntil([&] { return !AllEqual(ImageBytes(panel.horizontalFilter())); }, 5000));
+}
+
+}  // namespace
