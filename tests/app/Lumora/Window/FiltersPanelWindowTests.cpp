@@ -5,7 +5,8 @@
 //  - every control has a tooltip and an accessible name and is reached by Tab in reading order;
 //  - the function picker and the sliders, used from the keyboard, change the render buffer's
 //    filter image and amount and the camera view's bookmark text; a bookmark applied to the
-//    camera view shows in the controls;
+//    camera view shows in the controls, also when the bookmarks were read before the panel
+//    was joined;
 //  - Escape closes it whatever control has the focus;
 //  - its place, size and visibility survive terminate and the next launch; a stored frame that
 //    is no frame is ignored; joined to nothing it still works, without amounts.
@@ -92,11 +93,13 @@ struct Studio {
     NSUILumoraView *view = nullptr;
     LumoraRenderBuffer *buffer = nullptr;
 
-    bool load() {
+    // With bookmarksFirst the camera view's bookmarks are read before the panel is joined.
+    bool load(bool bookmarksFirst = false) {
         if (!nib.load()) return false;
         view = nib.renderView();
         buffer = view != nullptr ? view->lumoraBuffer() : nullptr;
         if (buffer == nullptr) return false;
+        if (bookmarksFirst) view->currentSettingsDictionary(true);
         panel = std::make_unique<LumoraFiltersPanel>(nib.mainWindow());
         panel->join(buffer, view, nib.midiController());
         return true;
@@ -298,6 +301,18 @@ TEST_F(FiltersPanelWindow, TheKeyboardChangesTheBufferAndTheBookmark) {
     EXPECT_EQ(Named<QSlider>(window, "horizontalPhaseSlider")->value(), 250);
     EXPECT_EQ(Named<QSpinBox>(window, "horizontalQuantizationStepper")->value(), 5);
     EXPECT_TRUE(SpinUntil([&] { return Named<QSlider>(window, "verticalAmountSlider")->value() == 300; }, 5000));
+}
+
+TEST_F(FiltersPanelWindow, JoinedAfterTheBookmarksWereReadTheFiltersStillTravelWithThem) {
+    Studio studio;
+    ASSERT_TRUE(studio.load(true));
+    for (const char *section : kSections) {
+        const QString prefix = QLatin1String(section);
+        Named<QComboBox>(studio.window(), prefix + "FunctionPopup")->setCurrentIndex(3);
+        EXPECT_EQ(studio.bookmarkValue(QStringLiteral("camera.filter.%1.function.type").arg(prefix)), "3") << section;
+    }
+    ASSERT_TRUE(studio.view->setSettingsDictionary({{"camera.filter.vertical.function.type", "5"}}));
+    EXPECT_TRUE(SpinUntil([&] { return Named<QComboBox>(studio.window(), "verticalFunctionPopup")->currentIndex() == 5; }, 5000));
 }
 
 TEST_F(FiltersPanelWindow, EscapeClosesThePanelWhateverHasTheFocus) {
