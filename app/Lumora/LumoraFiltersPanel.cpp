@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 namespace {
 
@@ -37,6 +38,17 @@ protected:
         }
         QWidget::keyPressEvent(event);
     }
+    void showEvent(QShowEvent *event) override {
+        QWidget::showEvent(event);
+        if (shown) shown(true);
+    }
+    void hideEvent(QHideEvent *event) override {
+        QWidget::hideEvent(event);
+        if (shown) shown(false);
+    }
+
+public:
+    std::function<void(bool)> shown;
 };
 
 // A curve view's fixed side across its axis, and its least length along it: the editor draws
@@ -82,8 +94,9 @@ QLabel *MakeValueLabel(QWidget *parent) {
 
 }  // namespace
 
-LumoraFiltersPanel::LumoraFiltersPanel(QWidget *parent) : mWindow(new FiltersWindow(parent, Qt::Tool)) {
-    QWidget *window = mWindow.data();
+LumoraFiltersPanel::LumoraFiltersPanel(QWidget *parent) {
+    auto *window = new FiltersWindow(parent, Qt::Tool);
+    mWindow = window;
     window->setObjectName(QStringLiteral("filtersPanel"));
     window->setWindowTitle(tr("1-D Filters"));
     window->setAccessibleName(tr("1-D Filters"));
@@ -104,13 +117,20 @@ LumoraFiltersPanel::LumoraFiltersPanel(QWidget *parent) : mWindow(new FiltersWin
 
     auto *poll = new QTimer(window);
     poll->setInterval(kAmountPollMilliseconds);
-    connect(poll, &QTimer::timeout, this, [this] {
-        if (mWindow && mWindow->isVisible()) {
-            refreshSection(mVertical);
-            refreshSection(mHorizontal);
+    const auto refresh = [this] {
+        refreshSection(mVertical);
+        refreshSection(mHorizontal);
+    };
+    connect(poll, &QTimer::timeout, this, refresh);
+    // The amounts are read back only while the panel shows, at once when it opens.
+    window->shown = [poll, refresh](bool shown) {
+        if (!shown) {
+            poll->stop();
+            return;
         }
-    });
-    poll->start();
+        refresh();
+        poll->start();
+    };
 
     window->adjustSize();
     restoreFrame();
