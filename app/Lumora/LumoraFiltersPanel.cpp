@@ -1,5 +1,6 @@
 #include "LumoraFiltersPanel.h"
 
+#include <AppKit/NSWindow.h>
 #include <CocoaGL/NSOGL1DTextureView.h>
 #include <Foundation/NSApplication.h>
 #include <Foundation/NSUserDefaults.h>
@@ -133,7 +134,7 @@ LumoraFiltersPanel::LumoraFiltersPanel(QWidget *parent) {
     };
 
     window->adjustSize();
-    restoreFrame();
+    NSWindow::setFrameUsingName(window, QString::fromLatin1(kFrameKey));
     NSNotificationCenter &centre = NSNotificationCenter::defaultCenter();
     centre.addObserver(this, "applicationDidFinishLaunching", QString::fromLatin1(NSApplicationDidFinishLaunchingNotification), nullptr);
     centre.addObserver(this, "applicationWillTerminate", QString::fromLatin1(NSApplicationWillTerminateNotification), nullptr);
@@ -367,35 +368,15 @@ void LumoraFiltersPanel::join(LumoraRenderBuffer *buffer, NSUILumoraView *view, 
     refreshSection(mHorizontal);
 }
 
-void LumoraFiltersPanel::restoreFrame() {
-    const QStringList parts = NSUserDefaults::standardUserDefaults()
-                                  .stringForKey(QString::fromLatin1(kFrameKey))
-                                  .split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    if (parts.size() != 4 || !mWindow) return;
-    int values[4];
-    for (int i = 0; i < 4; ++i) {
-        bool ok = false;
-        values[i] = parts.at(i).toInt(&ok);
-        if (!ok) return;
-    }
-    if (values[2] <= 0 || values[3] <= 0 || values[2] > 10000 || values[3] > 10000) return;
-    mWindow->setGeometry(values[0], values[1], values[2], values[3]);
-}
-
 void LumoraFiltersPanel::applicationDidFinishLaunching(const NSNotification &) {
-    restoreFrame();
+    NSWindow::setFrameUsingName(mWindow, QString::fromLatin1(kFrameKey));
     if (mWindow && NSUserDefaults::standardUserDefaults().integerForKey(QString::fromLatin1(kVisibleKey)) != 0) mWindow->show();
 }
 
 void LumoraFiltersPanel::applicationWillTerminate(const NSNotification &) {
     if (!mWindow) return;
     NSUserDefaults &defaults = NSUserDefaults::standardUserDefaults();
-    // A panel never shown has no place of its own yet: the window manager gives it one.
-    if (mWindow->testAttribute(Qt::WA_WState_Created)) {
-        const QRect frame = mWindow->geometry();
-        defaults.setObject(QStringLiteral("%1 %2 %3 %4").arg(frame.x()).arg(frame.y()).arg(frame.width()).arg(frame.height()),
-                           QString::fromLatin1(kFrameKey));
-    }
+    NSWindow::saveFrameUsingName(mWindow, QString::fromLatin1(kFrameKey));
     defaults.setInteger(mWindow->isVisible() ? 1 : 0, QString::fromLatin1(kVisibleKey));
     defaults.synchronize();
 }

@@ -78,7 +78,6 @@ private:
     void refreshSection(Section &section);
     void setAmount(const Section &section, double amount);
     double amount(const Section &section) const;
-    void restoreFrame();
 
     QPointer<QWidget> mWindow;
     Section mVertical, mHorizontal;

@@ -92,12 +92,8 @@ void AppInspector::fillBackgrounds() {
     if (view != nullptr) view->setPresetsMenuResourceFileNames(backgroundPictureNames(DirectoryLocations::mainBundleResourcesFolder()));
 }
 
-void AppInspector::restoreFrame() {
-    NSWindow::setFrameFromString(this, NSUserDefaults::standardUserDefaults().stringForKey(QString::fromLatin1(kFrameKey)));
-}
-
 void AppInspector::applicationDidFinishLaunching(const NSNotification &notification) {
-    restoreFrame();
+    NSWindow::setFrameUsingName(this, QString::fromLatin1(kFrameKey));
     if (NSUserDefaults::standardUserDefaults().integerForKey(QString::fromLatin1(kVisibleKey)) != 0) show();
     if (LumoraLayerViewNibbler *layer = lumoraLayerController()) layer->applicationDidFinishLaunching(notification);
 }
@@ -105,9 +101,7 @@ void AppInspector::applicationDidFinishLaunching(const NSNotification &notificat
 void AppInspector::applicationWillTerminate(const NSNotification &notification) {
     if (LumoraLayerViewNibbler *layer = lumoraLayerController()) layer->applicationWillTerminate(notification);
     NSUserDefaults &defaults = NSUserDefaults::standardUserDefaults();
-    // A panel never shown has no place of its own yet: the window manager gives it one.
-    if (testAttribute(Qt::WA_WState_Created))
-        defaults.setObject(NSWindow::stringWithSavedFrame(this), QString::fromLatin1(kFrameKey));
+    NSWindow::saveFrameUsingName(this, QString::fromLatin1(kFrameKey));
     defaults.setInteger(isVisible() ? 1 : 0, QString::fromLatin1(kVisibleKey));
     defaults.synchronize();
 }

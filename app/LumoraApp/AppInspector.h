@@ -65,7 +65,6 @@ protected:
 private:
     void loadMatrixForm();
     void fillBackgrounds();
-    void restoreFrame();
 
     QPointer<QObject> mLayerController;
     QPointer<LumMatrixController> mMatrix;

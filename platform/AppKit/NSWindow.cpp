@@ -1,5 +1,7 @@
 #include <AppKit/NSWindow.h>
 
+#include <Foundation/NSUserDefaults.h>
+
 #include <QRect>
 #include <QStringList>
 #include <QWidget>
@@ -25,6 +27,15 @@ bool setFrameFromString(QWidget *window, const QString &text) {
     if (values[2] <= 0 || values[3] <= 0 || values[2] > kLargest || values[3] > kLargest) return false;
     window->setGeometry(values[0], values[1], values[2], values[3]);
     return true;
+}
+
+void saveFrameUsingName(const QWidget *window, const QString &key) {
+    if (window == nullptr || key.isEmpty() || !window->testAttribute(Qt::WA_WState_Created)) return;
+    NSUserDefaults::standardUserDefaults().setObject(stringWithSavedFrame(window), key);
+}
+
+bool setFrameUsingName(QWidget *window, const QString &key) {
+    return !key.isEmpty() && setFrameFromString(window, NSUserDefaults::standardUserDefaults().stringForKey(key));
 }
 
 }  // namespace NSWindow

@@ -16,4 +16,9 @@ QString stringWithSavedFrame(const QWidget *window);
 // Whether the text was a frame (the window then has it).
 bool setFrameFromString(QWidget *window, const QString &text);
 
+// The frame kept as text in the standard user defaults under the key. A window that was never
+// shown is not saved: it has no place of its own yet (the window manager gives it one).
+void saveFrameUsingName(const QWidget *window, const QString &key);
+bool setFrameUsingName(QWidget *window, const QString &key);
+
 }  // namespace NSWindow
