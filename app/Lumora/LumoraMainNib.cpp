@@ -98,6 +98,7 @@ void LumoraMainNib::close() {
     // The recorder uses the movies folder, an object of the window's nib, to the end.
     delete mRecorder.data();
     delete mFrameRecorder.data();
+    mFiltersPanel.reset();
     mWindow.reset();
     for (const QPointer<QObject> &object : mOwned) delete object.data();
     mOwned.clear();
@@ -149,6 +150,7 @@ bool LumoraMainNib::load() {
     joinRecorder();
     joinBookmarksPanel();
     joinMIDI();
+    joinFiltersPanel();
     joinMenuItems();
     return true;
 }
@@ -196,6 +198,8 @@ void LumoraMainNib::joinMenuItems() {
     connectItem("menuInspector", qobject_cast<QWidget *>(mDelegate->outletAppInspector.data()),
                 [delegate](QAction *) { showPanel(qobject_cast<QWidget *>(delegate->outletAppInspector.data())); });
     connectItem("menuBookmarks", mBookmarksPanel.data(), [this](QAction *) { showPanel(mBookmarksPanel.data()); });
+    QWidget *filters = mFiltersPanel ? mFiltersPanel->widget() : nullptr;
+    connectItem("menuFilters", filters, [filters](QAction *) { showPanel(filters); });
 
     // Bookmarks travel as text: the look is copied as its settings text, and text pasted
     // becomes a bookmark.
@@ -429,6 +433,13 @@ void LumoraMainNib::joinBookmarksPanel() {
     mDelegate->outletBookmarksPanel = panel;
     mBookmarksPanel = panel;
     mOwned << panel;
+}
+
+void LumoraMainNib::joinFiltersPanel() {
+    // The two 1-D filter curves the effects take, edited in their panel, moved by MIDI and kept
+    // in the bookmarks.
+    mFiltersPanel = std::make_unique<LumoraFiltersPanel>(mWindow.get());
+    if (NSUILumoraView *view = renderView()) mFiltersPanel->join(view->lumoraBuffer(), view, mMidiController.data());
 }
 
 void LumoraMainNib::joinMIDI() {

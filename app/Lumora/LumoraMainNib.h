@@ -24,6 +24,7 @@
 
 #include <memory>
 
+#include <Lumora/LumoraFiltersPanel.h>
 #include <LumoraApp/CamInputVDIGController.h>
 
 class LumoraBookmarksPanel;
@@ -72,6 +73,7 @@ public:
     LumoraBookmarksPanel *bookmarksPanel() const;
     LumoraStepperController *stepper() const;
     QMIDIController *midiController() const;
+    LumoraFiltersPanel *filtersPanel() const { return mFiltersPanel.get(); }
     // Shows a panel and brings it to the front; nothing for null.
     static void showPanel(QWidget *panel);
 
@@ -86,6 +88,7 @@ private:
     void joinRecorder();
     void joinBookmarksPanel();
     void joinMIDI();
+    void joinFiltersPanel();
     void joinMenuItems();
 
     std::unique_ptr<AppController> mDelegate;
@@ -97,6 +100,7 @@ private:
     std::unique_ptr<QAudioFileRecorderLink> mSoundRecorder;
     QPointer<LumoraBookmarksPanel> mBookmarksPanel;
     QPointer<QMIDIController> mMidiController;
+    std::unique_ptr<LumoraFiltersPanel> mFiltersPanel;
     QPointer<QWidget> mInspector;  // among mOwned
     int mSource = kSourceCamera;
 };

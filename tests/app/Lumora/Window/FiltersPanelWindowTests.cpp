@@ -86,22 +86,24 @@ bool AllEqual(const std::vector<uint8_t> &bytes) {
     return true;
 }
 
-// The main nib with the panel joined to it, as the application does.
+// The main nib with its panel, joined at load.
 struct Studio {
     LumoraMainNib nib;
-    std::unique_ptr<LumoraFiltersPanel> panel;
+    LumoraFiltersPanel *panel = nullptr;
     NSUILumoraView *view = nullptr;
     LumoraRenderBuffer *buffer = nullptr;
 
-    // With bookmarksFirst the camera view's bookmarks are read before the panel is joined.
+    // With bookmarksFirst the camera view's bookmarks are read, then the panel is joined again.
     bool load(bool bookmarksFirst = false) {
         if (!nib.load()) return false;
         view = nib.renderView();
         buffer = view != nullptr ? view->lumoraBuffer() : nullptr;
-        if (buffer == nullptr) return false;
-        if (bookmarksFirst) view->currentSettingsDictionary(true);
-        panel = std::make_unique<LumoraFiltersPanel>(nib.mainWindow());
-        panel->join(buffer, view, nib.midiController());
+        panel = nib.filtersPanel();
+        if (buffer == nullptr || panel == nullptr) return false;
+        if (bookmarksFirst) {
+            view->currentSettingsDictionary(true);
+            panel->join(buffer, view, nib.midiController());
+        }
         return true;
     }
     QWidget *window() const { return panel->widget(); }

@@ -246,7 +246,8 @@ TEST_F(MainNibWindow, EveryMenuItemIsThereAndJoinedToWhatItWorksOn) {
         {"menuPreviousEffect", true, "Ctrl+Up"},       {"menuNextEffect", true, "Ctrl+Down"},
         {"menuBookmarks", true, "Ctrl+B"},             {"menuCheckNewDesigns", true, ""},
         {"menuRefreshDesigns", true, ""},              {"menuInputSettings", false, "Ctrl+Shift+I"},
-        {"menuInspector", true, "Ctrl+I"},             {"menuHelpContents", true, "F1"},
+        {"menuInspector", true, "Ctrl+I"},             {"menuFilters", true, "Ctrl+Shift+F"},
+        {"menuHelpContents", true, "F1"},
         {"_menuCheckForUpdates", true, ""},            {"mMenuItemAboutApp", true, ""},
     };
     for (const auto &item : items) {
