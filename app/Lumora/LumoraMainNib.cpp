@@ -1,5 +1,6 @@
 #include "LumoraMainNib.h"
 
+#include "LumoraInputPanel.h"
 #include "LumoraMainWindow.h"
 
 #include <AppKit/NSButton.h>
@@ -31,7 +32,6 @@
 #include <LumoraApp/UCoreFnSampler.h>
 #include <QCam/QImageCompressionSettings.h>
 #include <USecuritySandbox/USandboxUserFolder.h>
-#include <QCam/CameraControls/QCamPlayController.h>
 #include <QCam/CameraControls/QCamReflecterView.h>
 
 #include <QAction>
@@ -250,26 +250,15 @@ void LumoraMainNib::joinMenuItems() {
 }
 
 void LumoraMainNib::joinCameraSource() {
-    // The source chain: the reflecter view (camera, still, movie or test camera), its
-    // controller, and the nibbler the input controller pulls frames from.
+    // The source chain and the tint stage live in the input settings panel, which feeds them
+    // to the input controller.
     auto *input = qobject_cast<QTZInputController *>(mDelegate->outletInputController.data());
     if (input == nullptr) return;
-    auto *reflecter = new QCamReflecterView;
-    reflecter->hide();
-    auto *preview = new NSButton(reflecter);
-    auto *controls = new QCamPlayController(reflecter);
-    reflecter->setProperty("_previewButton", QVariant::fromValue(preview));
-    reflecter->setProperty("_camController", QVariant::fromValue(controls));
-    reflecter->awakeFromNib();
-    auto *controller = new CamInputVDIGController;
-    controller->setCamReflectorView(reflecter);
-    controller->awakeFromNib();
-    auto *nibbler = new CamInputVDIGNibbler;
-    nibbler->hide();
-    nibbler->setNibblerController(controller);
-    input->setCamViewNibbler(nibbler);
-    mCameraController = controller;
-    mOwned << nibbler << controller << reflecter;
+    auto *panel = new LumoraInputPanel(input, mWindow.get());
+    mDelegate->outletInputPanel = panel->widget();
+    mInputPanel = panel;
+    mCameraController = panel->cameraController();
+    mOwned << panel;
 
     if (QComboBox *popup = Child<QComboBox>(mWindow.get(), "sourcePopup"))
         QObject::connect(popup, &QComboBox::activated, mDelegate.get(), [this](int index) { selectSource(index); });

@@ -15,6 +15,7 @@
 // Main thread; a QApplication must exist.
 #pragma once
 
+#include <Lumora/LumoraInputPanel.h>
 #include <LumoraApp/AppController.h>
 
 #include <QList>
@@ -76,6 +77,8 @@ public:
     LumoraFiltersPanel *filtersPanel() const { return mFiltersPanel.get(); }
     // Shows a panel and brings it to the front; nothing for null.
     static void showPanel(QWidget *panel);
+    // The input settings panel (the camera source and the tint stage); null before load.
+    LumoraInputPanel *inputPanel() const { return mInputPanel.data(); }
 
     // Takes the window down before the delegate (the view stops its loop with the window).
     void close();
@@ -102,6 +105,7 @@ private:
     QPointer<QMIDIController> mMidiController;
     std::unique_ptr<LumoraFiltersPanel> mFiltersPanel;
     QPointer<QWidget> mInspector;  // among mOwned
+    QPointer<LumoraInputPanel> mInputPanel;
     int mSource = kSourceCamera;
 };
 
