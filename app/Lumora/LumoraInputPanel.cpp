@@ -177,6 +177,8 @@ LumoraInputPanel::LumoraInputPanel(QTZInputController *input, QWidget *window, Q
 LumoraInputPanel::~LumoraInputPanel() {
     if (mObserving) NSNotificationCenter::defaultCenter().removeObserver(this);
     if (mPanel != nullptr) mPanel->removeEventFilter(this);
+    if (mStageView != nullptr) mStageView->removeEventFilter(this);
+    if (mStageHost != nullptr) mStageHost->removeEventFilter(this);
     delete mCameraNibbler.data();
     delete mCameraController.data();
     delete mPanel.data();
@@ -248,12 +250,15 @@ void LumoraInputPanel::joinCamera(QTZInputController *input) {
 void LumoraInputPanel::joinStage(QTZInputController *input) {
     ZodAzerMaskViewNibbler *stage = mTintMaskNibbler.data();
     if (stage == nullptr) return;
-    // The stage's form is loaded by the nibbler itself (the form sent it awakeFromNib); here its
-    // view is laid out in the nibbler, so the section takes the height the view asks for.
-    if (QWidget *view = stage->nibblerView(); view != nullptr && stage->layout() == nullptr) {
-        auto *layout = new QVBoxLayout(stage);
-        layout->setContentsMargins(0, 0, 0, 0);
-        layout->addWidget(view);
+    // The stage's form is loaded by the nibbler itself (the form sent it awakeFromNib). Its view
+    // is kept on the nibbler's bounds, and the nibbler takes the height the view asks for.
+    if (QWidget *view = stage->nibblerView()) {
+        mStageView = view;
+        mStageHost = stage;
+        stage->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+        stage->installEventFilter(this);
+        view->installEventFilter(this);
+        fitStageView();
     }
     ZodAzerController *tint = stage->tintController();
     if (tint != nullptr) {
@@ -337,7 +342,29 @@ void LumoraInputPanel::applicationDidFinishLaunching(const NSNotification &) {
     }
 }
 
+void LumoraInputPanel::fitStageView() {
+    QWidget *view = mStageView.data();
+    QWidget *stage = mStageHost.data();
+    if (view == nullptr || stage == nullptr || view->parentWidget() != stage) return;
+    const QSize wanted(view->minimumSizeHint().width(), view->sizeHint().height());
+    if (stage->minimumWidth() != wanted.width() || stage->height() != wanted.height() || stage->minimumHeight() != wanted.height()) {
+        stage->setMinimumWidth(wanted.width());
+        stage->setFixedHeight(wanted.height());
+    }
+    if (view->geometry() != stage->rect()) view->setGeometry(stage->rect());
+}
+
 bool LumoraInputPanel::eventFilter(QObject *watched, QEvent *event) {
+    if (mStageView != nullptr && (watched == mStageView.data() || watched == mStageHost.data())) {
+        // The nibbler moves its view by the change of its own size; the view stays on its bounds.
+        const QEvent::Type type = event->type();
+        if (type == QEvent::Resize || type == QEvent::Move || type == QEvent::LayoutRequest || type == QEvent::Show) {
+            QPointer<LumoraInputPanel> self(this);
+            QMetaObject::invokeMethod(this, [self] { if (self) self->fitStageView(); }, Qt::QueuedConnection);
+            if (watched == mStageView.data() && type == QEvent::LayoutRequest) fitStageView();
+        }
+        return false;
+    }
     if (watched == mPanel.data()) {
         switch (event->type()) {
         case QEvent::Move:

@@ -122,6 +122,8 @@ private:
     void joinButtonActions();
     // The labels and frame of a control shown or hidden with it.
     void showCompanions(QWidget *control, bool shown);
+    // The stage's view on the stage's bounds, the stage as tall as the view wants.
+    void fitStageView();
     void saveFrame() const;
     void restoreFrame();
 
@@ -131,6 +133,8 @@ private:
     QPointer<CamInputVDIGNibbler> mCameraNibbler;
     QPointer<ZodAzerMaskViewNibbler> mTintMaskNibbler;
     QPointer<NSUIMaskInstanceController> mMaskTypes;
+    QPointer<QWidget> mStageView;  // the stage's view and the stage as widgets, for the event
+    QPointer<QWidget> mStageHost;  // filter (which may see them while they are destroyed)
     QSet<QObject *> mCompanionOwners;  // controls whose labels and frames follow them
     bool mObserving = false;
 };
