@@ -25,6 +25,8 @@
 #include <UICocoaControls/NSSlider.h>
 #include <UICocoaControls/NSUIImageViewParam.h>
 
+#include <QAbstractButton>
+#include <QToolButton>
 #include <QComboBox>
 #include <QEvent>
 #include <QGuiApplication>
@@ -272,6 +274,12 @@ void LumoraInputPanel::joinStage(QTZInputController *input) {
                 well->setTarget(tint);
                 well->setAction("controllerColorChanged:");
             }
+        if (auto *kinds = qobject_cast<NSSegmentedControl *>(tint->tintTypeSelected())) {
+            const char *const tips[] = {"Tints with a gradient from colour one to colour two", "Tints with colour one",
+                                        "Tints with the colours of a picture"};
+            for (int segment = 0; segment < 3; ++segment)
+                if (QAbstractButton *button = kinds->segmentButton(segment)) button->setToolTip(QObject::tr(tips[segment]));
+        }
         if (auto *popUp = qobject_cast<QComboBox *>(tint->gradientTypePopUp()))
             connect(popUp, &QComboBox::activated, tint, [tint] { tint->controllerGradientChanged(); });
         // The colours now come from the scheme: the defaults again, with the tint images.
@@ -400,14 +408,16 @@ void LumoraInputPanel::saveFrame() const {
 
 void LumoraInputPanel::restoreFrame() {
     const QRect frame = FrameFromText(NSUserDefaults::standardUserDefaults().stringForKey(QString::fromLatin1(kFrameKey)));
-    const QSize minimum = mPanel->minimumSizeHint();
-    // A frame from a screen that is no longer there is left alone.
+    // A frame from a screen that is no longer there, or too small to use, is left alone.
     bool onScreen = false;
     for (QScreen *screen : QGuiApplication::screens())
         if (screen->availableGeometry().intersects(frame)) onScreen = true;
-    if (frame.isValid() && onScreen && frame.width() >= minimum.width() / 2 && frame.height() >= 100) {
+    if (onScreen && frame.width() >= 100 && frame.height() >= 100) {
         mPanel->setGeometry(frame);
         return;
     }
-    mPanel->resize(mPanel->sizeHint().expandedTo(QSize(420, 720)));
+    // The default: wide enough for the sliders, as tall as a screen allows (it scrolls).
+    QSize size = mPanel->sizeHint().expandedTo(QSize(420, 720));
+    if (QScreen *screen = QGuiApplication::primaryScreen()) size = size.boundedTo(screen->availableGeometry().size() * 0.9);
+    mPanel->resize(size);
 }
