@@ -13,6 +13,8 @@
 #include <AppKit/NSSegmentedControl.h>
 #include <CoreImage/CIContext.h>
 #include <CoreImage/CIImage.h>
+#include <Foundation/NSApplication.h>
+#include <Foundation/NSNotification.h>
 #include <Foundation/NSUserDefaults.h>
 #include <LumoraApp/CamInputVDIGController.h>
 #include <LumoraApp/LumoraStartup.h>
@@ -390,6 +392,25 @@ TEST_F(InputPanelWindow, EscapeClosesThePanelWhichRemembersItsPlace) {
                   .arg(again.widget()->height()),
               saved);
     EXPECT_EQ(again.widget()->size(), frame.size());
+    EXPECT_FALSE(again.widget()->isVisible());
+
+    // Open when the application last ran: open again once the application has launched.
+    defaults.setBool(true, QString::fromLatin1(LumoraInputPanel::kVisibleKey));
+    NSNotificationCenter::defaultCenter().postNotificationName(QString::fromLatin1(NSApplicationDidFinishLaunchingNotification), nullptr);
+    EXPECT_TRUE(SpinUntil([&] { return again.widget()->isVisible(); }, 3000));
+    EXPECT_TRUE(again.widget()->isWindow());
+}
+
+TEST_F(InputPanelWindow, AFrameThatCannotBeUsedGivesTheDefaultPlace) {
+    NSUserDefaults &defaults = NSUserDefaults::standardUserDefaults();
+    const char *const frames[] = {"not a frame", "10 20 300", "10 20 300 x", "-9000 -9000 420 720", "10 10 40 30", ""};
+    for (const char *text : frames) {
+        defaults.setObject(QString::fromLatin1(text), QString::fromLatin1(LumoraInputPanel::kFrameKey));
+        LumoraInputPanel other(nullptr, nullptr);
+        ASSERT_NE(other.widget(), nullptr) << text;
+        EXPECT_GE(other.widget()->width(), 420) << text;
+        EXPECT_GE(other.widget()->height(), 720) << text;
+    }
 }
 
 }  // namespace
