@@ -10,6 +10,7 @@
 #include <new>
 #include <system_error>
 #include <thread>
+#include <pthread.h>
 #include <unistd.h>
 
 #include "DispatchInternal.h"
@@ -208,6 +209,7 @@ public:
 
 private:
     static constexpr int kMaxThreads = 64;
+    static constexpr char kThreadName[] = "dispatch-pool";
 
     struct Item {
         GlobalQueue *queue;
@@ -215,6 +217,8 @@ private:
     };
 
     void workerLoop() {
+        // Named, so that those counting a process's threads can tell the pool's from others.
+        pthread_setname_np(pthread_self(), kThreadName);
         std::unique_lock<std::mutex> lock(mMutex);
         for (;;) {
             ++mIdle;

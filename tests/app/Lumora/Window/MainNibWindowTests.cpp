@@ -175,8 +175,17 @@ Session RunSession(const SessionHook &whileRunning = {}, bool recorders = true) 
     return session;
 }
 
-// The threads of the process by id.
-QStringList Threads() { return QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot); }
+// The threads of the process by id, but for the global queues' pool: its threads live as long as
+// the process and it grows to the peak of the parallel work asked of it (the masks' row bands),
+// which depends on the machine's load.
+QStringList Threads() {
+    QStringList threads;
+    for (const QString &id : QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile name(QStringLiteral("/proc/self/task/%1/comm").arg(id));
+        if (!name.open(QIODevice::ReadOnly) || name.readAll().trimmed() != "dispatch-pool") threads.append(id);
+    }
+    return threads;
+}
 
 // The runtime folder's files, but for what lives as long as the user's session: the surface
 // registry and the lock files beside service names.
