@@ -164,7 +164,9 @@ LumoraInputPanel::LumoraInputPanel(QTZInputController *input, QWidget *window, Q
     joinCamera(input);
     joinStage(input);
     // What the controllers hid while they were set up.
-    for (QObject *control : mCompanionOwners) showCompanions(qobject_cast<QWidget *>(control), !qobject_cast<QWidget *>(control)->isHidden());
+    for (QObject *control : std::as_const(mCompanionOwners))
+        if (auto *widget = qobject_cast<QWidget *>(control)) showCompanions(widget, !widget->isHidden());
+    mCompanionOwners.clear();  // the filters stay; the pointers would outlive the widgets
 
     auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), panel);
     escape->setContext(Qt::WindowShortcut);
@@ -388,7 +390,7 @@ bool LumoraInputPanel::eventFilter(QObject *watched, QEvent *event) {
         }
         return false;
     }
-    if (event->type() == QEvent::ShowToParent || event->type() == QEvent::HideToParent)
+    if (mPanel != nullptr && (event->type() == QEvent::ShowToParent || event->type() == QEvent::HideToParent))
         showCompanions(qobject_cast<QWidget *>(watched), event->type() == QEvent::ShowToParent);
     return false;
 }

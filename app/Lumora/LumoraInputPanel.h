@@ -135,7 +135,7 @@ private:
     QPointer<NSUIMaskInstanceController> mMaskTypes;
     QPointer<QWidget> mStageView;  // the stage's view and the stage as widgets, for the event
     QPointer<QWidget> mStageHost;  // filter (which may see them while they are destroyed)
-    QSet<QObject *> mCompanionOwners;  // controls whose labels and frames follow them
+    QSet<QObject *> mCompanionOwners;  // while it is made: controls whose labels and frames follow them
     bool mObserving = false;
 };
 

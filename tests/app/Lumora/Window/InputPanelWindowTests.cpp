@@ -365,6 +365,28 @@ TEST_F(InputPanelWindow, StencilAndTintChangeTheFramesOfTheInputController) {
     Press("outletChromaTintEnabled");
     const Frame off = pull();
     EXPECT_TRUE(Near(off.at(320, 240), orange, 1)) << Describe(off.at(320, 240));
+
+    // The drawn mask, switched on, changes the picture; off again, the picture is as it was.
+    auto changedPixels = [&orange](const Frame &frame) {
+        int changed = 0;
+        for (int y = 20; y < 480; y += 40)
+            for (int x = 20; x < 640; x += 40) changed += Near(frame.at(x, y), orange, 2) ? 0 : 1;
+        return changed;
+    };
+    // A shape, chosen from its pop-up with the keyboard, draws the mask.
+    auto *shapes = Control<QComboBox>("outletShapeTypePopUp");
+    ASSERT_NE(shapes, nullptr);
+    ASSERT_GT(shapes->count(), 1);
+    shapes->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(shapes, Qt::Key_Down);
+    EXPECT_EQ(shapes->currentIndex(), 1);
+    Spin(100);
+    ASSERT_NE(panel->tintMaskNibbler()->filterMaskCIImage(), nullptr) << "the drawn mask has its picture";
+    EXPECT_EQ(changedPixels(pull()), 0) << "the mask's switch is off";
+    Press("outletFilterMaskEnabled");
+    EXPECT_GT(changedPixels(pull()), 0);
+    Press("outletFilterMaskEnabled");
+    EXPECT_EQ(changedPixels(pull()), 0);
 }
 
 TEST_F(InputPanelWindow, EscapeClosesThePanelWhichRemembersItsPlace) {
