@@ -2,6 +2,7 @@
 
 #include <AppKit/NSNib.h>
 #include <AppKit/NSSegmentedControl.h>
+#include <AppKit/NSWindow.h>
 #include <CocoaQZ/CIControls/CIImageMouseDragView.h>
 #include <CoreX/CoreMachDebugLog.h>
 #include <Foundation/NSApplication.h>
@@ -61,23 +62,6 @@ QStyleOptionButton ButtonOption(const NSButton &button, bool checkable) {
     if (checkable) option.state |= button.state() == 1 ? QStyle::State_On : button.state() < 0 ? QStyle::State_NoChange : QStyle::State_Off;
     else option.state |= QStyle::State_Raised;
     return option;
-}
-
-QString FrameText(const QRect &frame) {
-    return QStringLiteral("%1 %2 %3 %4").arg(frame.x()).arg(frame.y()).arg(frame.width()).arg(frame.height());
-}
-
-// "x y width height"; an empty rectangle for anything else.
-QRect FrameFromText(const QString &text) {
-    const QStringList parts = text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    if (parts.size() != 4) return {};
-    int values[4];
-    for (int i = 0; i < 4; ++i) {
-        bool ok = false;
-        values[i] = parts[i].toInt(&ok);
-        if (!ok) return {};
-    }
-    return QRect(values[0], values[1], values[2], values[3]);
 }
 
 }  // namespace
@@ -405,11 +389,11 @@ void LumoraInputPanel::showCompanions(QWidget *control, bool shown) {
 }
 
 void LumoraInputPanel::saveFrame() const {
-    NSUserDefaults::standardUserDefaults().setObject(FrameText(mPanel->geometry()), QString::fromLatin1(kFrameKey));
+    NSUserDefaults::standardUserDefaults().setObject(NSWindow::stringWithSavedFrame(mPanel), QString::fromLatin1(kFrameKey));
 }
 
 void LumoraInputPanel::restoreFrame() {
-    const QRect frame = FrameFromText(NSUserDefaults::standardUserDefaults().stringForKey(QString::fromLatin1(kFrameKey)));
+    const QRect frame = NSWindow::frameFromString(NSUserDefaults::standardUserDefaults().stringForKey(QString::fromLatin1(kFrameKey)));
     // A frame from a screen that is no longer there, or too small to use, is left alone.
     bool onScreen = false;
     for (QScreen *screen : QGuiApplication::screens())

@@ -14,18 +14,24 @@ QString stringWithSavedFrame(const QWidget *window) {
     return QStringLiteral("%1 %2 %3 %4").arg(frame.x()).arg(frame.y()).arg(frame.width()).arg(frame.height());
 }
 
-bool setFrameFromString(QWidget *window, const QString &text) {
+QRect frameFromString(const QString &text) {
     const QStringList parts = text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    if (window == nullptr || parts.size() != 4) return false;
+    if (parts.size() != 4) return {};
     int values[4];
     for (int i = 0; i < 4; ++i) {
         bool ok = false;
         values[i] = parts.at(i).toInt(&ok);
-        if (!ok) return false;
+        if (!ok) return {};
     }
     constexpr int kLargest = 10000;
-    if (values[2] <= 0 || values[3] <= 0 || values[2] > kLargest || values[3] > kLargest) return false;
-    window->setGeometry(values[0], values[1], values[2], values[3]);
+    if (values[2] <= 0 || values[3] <= 0 || values[2] > kLargest || values[3] > kLargest) return {};
+    return {values[0], values[1], values[2], values[3]};
+}
+
+bool setFrameFromString(QWidget *window, const QString &text) {
+    const QRect frame = frameFromString(text);
+    if (window == nullptr || frame.isEmpty()) return false;
+    window->setGeometry(frame);
     return true;
 }
 

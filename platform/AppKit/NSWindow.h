@@ -6,6 +6,7 @@
 // leaves the window where it is.
 #pragma once
 
+#include <QRect>
 #include <QString>
 
 class QWidget;
@@ -13,6 +14,8 @@ class QWidget;
 namespace NSWindow {
 
 QString stringWithSavedFrame(const QWidget *window);
+// The frame the text gives; an empty rectangle for text that is not a frame.
+QRect frameFromString(const QString &text);
 // Whether the text was a frame (the window then has it).
 bool setFrameFromString(QWidget *window, const QString &text);
 

@@ -254,7 +254,7 @@ TEST_F(MainNibWindow, EveryMenuItemIsThereAndJoinedToWhatItWorksOn) {
         {"menuToggleMovieRecording", true, "Ctrl+Shift+R"},
         {"menuPreviousEffect", true, "Ctrl+Up"},       {"menuNextEffect", true, "Ctrl+Down"},
         {"menuBookmarks", true, "Ctrl+B"},             {"menuCheckNewDesigns", true, ""},
-        {"menuRefreshDesigns", true, ""},              {"menuInputSettings", false, "Ctrl+Shift+I"},
+        {"menuRefreshDesigns", true, ""},              {"menuInputSettings", true, "Ctrl+Shift+I"},
         {"menuInspector", true, "Ctrl+I"},             {"menuFilters", true, "Ctrl+Shift+F"},
         {"menuHelpContents", true, "F1"},
         {"_menuCheckForUpdates", true, ""},            {"mMenuItemAboutApp", true, ""},
