@@ -45,15 +45,19 @@ bool AuthDittoBundlePayloadController::payloadInstalledAndUpToDate() const {
 bool AuthDittoBundlePayloadController::setPayloadInstalled(bool installed) {
     if (!mToolController) return false;
     const bool done = mToolController->bundlePayloadInstallYESRemoveNO(bundlePayload(), installed);
-    const QString failure = done ? QString() : mToolController->lastFailure();
-    if (failure != mFailure) {
-        mFailure = failure;
+    payloadInstallDidEnd(done, done ? QString() : mToolController->lastFailure());
+    return done;
+}
+
+void AuthDittoBundlePayloadController::payloadInstallDidEnd(bool done, const QString &failure) {
+    const QString kept = done ? QString() : failure;
+    if (kept != mFailure) {
+        mFailure = kept;
         emit payloadFailureChanged();
     }
     emit payloadInstalledAndUpToDateChanged();
     emit payloadSystemSummaryChanged();
     emit payloadInstalledChanged();
-    return done;
 }
 
 void AuthDittoBundlePayloadController::installPayload() {

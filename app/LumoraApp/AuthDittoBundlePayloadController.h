@@ -1,6 +1,7 @@
 // AuthDittoBundlePayloadController: one plug-in payload of the installer panel. FileName and
-// SystemLocation are set in the panel's file; the state properties ask the tool controller
-// and are announced as changed once a second, so that the panel's controls re-read them.
+// SystemLocation are set in the panel's file, and so is its tool controller (the outlet
+// authDittoToolController); the state properties ask the tool controller and are announced as
+// changed once a second, so that the panel's controls re-read them.
 #pragma once
 
 #include <QObject>
@@ -13,6 +14,8 @@ class QTimer;
 
 class AuthDittoBundlePayloadController : public QObject {
     Q_OBJECT
+    Q_PROPERTY(AuthDittoToolController *authDittoToolController READ authDittoToolController WRITE
+                   setAuthDittoToolController)
     Q_PROPERTY(QString FileName READ fileName WRITE setFileName)
     Q_PROPERTY(QString SystemLocation READ systemLocation WRITE setSystemLocation)
     Q_PROPERTY(QString payloadSystemSummary READ payloadSystemSummary NOTIFY payloadSystemSummaryChanged)
@@ -49,8 +52,12 @@ public:
     // Installs (true) or removes (false) the payload; false when nothing was done or the
     // helper failed (then payloadFailure says why).
     bool setPayloadInstalled(bool installed);
+    // How an install or removal run elsewhere ended (the panel runs the helper on a worker
+    // thread, with a tool controller of its own): keeps the failure text and announces the
+    // changes as setPayloadInstalled does.
+    void payloadInstallDidEnd(bool done, const QString &failure);
 
-    void awakeFromNib();
+    Q_INVOKABLE void awakeFromNib();
     void beginRefreshing();
     void endRefreshing();
     bool isRefreshing() const { return mBindingsRefresher != nullptr; }
