@@ -32,17 +32,19 @@ QString Title(const AuthDittoBundlePayloadController *payload) {
 
 // A summary without the controller's " (IS UP TO DATE)" / " (NEEDS UPDATING)": the state
 // column says that.
-QString InstalledVersion(const AuthDittoBundlePayloadController *payload) {
+// A single file (a composition) has no version: it is the same file or another one.
+QString InstalledVersion(const AuthDittoBundlePayloadController *payload, bool upToDate) {
     if (!payload->payloadInstalled()) return LumoraInstallerPanel::tr("none");
     QString summary = payload->payloadSystemSummary();
     const int at = summary.lastIndexOf(QLatin1String(" ("));
     if (at >= 0) summary.truncate(at);
-    return summary.isEmpty() ? LumoraInstallerPanel::tr("a copy of the file") : summary;
+    if (!summary.isEmpty()) return summary;
+    return upToDate ? LumoraInstallerPanel::tr("the same file") : LumoraInstallerPanel::tr("another version of the file");
 }
 
 QString BundledVersion(const AuthDittoBundlePayloadController *payload) {
     const QString summary = payload->payloadSourceSummary();
-    return summary.isEmpty() ? LumoraInstallerPanel::tr("the file") : summary;
+    return summary.isEmpty() ? LumoraInstallerPanel::tr("this version's file") : summary;
 }
 
 }  // namespace
@@ -69,6 +71,9 @@ LumoraInstallerPanel::LumoraInstallerPanel(QObject *parent) : QObject(parent) {
     if (auto *close = mWindow->findChild<QPushButton *>(QStringLiteral("closeButton")))
         connect(close, &QPushButton::clicked, mWindow.get(), &QWidget::close);
     buildRows();
+    // The payloads started refreshing at awakeFromNib: only while the panel is shown.
+    for (const Row &row : mRows)
+        if (row.payload) row.payload->endRefreshing();
     mWindow->installEventFilter(this);
     restoreFrame();
 }
@@ -153,6 +158,7 @@ void LumoraInstallerPanel::buildRows() {
         row.failure = new QLabel(rows);
         row.failure->setObjectName(name + QStringLiteral("Failure"));
         row.failure->setWordWrap(true);
+        row.failure->setTextFormat(Qt::RichText);
         row.failure->setTextInteractionFlags(Qt::TextSelectableByMouse);
         row.failure->setAccessibleName(tr("%1 failure").arg(title));
         row.failure->hide();
@@ -191,7 +197,7 @@ void LumoraInstallerPanel::refreshRow(const Row &row) {
     const QString title = Title(payload);
     const bool usable = mToolController != nullptr && !isBusy();
 
-    row.versions->setText(tr("In Lumora: %1\nInstalled: %2").arg(BundledVersion(payload), InstalledVersion(payload)));
+    row.versions->setText(tr("In Lumora: %1\nInstalled: %2").arg(BundledVersion(payload), InstalledVersion(payload, upToDate)));
     row.versions->setToolTip(payload->payloadInstalledLocation());
     row.state->setText(!installed ? tr("Not installed") : upToDate ? tr("Installed") : tr("Out of date"));
 
@@ -205,7 +211,10 @@ void LumoraInstallerPanel::refreshRow(const Row &row) {
     row.remove->setEnabled(usable && installed);
 
     const QString failure = payload->payloadFailure();
-    row.failure->setText(failure.isEmpty() ? QString() : tr("The last attempt failed: %1").arg(failure));
+    QString lines = failure.toHtmlEscaped();
+    lines.replace(QLatin1Char('\n'), QLatin1String("<br>"));
+    row.failure->setText(failure.isEmpty() ? QString()
+                                           : QStringLiteral("<b>%1</b> %2").arg(tr("The last attempt failed:"), lines));
     row.failure->setToolTip(failure);
     row.failure->setVisible(!failure.isEmpty());
 }

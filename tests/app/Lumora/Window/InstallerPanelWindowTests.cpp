@@ -349,6 +349,7 @@ TEST_F(InstallerPanelWindow, EscapeClosesAndThePlaceAndSizeComeBack) {
     }
     LumoraInstallerPanel next;
     ASSERT_NE(next.widget(), nullptr);
+    EXPECT_FALSE(next.payloads().first()->isRefreshing()) << "not shown yet";
     EXPECT_EQ(next.widget()->size(), frame.size());
     // A stored frame that makes no sense is ignored.
     NSUserDefaults::standardUserDefaults().setObject(QStringLiteral("10 10 0 99999"), LumoraInstallerPanel::kFrameKey);
