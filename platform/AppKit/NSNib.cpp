@@ -75,6 +75,7 @@ bool ReadOutletConnections(const QByteArray &data, std::vector<OutletConnection>
 class NibLoader : public QUiLoader {
 public:
     QList<QPointer<QObject>> mCreated;
+    QList<QPair<QPointer<QObject>, QPointer<QWidget>>> mPlaceholders;  // plain object, its placeholder
 
     QWidget *createWidget(const QString &className, QWidget *parent, const QString &name) override {
         QWidget *widget = nullptr;
@@ -98,6 +99,7 @@ public:
             object->setParent(placeholder);
             object->setObjectName(name);
             mCreated.append(object);
+            mPlaceholders.append({object, placeholder});
             return placeholder;
         } else {
             widget = QUiLoader::createWidget(className, parent, name);
@@ -197,6 +199,20 @@ bool NSNib::instantiateNibWithOwner(QObject *owner, QList<QObject *> *topLevelOb
     QList<QPointer<QObject>> objects;
     for (const QPointer<QObject> &object : loader.mCreated)
         if (!object.isNull()) objects.append(object.data());
+    // A plain object's properties were written on its placeholder: those the object declares
+    // (but for outlets, connected below) are its own.
+    for (const auto &[object, placeholder] : loader.mPlaceholders) {
+        if (object.isNull() || placeholder.isNull()) continue;
+        const QMetaObject *meta = object->metaObject();
+        for (const QByteArray &name : placeholder->dynamicPropertyNames()) {
+            const int index = meta->indexOfProperty(name.constData());
+            if (index < 0 || !meta->property(index).isWritable() ||
+                (meta->property(index).metaType().flags() & QMetaType::PointerToQObject))
+                continue;
+            if (!object->setProperty(name.constData(), placeholder->property(name.constData())))
+                NSLog(QStringLiteral("NSNib \"%1\": property %2 of %3 not set").arg(mName, QString::fromUtf8(name), object->objectName()));
+        }
+    }
     auto findObject = [&objects](const QString &name) -> QObject * {
         for (const QPointer<QObject> &object : objects)
             if (!object.isNull() && object->objectName() == name) return object.data();

@@ -12,8 +12,8 @@
 //      made (the "inspector attributes" of the object). A registered class that is no widget
 //      (a controller, a folder: the nib's plain objects) is made as well and takes the
 //      object name; in the widget tree it sits under a hidden, empty placeholder widget
-//      ("<name>_nibObject") that owns it and takes the form's properties, so such objects are
-//      given their connections as outlets only.
+//      ("<name>_nibObject") that owns it and takes the form's properties; those the object
+//      declares (writable, not outlets) are then set on the object itself.
 //   2. Outlets are connected. An outlet is a writable property of QObject-pointer type.
 //      - The owner's outlets: every object whose object name is the name of an outlet of the
 //        owner is connected to it (a widget named "outletMainWindow" goes into the owner's
