@@ -1,6 +1,7 @@
 #include "LumoraInstallerPanel.h"
 
 #include <AppKit/NSNib.h>
+#include <AppKit/NSWindow.h>
 #include <Foundation/NSException.h>
 #include <Foundation/NSUserDefaults.h>
 #include <LumoraApp/AuthDittoBundlePayloadController.h>
@@ -19,7 +20,8 @@
 
 namespace {
 
-// What the form wrote on a payload object (its placeholder widget holds the form's properties).
+// What the form wrote on a payload object beside its own properties (the row's words, kept by
+// its placeholder widget).
 QString FormString(const QObject *payload, const char *name) {
     const QObject *holder = payload->parent();
     return holder != nullptr ? holder->property(name).toString() : QString();
@@ -107,9 +109,6 @@ void LumoraInstallerPanel::buildRows() {
     int line = 0;
     const QList<AuthDittoBundlePayloadController *> found = mWindow->findChildren<AuthDittoBundlePayloadController *>();
     for (AuthDittoBundlePayloadController *payload : found) {
-        // The strings the form wrote reach the placeholder: hand them on.
-        payload->setFileName(FormString(payload, "FileName"));
-        payload->setSystemLocation(FormString(payload, "SystemLocation"));
         const QString name = payload->objectName();
         const QString title = Title(payload);
         const int index = int(mRows.size());
@@ -318,27 +317,9 @@ bool LumoraInstallerPanel::eventFilter(QObject *watched, QEvent *event) {
     return QObject::eventFilter(watched, event);
 }
 
-void LumoraInstallerPanel::restoreFrame() {
-    const QStringList parts = NSUserDefaults::standardUserDefaults()
-                                  .stringForKey(QString::fromLatin1(kFrameKey))
-                                  .split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    if (parts.size() != 4) return;
-    int values[4];
-    for (int i = 0; i < 4; ++i) {
-        bool ok = false;
-        values[i] = parts.at(i).toInt(&ok);
-        if (!ok) return;
-    }
-    if (values[2] <= 0 || values[3] <= 0 || values[2] > 10000 || values[3] > 10000) return;
-    mWindow->setGeometry(values[0], values[1], values[2], values[3]);
-}
+void LumoraInstallerPanel::restoreFrame() { NSWindow::setFrameUsingName(mWindow.get(), QString::fromLatin1(kFrameKey)); }
 
 void LumoraInstallerPanel::storeFrame() {
-    // A panel never shown has no place of its own yet: the window manager gives it one.
-    if (!mWindow->testAttribute(Qt::WA_WState_Created)) return;
-    const QRect frame = mWindow->geometry();
-    NSUserDefaults &defaults = NSUserDefaults::standardUserDefaults();
-    defaults.setObject(QStringLiteral("%1 %2 %3 %4").arg(frame.x()).arg(frame.y()).arg(frame.width()).arg(frame.height()),
-                       QString::fromLatin1(kFrameKey));
-    defaults.synchronize();
+    NSWindow::saveFrameUsingName(mWindow.get(), QString::fromLatin1(kFrameKey));
+    NSUserDefaults::standardUserDefaults().synchronize();
 }
