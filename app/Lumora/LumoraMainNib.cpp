@@ -99,6 +99,7 @@ void LumoraMainNib::close() {
     delete mRecorder.data();
     delete mFrameRecorder.data();
     mFiltersPanel.reset();
+    mInstallerPanel.reset();  // waits for an install under way
     mWindow.reset();
     for (const QPointer<QObject> &object : mOwned) delete object.data();
     mOwned.clear();
@@ -151,6 +152,8 @@ bool LumoraMainNib::load() {
     joinBookmarksPanel();
     joinMIDI();
     joinFiltersPanel();
+    // The panel that installs the bundle's plug-ins for every program on the machine.
+    mInstallerPanel = std::make_unique<LumoraInstallerPanel>();
     joinMenuItems();
     return true;
 }
@@ -200,6 +203,8 @@ void LumoraMainNib::joinMenuItems() {
     connectItem("menuBookmarks", mBookmarksPanel.data(), [this](QAction *) { showPanel(mBookmarksPanel.data()); });
     QWidget *filters = mFiltersPanel ? mFiltersPanel->widget() : nullptr;
     connectItem("menuFilters", filters, [filters](QAction *) { showPanel(filters); });
+    QWidget *installer = mInstallerPanel ? mInstallerPanel->widget() : nullptr;
+    connectItem("menuInstallPlugIns", installer, [this](QAction *) { mInstallerPanel->show(); });
 
     // Bookmarks travel as text: the look is copied as its settings text, and text pasted
     // becomes a bookmark.

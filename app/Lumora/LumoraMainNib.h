@@ -26,6 +26,7 @@
 #include <memory>
 
 #include <Lumora/LumoraFiltersPanel.h>
+#include <Lumora/LumoraInstallerPanel.h>
 #include <LumoraApp/CamInputVDIGController.h>
 
 class LumoraBookmarksPanel;
@@ -75,6 +76,7 @@ public:
     LumoraStepperController *stepper() const;
     QMIDIController *midiController() const;
     LumoraFiltersPanel *filtersPanel() const { return mFiltersPanel.get(); }
+    LumoraInstallerPanel *installerPanel() const { return mInstallerPanel.get(); }
     // Shows a panel and brings it to the front; nothing for null.
     static void showPanel(QWidget *panel);
     // The input settings panel (the camera source and the tint stage); null before load.
@@ -104,6 +106,7 @@ private:
     QPointer<LumoraBookmarksPanel> mBookmarksPanel;
     QPointer<QMIDIController> mMidiController;
     std::unique_ptr<LumoraFiltersPanel> mFiltersPanel;
+    std::unique_ptr<LumoraInstallerPanel> mInstallerPanel;
     QPointer<QWidget> mInspector;  // among mOwned
     QPointer<LumoraInputPanel> mInputPanel;
     int mSource = kSourceCamera;

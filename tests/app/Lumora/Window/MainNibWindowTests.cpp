@@ -257,7 +257,8 @@ TEST_F(MainNibWindow, EveryMenuItemIsThereAndJoinedToWhatItWorksOn) {
         {"menuRefreshDesigns", true, ""},              {"menuInputSettings", true, "Ctrl+Shift+I"},
         {"menuInspector", true, "Ctrl+I"},             {"menuFilters", true, "Ctrl+Shift+F"},
         {"menuHelpContents", true, "F1"},
-        {"_menuCheckForUpdates", true, ""},            {"mMenuItemAboutApp", true, ""},
+        {"_menuCheckForUpdates", true, ""},            {"menuInstallPlugIns", true, ""},
+        {"mMenuItemAboutApp", true, ""},
     };
     for (const auto &item : items) {
         auto *action = window->findChild<QAction *>(QString::fromLatin1(item.name));
