@@ -20,6 +20,7 @@
 #include <LumoraApp/LumoraStepperController.h>
 #include <LumoraApp/QMIDIController.h>
 #include <LumoraApp/UFMIDIInputController.h>
+#include <QCam/CameraControls/NSUICamMenuController.h>
 #include <QCam/QAsyncStillFrameMovieRecorder.h>
 #include <UICocoaControls/NSSlider.h>
 #include <UICocoaControls/NSUIBookmarksController.h>
@@ -32,6 +33,7 @@
 #include <LumoraApp/UCoreFnSampler.h>
 #include <QCam/QImageCompressionSettings.h>
 #include <USecuritySandbox/USandboxUserFolder.h>
+#include <QCam/CameraControls/QCamPlayController.h>
 #include <QCam/CameraControls/QCamReflecterView.h>
 
 #include <QAction>
@@ -152,6 +154,7 @@ bool LumoraMainNib::load() {
     joinBookmarksPanel();
     joinMIDI();
     joinFiltersPanel();
+    joinCameraMenu();
     // The panel that installs the bundle's plug-ins for every program on the machine.
     mInstallerPanel = std::make_unique<LumoraInstallerPanel>();
     joinMenuItems();
@@ -427,6 +430,35 @@ void LumoraMainNib::joinBookmarksPanel() {
     mDelegate->outletBookmarksPanel = panel;
     mBookmarksPanel = panel;
     mOwned << panel;
+}
+
+void LumoraMainNib::joinCameraMenu() {
+    // Camera > Camera Device: "No Camera" and the cameras the system has, the one in use
+    // checked; choosing one switches the camera source to it (through the input panel's camera
+    // controls).
+    QMenu *devices = Child<QMenu>(mWindow.get(), "menuCameraDevice");
+    QAction *placeholder = Child<QAction>(mWindow.get(), "menuCameraDevicesPlaceholder");
+    QCamPlayController *controls = mInputPanel ? mInputPanel->cameraControls() : nullptr;
+    QCamReflecterView *reflecter = mInputPanel ? mInputPanel->reflecterView() : nullptr;
+    if (devices == nullptr || placeholder == nullptr || controls == nullptr || reflecter == nullptr) {
+        if (devices != nullptr) devices->setEnabled(false);
+        return;
+    }
+    placeholder->setSeparator(true);  // a form cannot make a separator that has a name
+    auto *menu = new NSUICamMenuController(mInputPanel->widget());
+    menu->hide();
+    menu->setCameraMenuSeparator(placeholder);
+    menu->setRemoveCameraMenuSeparatorPlaceholder(true);
+    menu->setTarget(controls);
+    menu->setAction("cameraDeviceInputChanged");
+    controls->setProperty("_cameraMenuController", QVariant::fromValue(menu));
+    // The list and its check mark as they are whenever the menu opens.
+    QPointer<QCamReflecterView> view(reflecter);
+    auto update = [menu, view] {
+        if (view && view->camReflecter() != nullptr) menu->updateForCameraGrabber(view->camReflecter());
+    };
+    QObject::connect(devices, &QMenu::aboutToShow, menu, update);
+    update();
 }
 
 void LumoraMainNib::joinFiltersPanel() {

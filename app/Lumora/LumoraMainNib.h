@@ -94,6 +94,7 @@ private:
     void joinBookmarksPanel();
     void joinMIDI();
     void joinFiltersPanel();
+    void joinCameraMenu();
     void joinMenuItems();
 
     std::unique_ptr<AppController> mDelegate;

@@ -10,6 +10,7 @@
 //    composition, the look is copied as text and pasted back as a bookmark, the feed's saved
 //    designs are listed in the Designs menu.
 #include <Lumora/LumoraMainNib.h>
+#include <Lumora/LumoraInputPanel.h>
 #include <Lumora/LumoraMainWindow.h>
 
 #include "WindowPixels.h"
@@ -27,6 +28,8 @@
 #include <LumoraApp/LumoraStartup.h>
 #include <LumoraApp/LumoraStepperController.h>
 #include <LumoraApp/QMIDIController.h>
+#include <QCam/Camera/QCamSwitcher.h>
+#include <QCam/CameraControls/QCamReflecterView.h>
 #include <QTKit/MovieFlattener.h>
 #include <UICocoaControls/NSSlider.h>
 #include <UICocoaControls/NSUIBookmarksController.h>
@@ -383,6 +386,48 @@ TEST_F(MainNibWindow, TheLookIsCopiedAsTextAndPastedBackAsABookmark) {
     EXPECT_FALSE(playing.isEmpty()) << "the effect opened at launch is named";
     EXPECT_TRUE(copied.contains("camera.composition.menu=" + playing + ";")) << copied.toStdString();
     EXPECT_EQ(after, before + 1);
+}
+
+TEST_F(MainNibWindow, TheCameraDeviceMenuListsTheCamerasAndSwitchesBetweenThem) {
+    // Items after "No Camera" and its separator: the cameras, the one in use checked.
+    struct Listing {
+        QStringList cameras;
+        QString checked;
+        bool channelOpen = false;
+    };
+    const auto list = [](LumoraMainNib &nib) {
+        Listing listing;
+        QMenu *menu = nib.mainWindow()->findChild<QMenu *>("menuCameraDevice");
+        emit menu->aboutToShow();
+        const QList<QAction *> items = menu->actions();
+        for (qsizetype i = 0; i < items.size(); ++i) {
+            if (items.at(i)->isChecked()) listing.checked = items.at(i)->text();
+            if (i >= 2 && !items.at(i)->isSeparator()) listing.cameras.append(items.at(i)->text());
+        }
+        listing.channelOpen = nib.inputPanel()->reflecterView()->camReflecter()->HasVideoChannel();
+        return listing;
+    };
+    Listing atLaunch, afterNoCamera, afterCamera;
+    QString first;
+    RunSession([&](LumoraMainNib &nib) {
+        atLaunch = list(nib);
+        QMenu *menu = nib.mainWindow()->findChild<QMenu *>("menuCameraDevice");
+        ASSERT_GE(menu->actions().size(), 3);
+        menu->actions().first()->trigger();  // "No Camera"
+        afterNoCamera = list(nib);
+        if (atLaunch.cameras.isEmpty()) return;
+        first = atLaunch.cameras.first();
+        for (QAction *item : menu->actions())
+            if (item->text() == first) item->trigger();
+        afterCamera = list(nib);
+    });
+    ASSERT_FALSE(atLaunch.cameras.isEmpty()) << "the test camera is listed";
+    EXPECT_TRUE(atLaunch.channelOpen);
+    EXPECT_EQ(atLaunch.checked, first);
+    EXPECT_FALSE(afterNoCamera.channelOpen);
+    EXPECT_EQ(afterNoCamera.checked, "No Camera");
+    EXPECT_TRUE(afterCamera.channelOpen);
+    EXPECT_EQ(afterCamera.checked, first);
 }
 
 TEST_F(MainNibWindow, TheSavedDesignsAreListedInTheDesignsMenu) {
