@@ -14,6 +14,7 @@
 #include <LumoraApp/AppInspector.h>
 #include <LumoraApp/CamInputVDIGController.h>
 #include <LumoraApp/LumBrowseController.h>
+#include <LumoraApp/LumCountDownCtrl.h>
 #include <LumoraApp/LumoraBookmarksPanel.h>
 #include <LumoraApp/LumoraInterpolationController.h>
 #include <LumoraApp/LumoraRecorder.h>
@@ -32,12 +33,14 @@
 #include <LumoraApp/QActualFPSController.h>
 #include <LumoraApp/UCoreFnSampler.h>
 #include <QCam/QImageCompressionSettings.h>
+#include <USecuritySandbox/USandboxFolderController.h>
 #include <USecuritySandbox/USandboxUserFolder.h>
 #include <QCam/CameraControls/QCamPlayController.h>
 #include <QCam/CameraControls/QCamReflecterView.h>
 
 #include <QAction>
 #include <QComboBox>
+#include <QDynamicPropertyChangeEvent>
 #include <QFileDialog>
 #include <QMenu>
 #include <QMessageBox>
@@ -60,6 +63,33 @@ const char kDefaultEffect[] = "iSight";
 // The switcher's source numbers (QCamReflecter).
 constexpr int32_t kSwitcherBlack = 0, kSwitcherCamera = 2;
 
+// The snapshot button's face while the shutter counts down: the seconds left, from the image
+// the count-down names on it ("ButtonSnapshotTimer", "...One", "...Two", "...Fire").
+class LumoraCountDownFace : public QObject {
+public:
+    LumoraCountDownFace(QToolButton *button, QString title) : QObject(button), mButton(button), mTitle(std::move(title)) {
+        button->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        if (watched == mButton && event->type() == QEvent::DynamicPropertyChange &&
+            static_cast<QDynamicPropertyChangeEvent *>(event)->propertyName() == "imageName") {
+            const QString image = mButton->property("imageName").toString();
+            const QString text = image.endsWith(QLatin1String("Timer")) ? QStringLiteral("3…")
+                                 : image.endsWith(QLatin1String("One")) ? QStringLiteral("2…")
+                                 : image.endsWith(QLatin1String("Two")) ? QStringLiteral("1…")
+                                                                        : mTitle;
+            mButton->setText(text);
+        }
+        return false;
+    }
+
+private:
+    QToolButton *mButton;
+    QString mTitle;
+};
+
 template <typename T>
 T *Child(QObject *root, const char *name) {
     return root != nullptr ? root->findChild<T *>(QString::fromLatin1(name)) : nullptr;
@@ -71,7 +101,7 @@ bool LumoraLinkMainNibClasses() {
     // The classes the form names are made by name: their modules must be linked in.
     return import_NSUILumoraView() && import_QActualFPSController() && import_UCoreFnSampler() &&
            import_QFXBundleController() && import_QImageCompressionSettings() && import_NSUIDisplayLink() &&
-           import_LumoraLayerViewNibbler() && import_USandboxUserFolder() && import_AppController() &&
+           import_LumoraLayerViewNibbler() && import_USandboxUserFolder() && import_USandboxFolderController() && import_AppController() &&
            import_LumoraStepperController() && import_AppHelpMenuController() && import_LumoraRecorder() &&
            import_LumoraBookmarksPanel() && import_QMIDIController() && import_NSSlider();
 }
@@ -155,6 +185,7 @@ bool LumoraMainNib::load() {
     joinMIDI();
     joinFiltersPanel();
     joinCameraMenu();
+    joinCountDown();
     // The panel that installs the bundle's plug-ins for every program on the machine.
     mInstallerPanel = std::make_unique<LumoraInstallerPanel>();
     joinMenuItems();
@@ -182,7 +213,6 @@ void LumoraMainNib::joinMenuItems() {
         {"menuOpenBackgroundImage", &AppController::openBackgroundImage},
         {"menuOpenStencilImage", &AppController::openStencilImage},
         {"menuRevealSnapshotFolder", &AppController::revealSnapshotFolderAction},
-        {"menuSnapShotTexture", &AppController::snapShotTexture},
         {"menuSnapShotDefaults", &AppController::snapShotDefaults},
         {"menuSnapShotFormatJPEG", &AppController::snapShotFormatJPEG},
     };
@@ -459,6 +489,28 @@ void LumoraMainNib::joinCameraMenu() {
     };
     QObject::connect(devices, &QMenu::aboutToShow, menu, update);
     update();
+}
+
+void LumoraMainNib::joinCountDown() {
+    // The shutter: Snapshot (the bar's button and Camera > Snapshot) counts three seconds down
+    // first when Camera > Count Down Before a Snapshot is on, then the camera view takes the
+    // picture in the default format (the view's own snapShotTexture takes none).
+    QAction *snapshot = Child<QAction>(mWindow.get(), "menuSnapShotTexture");
+    auto *button = Child<QToolButton>(mWindow.get(), "snapshotButton");
+    NSUILumoraView *view = renderView();
+    if (snapshot == nullptr || view == nullptr) return;
+    auto *countDown = new LumCountDownCtrl(mWindow.get());
+    countDown->hide();
+    countDown->setEnabledSwitch(Child<QAction>(mWindow.get(), "menuSnapshotCountDown"));
+    countDown->setSnapshotButton(button);
+    countDown->setTarget(mDelegate.get());
+    countDown->setAction("snapShotDefaults");
+    view->outletShutterCountDown = countDown;
+    QObject::connect(snapshot, &QAction::triggered, countDown, [countDown, snapshot] { countDown->beginCountDown(snapshot); });
+    if (button == nullptr) return;
+    // The seconds left on the button while it counts.
+    const QString title = snapshot->iconText();
+    new LumoraCountDownFace(button, title);
 }
 
 void LumoraMainNib::joinFiltersPanel() {

@@ -95,6 +95,7 @@ private:
     void joinMIDI();
     void joinFiltersPanel();
     void joinCameraMenu();
+    void joinCountDown();
     void joinMenuItems();
 
     std::unique_ptr<AppController> mDelegate;

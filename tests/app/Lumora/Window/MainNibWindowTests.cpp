@@ -254,6 +254,7 @@ TEST_F(MainNibWindow, EveryMenuItemIsThereAndJoinedToWhatItWorksOn) {
         {"menuCopy", true, "Ctrl+C"},                  {"menuPaste", true, "Ctrl+V"},
         {"menuSnapShotTexture", true, "Ctrl+T"},       {"menuSnapShotDefaults", true, ""},
         {"menuSnapShotFormatJPEG", true, ""},          {"menuOpenSnapshot", true, ""},
+        {"menuSnapshotCountDown", true, ""},
         {"menuToggleMovieRecording", true, "Ctrl+Shift+R"},
         {"menuPreviousEffect", true, "Ctrl+Up"},       {"menuNextEffect", true, "Ctrl+Down"},
         {"menuBookmarks", true, "Ctrl+B"},             {"menuCheckNewDesigns", true, ""},
@@ -428,6 +429,47 @@ TEST_F(MainNibWindow, TheCameraDeviceMenuListsTheCamerasAndSwitchesBetweenThem) 
     EXPECT_EQ(afterNoCamera.checked, "No Camera");
     EXPECT_TRUE(afterCamera.channelOpen);
     EXPECT_EQ(afterCamera.checked, first);
+}
+
+TEST_F(MainNibWindow, WithTheCountDownOnTheSnapshotIsTakenThreeSecondsLater) {
+    const QString pictures = USandboxPicturesFolder::defaultFolderPath();
+    ASSERT_TRUE(QDir().mkpath(pictures));
+    const auto taken = [&pictures] { return QDir(pictures).entryList(QDir::Files); };
+    struct Shot {
+        qint64 milliseconds = -1;
+        QStringList countingFaces;
+        QStringList files;
+    };
+    const auto shoot = [&](LumoraMainNib &nib, bool countDown) {
+        Shot shot;
+        Item(nib, "menuOpenSnapshot")->setChecked(false);
+        Item(nib, "menuSnapshotCountDown")->setChecked(countDown);
+        auto *button = nib.mainWindow()->findChild<QToolButton *>("snapshotButton");
+        const QStringList before = taken();
+        QElapsedTimer timer;
+        timer.start();
+        button->click();
+        SpinUntil([&] {
+            if (!shot.countingFaces.contains(button->text())) shot.countingFaces.append(button->text());
+            return taken().size() > before.size();
+        }, 15000);
+        shot.milliseconds = timer.elapsed();
+        shot.files = taken();
+        return shot;
+    };
+    Shot counted, atOnce;
+    RunSession([&](LumoraMainNib &nib) {
+        counted = shoot(nib, true);
+        SpinUntil([&] { return nib.mainWindow()->findChild<QToolButton *>("snapshotButton")->text() == "Snapshot"; }, 5000);
+        atOnce = shoot(nib, false);
+    });
+    ASSERT_EQ(counted.files.size(), 1);
+    EXPECT_GE(counted.milliseconds, 2500) << "three seconds counted down";
+    EXPECT_TRUE(counted.countingFaces.contains("3…") && counted.countingFaces.contains("1…"))
+        << counted.countingFaces.join(" ").toStdString();
+    ASSERT_EQ(atOnce.files.size(), 2);
+    EXPECT_LT(atOnce.milliseconds, counted.milliseconds);
+    EXPECT_FALSE(atOnce.countingFaces.contains("3…"));
 }
 
 TEST_F(MainNibWindow, TheSavedDesignsAreListedInTheDesignsMenu) {
