@@ -13,6 +13,7 @@
 #include <LumoraApp/AppHelpMenuController.h>
 #include <LumoraApp/AppInspector.h>
 #include <LumoraApp/CamInputVDIGController.h>
+#include <LumoraApp/LumBroadcastControl.h>
 #include <LumoraApp/LumBrowseController.h>
 #include <LumoraApp/LumCountDownCtrl.h>
 #include <LumoraApp/LumoraBookmarksPanel.h>
@@ -186,6 +187,7 @@ bool LumoraMainNib::load() {
     joinFiltersPanel();
     joinCameraMenu();
     joinCountDown();
+    joinSharing();
     // The panel that installs the bundle's plug-ins for every program on the machine.
     mInstallerPanel = std::make_unique<LumoraInstallerPanel>();
     joinMenuItems();
@@ -489,6 +491,25 @@ void LumoraMainNib::joinCameraMenu() {
     };
     QObject::connect(devices, &QMenu::aboutToShow, menu, update);
     update();
+}
+
+void LumoraMainNib::joinSharing() {
+    // The Share button: frames go out to other programs while it is on (the camera view turns
+    // it on at launch); while the application runs the virtual camera is linked into the
+    // user's components.
+    auto *button = Child<QToolButton>(mWindow.get(), "shareButton");
+    NSUILumoraView *view = renderView();
+    if (button == nullptr || view == nullptr) return;
+    auto *control = new LumBroadcastControl(mWindow.get());
+    control->hide();
+    control->setOutletRebroadcastButton(button);
+    view->outletCameraRebroadcastControl = control;
+    button->setChecked(control->isBroadcasting());
+    QObject::connect(button, &QToolButton::clicked, control, [control] { control->broadcastButtonChanged(control->outletRebroadcastButton()); });
+    QObject::connect(control, &NSUICamBroadcastControlUDP::broadcastEnabledChanged, button, [control, button] {
+        const QSignalBlocker blocker(button);
+        button->setChecked(control->isBroadcasting());
+    });
 }
 
 void LumoraMainNib::joinCountDown() {

@@ -96,6 +96,7 @@ private:
     void joinFiltersPanel();
     void joinCameraMenu();
     void joinCountDown();
+    void joinSharing();
     void joinMenuItems();
 
     std::unique_ptr<AppController> mDelegate;

@@ -472,6 +472,26 @@ TEST_F(MainNibWindow, WithTheCountDownOnTheSnapshotIsTakenThreeSecondsLater) {
     EXPECT_FALSE(atOnce.countingFaces.contains("3…"));
 }
 
+TEST_F(MainNibWindow, FramesAreSharedFromLaunchUntilTheShareButtonTurnsItOff) {
+    struct State {
+        bool sharing = false, checked = false;
+    };
+    std::vector<State> states;
+    RunSession([&](LumoraMainNib &nib) {
+        auto *button = nib.mainWindow()->findChild<QToolButton *>("shareButton");
+        const auto note = [&] { states.push_back({nib.renderView()->isBroadcasting(), button->isChecked()}); };
+        note();
+        button->click();
+        note();
+        button->click();
+        note();
+    });
+    ASSERT_EQ(states.size(), 3u);
+    EXPECT_TRUE(states[0].sharing && states[0].checked) << "on from launch";
+    EXPECT_TRUE(!states[1].sharing && !states[1].checked) << "off";
+    EXPECT_TRUE(states[2].sharing && states[2].checked) << "on again";
+}
+
 TEST_F(MainNibWindow, TheSavedDesignsAreListedInTheDesignsMenu) {
     // Designs saved by an earlier download, and no check on start-up: nothing is downloaded.
     QVariantMap designs;
