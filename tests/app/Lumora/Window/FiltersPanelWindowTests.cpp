@@ -43,21 +43,11 @@
 
 #include "sdk/RiradI/RiradITestApplication.h"
 
+#include "support/EventLoop.h"
+
+#include "MainNibTest.h"
+
 namespace {
-
-void Spin(int milliseconds) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < milliseconds) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-}
-
-template <typename Condition>
-bool SpinUntil(Condition condition, int milliseconds) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition() && timer.elapsed() < milliseconds) Spin(10);
-    return condition();
-}
 
 void ClearStoredKeys() {
     for (const char *key : {LumoraFiltersPanel::kFrameKey, LumoraFiltersPanel::kVisibleKey})
@@ -125,23 +115,11 @@ const char *const kSections[] = {"vertical", "horizontal"};
 const char *const kControls[] = {"FunctionPopup",       "AmplitudeSlider",     "FrequencyCoarseSlider", "FrequencyFineSlider",
                                  "PhaseSlider",         "QuantizationStepper", "AmountSlider"};
 
-class FiltersPanelWindow : public ::testing::Test {
+class FiltersPanelWindow : public MainNibTest {
 protected:
-    static void SetUpTestSuite() {
-        ::setenv("LUMORA_TEST_CAMERA", "1", 1);
-        LumoraTestCameraSetUnplugged(false);
-    }
     void SetUp() override {
-        const char *display = std::getenv("DISPLAY");
-        if (display == nullptr || *display == '\0') GTEST_SKIP() << "needs an X display (scripts/test runs this under Xvfb)";
-        if (QCoreApplication::instance() == nullptr) {
-            static int argc = 1;
-            static char name[] = "LumoraFiltersPanelWindowTests";
-            static char *argv[] = {name, nullptr};
-            new QApplication(argc, argv);
-            QApplication::setQuitOnLastWindowClosed(false);
-        }
-        LumoraProcessStartup();
+        MainNibTest::SetUp();
+        if (IsSkipped()) return;
         ClearStoredKeys();
     }
     void TearDown() override { ClearStoredKeys(); }

@@ -44,23 +44,13 @@
 #include <cstdlib>
 #include <vector>
 
+#include "support/EventLoop.h"
+
+#include "MainNibTest.h"
+
 namespace {
 
 using Pixel = std::array<int, 4>;  // R, G, B, A
-
-void Spin(int milliseconds) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < milliseconds) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-}
-
-template <typename Condition>
-bool SpinUntil(Condition condition, int milliseconds) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition() && timer.elapsed() < milliseconds) Spin(10);
-    return condition();
-}
 
 // The frame's picture rendered at 640 x 480; the pixel (x, y), y down.
 struct Frame {
@@ -96,23 +86,11 @@ void SaveScreenshot(QWidget *widget, const QString &name) {
     widget->grab().save(QDir(folder).filePath(name + QStringLiteral(".png")), "PNG");
 }
 
-class InputPanelWindow : public ::testing::Test {
+class InputPanelWindow : public MainNibTest {
 protected:
-    static void SetUpTestSuite() {
-        ::setenv("LUMORA_TEST_CAMERA", "1", 1);
-        LumoraTestCameraSetUnplugged(false);
-    }
     void SetUp() override {
-        const char *display = std::getenv("DISPLAY");
-        if (display == nullptr || *display == '\0') GTEST_SKIP() << "needs an X display (scripts/test runs this under Xvfb)";
-        if (QCoreApplication::instance() == nullptr) {
-            static int argc = 1;
-            static char name[] = "LumoraProgramWindowTests";
-            static char *argv[] = {name, nullptr};
-            new QApplication(argc, argv);
-            QApplication::setQuitOnLastWindowClosed(false);
-        }
-        LumoraProcessStartup();
+        MainNibTest::SetUp();
+        if (IsSkipped()) return;
         NSUserDefaults::standardUserDefaults().removeObject(QString::fromLatin1(LumoraInputPanel::kFrameKey));
         NSUserDefaults::standardUserDefaults().removeObject(QString::fromLatin1(LumoraInputPanel::kVisibleKey));
         ASSERT_TRUE(nib.load());

@@ -42,23 +42,13 @@
 
 #include "sdk/RiradI/RiradITestApplication.h"
 
+#include "support/EventLoop.h"
+
+#include "MainNibTest.h"
+
 namespace {
 
 using namespace window_pixels;
-
-void Spin(int milliseconds) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < milliseconds) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-}
-
-template <typename Condition>
-bool SpinUntil(Condition condition, int milliseconds) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition() && timer.elapsed() < milliseconds) Spin(10);
-    return condition();
-}
 
 // The keys the panel keeps, removed before and after each test.
 QStringList StoredKeys() {
@@ -87,23 +77,11 @@ void ChooseBackground(QWidget *inspector, const QString &title) {
     emit backgrounds->activated(index);
 }
 
-class InspectorWindow : public ::testing::Test {
+class InspectorWindow : public MainNibTest {
 protected:
-    static void SetUpTestSuite() {
-        ::setenv("LUMORA_TEST_CAMERA", "1", 1);
-        LumoraTestCameraSetUnplugged(false);
-    }
     void SetUp() override {
-        const char *display = std::getenv("DISPLAY");
-        if (display == nullptr || *display == '\0') GTEST_SKIP() << "needs an X display (scripts/test runs this under Xvfb)";
-        if (QCoreApplication::instance() == nullptr) {
-            static int argc = 1;
-            static char name[] = "LumoraInspectorWindowTests";
-            static char *argv[] = {name, nullptr};
-            new QApplication(argc, argv);
-            QApplication::setQuitOnLastWindowClosed(false);
-        }
-        LumoraProcessStartup();
+        MainNibTest::SetUp();
+        if (IsSkipped()) return;
         ClearStoredKeys();
     }
     void TearDown() override { ClearStoredKeys(); }

@@ -33,21 +33,11 @@
 
 #include "sdk/RiradI/RiradITestApplication.h"
 
+#include "support/EventLoop.h"
+
+#include "MainNibTest.h"
+
 namespace {
-
-void Spin(int milliseconds) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < milliseconds) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-}
-
-template <typename Condition>
-bool SpinUntil(Condition condition, int milliseconds) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition() && timer.elapsed() < milliseconds) Spin(10);
-    return condition();
-}
 
 bool PutFile(const QString &path, const QByteArray &contents) {
     QDir().mkpath(QFileInfo(path).path());
@@ -104,19 +94,11 @@ const struct Payload {
     {"tintMaskPayload", "com.tarvex.TintMask.qtz", "Resources", "Compositions"},
 };
 
-class InstallerPanelWindow : public ::testing::Test {
+class InstallerPanelWindow : public MainNibTest {
 protected:
     void SetUp() override {
-        const char *display = std::getenv("DISPLAY");
-        if (display == nullptr || *display == '\0') GTEST_SKIP() << "needs an X display (scripts/test runs this under Xvfb)";
-        if (QCoreApplication::instance() == nullptr) {
-            static int argc = 1;
-            static char name[] = "LumoraInstallerPanelWindowTests";
-            static char *argv[] = {name, nullptr};
-            new QApplication(argc, argv);
-            QApplication::setQuitOnLastWindowClosed(false);
-        }
-        LumoraProcessStartup();
+        MainNibTest::SetUp();
+        if (IsSkipped()) return;
         NSUserDefaults::standardUserDefaults().removeObject(LumoraInstallerPanel::kFrameKey);
         ASSERT_TRUE(mRoot.isValid());
         if (const char *value = std::getenv("LUMORA_LOCAL_LIBRARY")) mSavedLocal = value;

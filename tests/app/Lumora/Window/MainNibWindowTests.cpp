@@ -64,23 +64,13 @@
 #include <cstdlib>
 #include <functional>
 
+#include "support/EventLoop.h"
+
+#include "MainNibTest.h"
+
 namespace {
 
 using namespace window_pixels;
-
-void Spin(int milliseconds) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < milliseconds) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-}
-
-template <typename Condition>
-bool SpinUntil(Condition condition, int milliseconds) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition() && timer.elapsed() < milliseconds) Spin(10);
-    return condition();
-}
 
 int ThreadCount() { return int(QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size()); }
 
@@ -101,26 +91,7 @@ private:
     QStringList *mJournal;
 };
 
-class MainNibWindow : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        ::setenv("LUMORA_TEST_CAMERA", "1", 1);
-        ::setenv("LUMORA_TEST_MICROPHONE", "1", 1);
-        LumoraTestCameraSetUnplugged(false);
-    }
-    void SetUp() override {
-        const char *display = std::getenv("DISPLAY");
-        if (display == nullptr || *display == '\0') GTEST_SKIP() << "needs an X display (scripts/test runs this under Xvfb)";
-        if (QCoreApplication::instance() == nullptr) {
-            static int argc = 1;
-            static char name[] = "LumoraProgramWindowTests";
-            static char *argv[] = {name, nullptr};
-            new QApplication(argc, argv);
-            QApplication::setQuitOnLastWindowClosed(false);
-        }
-        LumoraProcessStartup();
-    }
-};
+class MainNibWindow : public MainNibTest {};
 
 // One run of the application: start, launch, a few seconds of frames, what the test does
 // with the running application, the main window closed. With recorders the launch order is

@@ -38,23 +38,11 @@
 
 using namespace cameraview_test;
 
+#include "support/EventLoop.h"
+
 namespace {
 
 constexpr int kWidth = 640, kHeight = 480;
-
-void Spin(int milliseconds) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < milliseconds) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-}
-
-template <typename Condition>
-bool SpinUntil(Condition condition, int milliseconds) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition() && timer.elapsed() < milliseconds) Spin(10);
-    return condition();
-}
 
 class FrameRateSettings : public QObject {
     Q_OBJECT

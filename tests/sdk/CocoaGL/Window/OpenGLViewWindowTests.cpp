@@ -34,17 +34,13 @@
 #include <thread>
 #include <vector>
 
+#include "support/EventLoop.h"
+
 namespace {
 
 constexpr int kSize = 64;
 
 // Runs the event loop for a while.
-void Spin(int milliseconds) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < milliseconds) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-}
-
 // Records what the view hands its delegate and draws with a callback.
 class Delegate : public protocol_NSUIOGLRenderSceneDelegate {
 public:

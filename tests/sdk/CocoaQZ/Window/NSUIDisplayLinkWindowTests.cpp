@@ -22,13 +22,9 @@
 
 using namespace displaylink_test;
 
-namespace {
+#include "support/EventLoop.h"
 
-void Spin(int milliseconds) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < milliseconds) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-}
+namespace {
 
 class DisplayLinkWindow : public ::testing::Test {
 protected:
