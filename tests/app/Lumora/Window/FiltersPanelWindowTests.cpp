@@ -189,18 +189,7 @@ TEST_F(FiltersPanelWindow, EveryControlHasATipANameAndATabStopInReadingOrder) {
         EXPECT_FALSE(filter->textureView()->toolTip().isEmpty());
         EXPECT_FALSE(filter->textureView()->accessibleName().isEmpty());
     }
-    // Tab goes through every control once, top to bottom and left to right.
-    QList<QWidget *> chain;
-    for (QWidget *widget = window->nextInFocusChain(); widget != window; widget = widget->nextInFocusChain())
-        if (controls.contains(widget) && !chain.contains(widget)) chain << widget;
-    EXPECT_EQ(chain.size(), controls.size());
-    const auto rect = [window](QWidget *widget) { return QRect(widget->mapTo(window, QPoint(0, 0)), widget->size()); };
-    for (qsizetype i = 1; i < chain.size(); ++i) {
-        const QRect a = rect(chain[i - 1]), b = rect(chain[i]);
-        const bool oneRow = a.top() < b.bottom() && b.top() < a.bottom();
-        EXPECT_TRUE(oneRow ? a.left() < b.left() : a.top() < b.top())
-            << chain[i - 1]->objectName().toStdString() << " before " << chain[i]->objectName().toStdString();
-    }
+    const QList<QWidget *> chain = ExpectTabChainInReadingOrder(window, controls);
     // And Tab really moves the focus along it.
     chain.first()->setFocus(Qt::TabFocusReason);
     for (qsizetype i = 1; i < chain.size(); ++i) {

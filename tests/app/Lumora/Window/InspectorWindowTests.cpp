@@ -166,19 +166,7 @@ TEST_F(InspectorWindow, EveryControlHasATipANameAndATabStopInReadingOrder) {
         EXPECT_FALSE(control->accessibleName().isEmpty()) << control->objectName().toStdString();
         EXPECT_TRUE(control->focusPolicy() & Qt::TabFocus) << control->objectName().toStdString();
     }
-    // Tab goes through every control once, top to bottom and left to right.
-    QList<QWidget *> chain;
-    for (QWidget *widget = inspector->nextInFocusChain(); widget != inspector; widget = widget->nextInFocusChain())
-        if (controls.contains(widget) && !chain.contains(widget)) chain << widget;
-    EXPECT_EQ(chain.size(), controls.size());
-    // Reading order: a control above another comes first; of two on one row, the left one.
-    const auto rect = [inspector](QWidget *widget) { return QRect(widget->mapTo(inspector, QPoint(0, 0)), widget->size()); };
-    for (qsizetype i = 1; i < chain.size(); ++i) {
-        const QRect a = rect(chain[i - 1]), b = rect(chain[i]);
-        const bool oneRow = a.top() < b.bottom() && b.top() < a.bottom();
-        EXPECT_TRUE(oneRow ? a.left() < b.left() : a.top() < b.top())
-            << chain[i - 1]->objectName().toStdString() << " before " << chain[i]->objectName().toStdString();
-    }
+    ExpectTabChainInReadingOrder(inspector, controls);
 }
 
 TEST_F(InspectorWindow, EscapeClosesThePanelWhateverHasTheFocus) {

@@ -9,6 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QList>
+#include <QRect>
+#include <QWidget>
 
 #include <cstdlib>
 
@@ -33,3 +36,20 @@ protected:
         LumoraProcessStartup();
     }
 };
+
+// Tab goes through every one of the controls once, in reading order: a control above another
+// comes first; of two on one row, the left one. The chain of the controls.
+inline QList<QWidget *> ExpectTabChainInReadingOrder(QWidget *window, const QList<QWidget *> &controls) {
+    QList<QWidget *> chain;
+    for (QWidget *widget = window->nextInFocusChain(); widget != window; widget = widget->nextInFocusChain())
+        if (controls.contains(widget) && !chain.contains(widget)) chain << widget;
+    EXPECT_EQ(chain.size(), controls.size());
+    const auto rect = [window](QWidget *widget) { return QRect(widget->mapTo(window, QPoint(0, 0)), widget->size()); };
+    for (qsizetype i = 1; i < chain.size(); ++i) {
+        const QRect a = rect(chain[i - 1]), b = rect(chain[i]);
+        const bool oneRow = a.top() < b.bottom() && b.top() < a.bottom();
+        EXPECT_TRUE(oneRow ? a.left() < b.left() : a.top() < b.top())
+            << chain[i - 1]->objectName().toStdString() << " before " << chain[i]->objectName().toStdString();
+    }
+    return chain;
+}
