@@ -7,9 +7,9 @@
 #include <AppKit/NSNib.h>
 #include <CocoaGL/NSOGLTextureMatrixController.h>
 #include <CocoaQZ/DisplayLink/NSUIDisplayLink.h>
+#include <CocoaQZ/QTKit/QAudioFileRecorderLink.h>
 #include <CoreX/CoreMachDebugLog.h>
 #include <Foundation/NSObjCRuntime.h>
-#include <CocoaQZ/QTKit/QAudioFileRecorderLink.h>
 #include <LumoraApp/AppHelpMenuController.h>
 #include <LumoraApp/AppInspector.h>
 #include <LumoraApp/CamInputVDIGController.h>
@@ -18,30 +18,33 @@
 #include <LumoraApp/LumCountDownCtrl.h>
 #include <LumoraApp/LumoraBookmarksPanel.h>
 #include <LumoraApp/LumoraInterpolationController.h>
+#include <LumoraApp/LumoraLayerViewNibbler.h>
 #include <LumoraApp/LumoraRecorder.h>
+#include <LumoraApp/LumoraRenderBuffer.h>
 #include <LumoraApp/LumoraStepperController.h>
+#include <LumoraApp/NSUILumoraView.h>
+#include <LumoraApp/QActualFPSController.h>
+#include <LumoraApp/QFXBundleController.h>
 #include <LumoraApp/QMIDIController.h>
+#include <LumoraApp/QTZInputController.h>
+#include <LumoraApp/UCoreFnSampler.h>
 #include <LumoraApp/UFMIDIInputController.h>
 #include <QCam/CameraControls/NSUICamMenuController.h>
-#include <QCam/QAsyncStillFrameMovieRecorder.h>
-#include <UICocoaControls/NSSlider.h>
-#include <UICocoaControls/NSUIBookmarksController.h>
-#include <LumoraApp/LumoraLayerViewNibbler.h>
-#include <LumoraApp/LumoraRenderBuffer.h>
-#include <LumoraApp/NSUILumoraView.h>
-#include <LumoraApp/QFXBundleController.h>
-#include <LumoraApp/QTZInputController.h>
-#include <LumoraApp/QActualFPSController.h>
-#include <LumoraApp/UCoreFnSampler.h>
-#include <QCam/QImageCompressionSettings.h>
-#include <USecuritySandbox/USandboxFolderController.h>
-#include <USecuritySandbox/USandboxUserFolder.h>
 #include <QCam/CameraControls/QCamPlayController.h>
 #include <QCam/CameraControls/QCamReflecterView.h>
+#include <QCam/QAsyncStillFrameMovieRecorder.h>
+#include <QCam/QImageCompressionSettings.h>
+#include <UICocoaControls/NSSlider.h>
+#include <UICocoaControls/NSUIBookmarksController.h>
+#include <USecuritySandbox/USandboxFolderController.h>
+#include <USecuritySandbox/USandboxUserFolder.h>
+#include <dispatch/dispatch.h>
 
 #include <QAction>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDynamicPropertyChangeEvent>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QMenu>
 #include <QMessageBox>
@@ -61,6 +64,8 @@ NS_REGISTER_CLASS(LumoraInterpolationController);
 namespace {
 
 const char kDefaultEffect[] = "iSight";
+// How long quitting waits for a recording under way to become its movie.
+constexpr qint64 kFinishRecordingMilliseconds = 30000;
 // The switcher's source numbers (QCamReflecter).
 constexpr int32_t kSwitcherBlack = 0, kSwitcherCamera = 2;
 
@@ -123,10 +128,21 @@ void LumoraMainNib::close() {
     // The delegate's folders and the MIDI settings are saved while they are still there.
     if (mDelegate) UPersistentObjectsController::unregisterPersistentObjectShared(mDelegate.get());
     if (mMidiController) UPersistentObjectsController::unregisterPersistentObjectShared(mMidiController.data());
-    // A recording under way is finished into its movie, not cut off.
+    // A recording under way is finished into its movie, not cut off: the sound is closed, then
+    // video and sound are joined (the recorder reports it on the main queue).
     if (mRecorder && mRecorder->isRecording()) {
+        bool finished = false;
+        const QMetaObject::Connection done = QObject::connect(mRecorder.data(), &QMovieRecorderController::recordingFinished,
+                                                              [&finished] { finished = true; });
         mRecorder->stopRecording(nullptr);
-        mRecorder->waitUntilFlatteningsFinished();
+        QElapsedTimer timer;
+        timer.start();
+        while (!finished && timer.elapsed() < kFinishRecordingMilliseconds) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            dispatch_main_queue_drain();
+        }
+        QObject::disconnect(done);
+        if (!finished) CoreMachDebugLog("Lumora: the movie being recorded was not finished in time; its files are kept\n");
     }
     // The recorder uses the movies folder, an object of the window's nib, to the end.
     delete mRecorder.data();

@@ -311,6 +311,24 @@ TEST_F(MainNibWindow, RecordMovieMakesAMovieOfTheLivePictureWithSound) {
     EXPECT_EQ(QDir(movies).entryList(QDir::Files), QStringList{"Lumora 0000.mov"});
 }
 
+TEST_F(MainNibWindow, QuittingWhileRecordingFinishesTheMovie) {
+    const QString movies = USandboxMoviesFolder::defaultFolderPath();
+    ASSERT_TRUE(QDir().mkpath(movies));
+    bool recording = false;
+    RunSession([&](LumoraMainNib &nib) {
+        Item(nib, "menuToggleMovieRecording")->trigger();
+        recording = nib.recorder()->isRecording();
+        Spin(1000);
+    });  // the window closes with the recording under way
+    ASSERT_TRUE(recording);
+    const QString movie = QDir(movies).filePath("Lumora 0000.mov");
+    EXPECT_TRUE(SpinUntil([&] { return QFileInfo::exists(movie); }, 10000));
+    lumora::qtkit::MovieFileInfo info;
+    ASSERT_EQ(lumora::qtkit::GetMovieFileInfo(movie.toStdString(), info), 0);
+    EXPECT_GE(info.videoFrames, 5);
+    EXPECT_EQ(QDir(movies).entryList(QDir::Files), QStringList{"Lumora 0000.mov"}) << "nothing half-made left beside it";
+}
+
 TEST_F(MainNibWindow, TheStepperAndTheAmountReachTheComposition) {
     QString afterNext, afterPrevious, atTop;
     double amount = -1;
