@@ -15,6 +15,7 @@
 
 #include <sys/stat.h>
 
+#include "support/NumberedMovies.h"
 #include "support/TestFolders.h"
 
 namespace {
@@ -27,6 +28,12 @@ using lumora::qtkit::MovieFlattenRequest;
 
 constexpr int kWidth = 128;
 constexpr int kHeight = 96;
+
+// The number the movie shows at `time` (1/600 s); also its duration.
+int64_t NumberAt(const std::string &path, TimeValue time, TimeValue *duration = nullptr) {
+    return lumora::test::MovieNumberAt(path, kWidth, kHeight, time, duration);
+}
+using lumora::test::AiffBytes;
 
 // A BGRA frame whose top eighth carries `number` as 32 white or black cells (as the test
 // camera's frames do) over a grey field.
@@ -41,17 +48,6 @@ std::vector<uint8_t> NumberedFrame(uint32_t number) {
             p[3] = 255;
         }
     return pixels;
-}
-
-// The number in the cells of an ARGB row; -1 when a cell is neither white nor black.
-int64_t NumberOf(const uint8_t *row) {
-    uint32_t number = 0;
-    for (int cell = 0; cell < 32; ++cell) {
-        const int luma = row[((2 * cell + 1) * kWidth / 64) * 4 + 2];
-        if (luma > 80 && luma < 170) return -1;
-        number = (number << 1) | (luma >= 170 ? 1u : 0u);
-    }
-    return number;
 }
 
 // Frame numbers 100.. at 30 per second, 20 units of 1/600 s each.
@@ -69,69 +65,6 @@ OSErr WriteNumberedMovie(const std::string &path, CodecType codec, int frames) {
             return err;
     }
     return writer.Finish();
-}
-
-// The number shown at `time` (1/600 s) by the movie layer.
-int64_t NumberAt(const std::string &path, TimeValue time, TimeValue *duration = nullptr) {
-    Rect bounds{0, 0, kHeight, kWidth};
-    GWorldPtr world = nullptr;
-    if (QTNewGWorld(&world, k32ARGBPixelFormat, &bounds, nullptr, nullptr, 0) != noErr) return -2;
-    CFStringRef text = CFStringCreateWithCString(nullptr, path.c_str(), kCFStringEncodingUTF8);
-    Handle dataRef = nullptr;
-    OSType dataRefType = 0;
-    const OSErr made = QTNewDataReferenceFromFullPathCFString(text, kQTPOSIXPathStyle, 0, &dataRef, &dataRefType);
-    CFRelease(text);
-    int64_t number = -3;
-    if (made == noErr) {
-        SetGWorld(world, nullptr);
-        Movie movie = nullptr;
-        short id = 0;
-        const OSErr opened = NewMovieFromDataRef(&movie, newMovieActive, &id, dataRef, dataRefType);
-        SetGWorld(nullptr, nullptr);
-        DisposeHandle(dataRef);
-        if (opened == noErr && movie != nullptr) {
-            if (duration != nullptr) *duration = GetMovieDuration(movie);
-            SetMovieGWorld(movie, world, nullptr);
-            SetMovieTimeValue(movie, time);
-            UpdateMovie(movie);
-            MoviesTask(movie, 0);
-            PixMapHandle pixels = GetGWorldPixMap(world);
-            number = NumberOf(reinterpret_cast<const uint8_t *>((**pixels).baseAddr));
-            DisposeMovie(movie);
-        }
-    }
-    DisposeGWorld(world);
-    return number;
-}
-
-void AppendBE(std::string &out, uint64_t value, int bytes) {
-    for (int i = bytes - 1; i >= 0; --i) out.push_back(char((value >> (8 * i)) & 0xff));
-}
-
-// A mono 16-bit AIFF file of `seconds` of a quiet tone at 8000 samples per second.
-std::string AiffBytes(double seconds) {
-    const uint32_t frames = uint32_t(std::lround(seconds * 8000));
-    std::string comm;
-    AppendBE(comm, 1, 2);
-    AppendBE(comm, frames, 4);
-    AppendBE(comm, 16, 2);
-    // 8000 as an 80-bit extended number: 2^12 x 1.953125.
-    AppendBE(comm, 16383 + 12, 2);
-    AppendBE(comm, uint64_t(8000) << (63 - 12), 8);
-    std::string ssnd;
-    AppendBE(ssnd, 0, 4);
-    AppendBE(ssnd, 0, 4);
-    for (uint32_t i = 0; i < frames; ++i) AppendBE(ssnd, uint16_t(int16_t(1000 * std::sin(i * 0.3))), 2);
-    std::string body = "AIFF";
-    body += "COMM";
-    AppendBE(body, comm.size(), 4);
-    body += comm;
-    body += "SSND";
-    AppendBE(body, ssnd.size(), 4);
-    body += ssnd;
-    std::string file = "FORM";
-    AppendBE(file, body.size(), 4);
-    return file + body;
 }
 
 bool Exists(const std::string &path) {

@@ -27,12 +27,19 @@
 
 #include <time.h>
 
+#include "support/NumberedMovies.h"
 #include "support/TestFolders.h"
 
 namespace {
 
 constexpr int kWidth = 128;
 constexpr int kHeight = 96;
+
+// The number the movie shows at `time` (1/600 s); also its duration.
+int64_t NumberAt(const QString &path, TimeValue time, TimeValue *duration = nullptr) {
+    return lumora::test::MovieNumberAt(path.toStdString(), kWidth, kHeight, time, duration);
+}
+using lumora::test::AiffBytes;
 
 // A BGRA image whose top eighth shows `number` as 32 white or black cells (the test
 // camera's frame numbering).
@@ -55,72 +62,6 @@ CGImageRef NumberedImage(uint32_t number, int width = kWidth) {
     CGColorSpaceRelease(space);
     CGDataProviderRelease(provider);
     return image;
-}
-
-// The number shown by the movie at `time` (1/600 s); also its duration.
-int64_t NumberAt(const QString &path, TimeValue time, TimeValue *duration = nullptr) {
-    Rect bounds{0, 0, kHeight, kWidth};
-    GWorldPtr world = nullptr;
-    if (QTNewGWorld(&world, k32ARGBPixelFormat, &bounds, nullptr, nullptr, 0) != noErr) return -2;
-    CFStringRef text = CFStringCreateWithCString(nullptr, path.toUtf8().constData(), kCFStringEncodingUTF8);
-    Handle dataRef = nullptr;
-    OSType dataRefType = 0;
-    const OSErr made = QTNewDataReferenceFromFullPathCFString(text, kQTPOSIXPathStyle, 0, &dataRef, &dataRefType);
-    CFRelease(text);
-    int64_t number = -3;
-    if (made == noErr) {
-        SetGWorld(world, nullptr);
-        Movie movie = nullptr;
-        short id = 0;
-        const OSErr opened = NewMovieFromDataRef(&movie, newMovieActive, &id, dataRef, dataRefType);
-        SetGWorld(nullptr, nullptr);
-        DisposeHandle(dataRef);
-        if (opened == noErr && movie != nullptr) {
-            if (duration != nullptr) *duration = GetMovieDuration(movie);
-            SetMovieGWorld(movie, world, nullptr);
-            SetMovieTimeValue(movie, time);
-            UpdateMovie(movie);
-            MoviesTask(movie, 0);
-            const auto *row = reinterpret_cast<const uint8_t *>((**GetGWorldPixMap(world)).baseAddr);
-            uint32_t value = 0;
-            number = 0;
-            for (int cell = 0; cell < 32 && number >= 0; ++cell) {
-                const int luma = row[((2 * cell + 1) * kWidth / 64) * 4 + 2];
-                if (luma > 80 && luma < 170) number = -1;
-                value = (value << 1) | (luma >= 170 ? 1u : 0u);
-            }
-            if (number == 0) number = value;
-            DisposeMovie(movie);
-        }
-    }
-    DisposeGWorld(world);
-    return number;
-}
-
-void AppendBE(std::string &out, uint64_t value, int bytes) {
-    for (int i = bytes - 1; i >= 0; --i) out.push_back(char((value >> (8 * i)) & 0xff));
-}
-
-// A mono 16-bit AIFF file of `seconds` at 8000 samples per second (header only for 0).
-std::string AiffBytes(double seconds) {
-    const uint32_t frames = uint32_t(std::lround(seconds * 8000));
-    std::string comm;
-    AppendBE(comm, 1, 2);
-    AppendBE(comm, frames, 4);
-    AppendBE(comm, 16, 2);
-    AppendBE(comm, 16383 + 12, 2);  // 8000 = 2^12 x 1.953125, 80-bit extended
-    AppendBE(comm, uint64_t(8000) << (63 - 12), 8);
-    std::string ssnd;
-    AppendBE(ssnd, 0, 8);
-    for (uint32_t i = 0; i < frames; ++i) AppendBE(ssnd, uint16_t(int16_t(900 * std::sin(i * 0.2))), 2);
-    std::string body = "AIFFCOMM";
-    AppendBE(body, comm.size(), 4);
-    body += comm + "SSND";
-    AppendBE(body, ssnd.size(), 4);
-    body += ssnd;
-    std::string file = "FORM";
-    AppendBE(file, body.size(), 4);
-    return file + body;
 }
 
 // A test microphone: the sound file holds what was "heard" between the first video frame
