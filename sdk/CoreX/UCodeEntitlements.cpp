@@ -14,8 +14,10 @@ uint32_t BigEndian32(const UInt8 *bytes) {
 }  // namespace
 
 UCodeEntitlements &UCodeEntitlements::sEntitlements() {
-    static UCodeEntitlements entitlements;
-    return entitlements;
+    // Never destroyed: a background thread still running while the process exits (a plug-in's
+    // reconnection, say) may ask it after static destruction has begun.
+    static UCodeEntitlements *const entitlements = new UCodeEntitlements;
+    return *entitlements;
 }
 
 UCodeEntitlements::UCodeEntitlements() { Construct(); }

@@ -10,9 +10,9 @@
 class UCodeEntitlements {
 public:
     // The process-wide record, built from the running program's signature on first use and
-    // destroyed at exit. A function-local static rather than a global built before main:
-    // nothing heavy (file reads, property-list parsing) runs before main, and no other
-    // static initialiser can find it unbuilt.
+    // never destroyed (threads that outlive main may still ask it). Made on first use rather
+    // than as a global built before main: nothing heavy (file reads, property-list parsing)
+    // runs before main, and no other static initialiser can find it unbuilt.
     static UCodeEntitlements &sEntitlements();
 
     // Fields cleared, both flags true, then Construct().
